@@ -1,0 +1,144 @@
+// The batch loop on the worker thread: one source after another, then the
+// verdict and the response file.
+#include "BatchRun.h"
+
+namespace tavisk {
+
+namespace {
+
+// Stands in until the caller sets a window, so a run never needs a null check.
+class NoWindow final : public BatchWindow {
+public:
+    void ReportFileError(const FileError&) override {}
+    void AppendText(std::string_view) override {}
+    void EnableStart(bool) override {}
+    bool IsDebugChecked() override { return false; }
+    bool IsSaveResponseChecked() override { return false; }
+    void SetStatusText(const std::string&) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgressPos(int) override {}
+    void ShowDebugWindow(bool) override {}
+    void ClearDebugText() override {}
+    void ShowErrorMessage(const std::string&) override {}
+};
+
+NoWindow g_noWindow;
+
+}  // namespace
+
+BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_pWindow(&g_noWindow) {
+    m_engine.SetFileErrorReport(this);
+    m_engine.SetDebugSink(m_pWindow);
+    m_engine.SetStopFlag(&m_bStopRequested);
+}
+
+void BatchRun::SetWindow(BatchWindow* window) {
+    m_pWindow = window ? window : &g_noWindow;
+    m_engine.SetDebugSink(m_pWindow);
+}
+
+void BatchRun::SetSourcePaths(const std::vector<std::string>& paths) {
+    m_arrSourceFiles.clear();
+    m_arrSourceFolders.clear();
+    for (const std::string& path : paths) {
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos) {
+            m_arrSourceFolders.emplace_back(".");
+            m_arrSourceFiles.push_back("/" + path);
+        } else {
+            m_arrSourceFolders.push_back(path.substr(0, slash));
+            m_arrSourceFiles.push_back(path.substr(slash));
+        }
+    }
+    m_nSourceCount = static_cast<int>(m_arrSourceFiles.size());
+    m_strSourceFolder = m_arrSourceFolders.empty() ? std::string() : m_arrSourceFolders.back();
+}
+
+std::string BatchRun::SourcePath(int i) const { return SourceFolder(i) + m_arrSourceFiles[static_cast<size_t>(i)]; }
+
+std::string BatchRun::OutputPath(int i) const { return m_strDestFolder + m_arrSourceFiles[static_cast<size_t>(i)]; }
+
+std::string BatchRun::ResponsePath() const {
+    if (m_strResponseFile.find('/') != std::string::npos) return m_strResponseFile;
+    return m_strDestFolder + "/" + m_strResponseFile;
+}
+
+void BatchRun::ReportFileError(const FileError& error) {
+    m_bFileErrorOccurred = true;
+    m_pWindow->ReportFileError(error);
+}
+
+bool BatchRun::OpenSourceFile(int i) {
+    m_engine.m_nLastLineRead = -1;
+    FileError error;
+    if (m_engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) return true;
+    m_engine.ReportFileError(error);
+    return false;
+}
+
+bool BatchRun::OpenOutputFile(int i) {
+    if (m_bDebug) {
+        m_pWindow->ShowDebugWindow(true);
+        m_pWindow->ClearDebugText();
+        return true;
+    }
+    FileError error;
+    // An output that is the open source itself is refused before anything is truncated.
+    if (m_engine.m_fileOutput.Create(OutputPath(i), error, m_engine.m_fileSource.Identity())) return true;
+    m_engine.ReportFileError(error);
+    return false;
+}
+
+void BatchRun::CloseBatchFiles() { m_engine.CloseFiles(); }
+
+void BatchRun::ShowBatchVerdict() {
+    const char* verdict = m_log.m_nErrorCount != 0 ? kVerdictErrors : kVerdictClean;
+    m_pWindow->SetStatusText(verdict);
+    m_log.AddLine(verdict);
+}
+
+void BatchRun::WriteResponseFile() {
+    TextFileWriter file;
+    FileError error;
+    bool ok = file.Create(ResponsePath(), error);
+    for (size_t i = 0; ok && i < m_log.m_arrResponseLines.size(); ++i) ok = file.WriteLine(m_log.m_arrResponseLines[i], error);
+    if (ok) ok = file.Close(error);
+    if (!ok) ReportFileError(error);
+}
+
+void BatchRun::RunBatch() {
+    m_pWindow->EnableStart(false);
+    m_bDebug = m_pWindow->IsDebugChecked();
+    m_engine.m_bDebug = m_bDebug;
+    m_log.Clear();
+    m_bFileErrorOccurred = false;
+    m_bStopped = false;
+    m_pWindow->SetStatusText("");
+    m_parser.m_bCheckOnly = false;
+
+    int filesToRun = m_nSourceCount;
+    if (m_bDebug)
+        filesToRun = std::min(filesToRun, 1);
+    else
+        m_pWindow->ShowDebugWindow(false);
+
+    for (int i = 0; i < filesToRun; ++i) {
+        m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        if (!OpenSourceFile(i)) break;
+        if (!OpenOutputFile(i)) break;
+        m_pWindow->SetProgressPos(i + 1);
+        m_engine.RunScriptOnFile();
+        if (m_bStopRequested.load()) {
+            m_bStopped = true;
+            m_log.AddErrorLine(kStoppedLine);
+            break;
+        }
+    }
+    CloseBatchFiles();
+    ShowBatchVerdict();
+    if (m_pWindow->IsSaveResponseChecked()) WriteResponseFile();
+    m_bStopRequested.store(false);
+    m_pWindow->EnableStart(true);
+}
+
+}  // namespace tavisk

@@ -1,0 +1,83 @@
+#pragma once
+// A batch: the start checks, the syntax check, and the run over every source
+// file with its header lines, verdict and response file.
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "../engine/EditEngine.h"
+#include "../engine/ResponseLog.h"
+#include "../script/ScriptParser.h"
+#include "BatchWindow.h"
+
+namespace tavisk {
+
+inline constexpr const char* kVerdictErrors = "**** Errors during Processing";
+inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
+inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
+inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
+
+class BatchRun : private FileErrorReport {
+public:
+    BatchRun();
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+    void SetWindow(BatchWindow* window);
+    void SetSyntaxErrorReport(SyntaxErrorReport* report) { m_parser.SetReport(report); }
+
+    // Sets the source list from full paths ("dir/name"; a bare name lies in ".").
+    void SetSourcePaths(const std::vector<std::string>& paths);
+
+    // The window-thread part of Start: progress, the start checks and the
+    // syntax check.  True when the worker may run RunBatch.
+    bool PrepareStart();
+    // The complaints of the start checks, each ending in "\r\n"; empty when none.
+    std::string StartComplaints() const;
+    // Parses the whole script in check mode; PARSE_END when it is clean.
+    int CheckSyntax();
+
+    // The worker's part.
+    void RunBatch();
+    bool OpenSourceFile(int i);
+    bool OpenOutputFile(int i);
+    void CloseBatchFiles();
+    void ShowBatchVerdict();
+    void WriteResponseFile();
+
+    // Asks a running batch to end after the current command.
+    void RequestStop() { m_bStopRequested.store(true); }
+
+    std::string SourcePath(int i) const;
+    std::string OutputPath(int i) const;
+    std::string ResponsePath() const;
+    std::string SourceFolder(int i) const;
+
+    // The run state.
+    std::vector<std::string> m_arrScriptLines;
+    std::vector<std::string> m_arrSourceFiles;    // "/name" each
+    std::vector<std::string> m_arrSourceFolders;  // per file when sources come from several folders
+    std::string m_strSourceFolder;
+    std::string m_strDestFolder;
+    int m_nSourceCount = 0;
+    std::string m_strResponseFile = kDefaultResponseFile;
+    ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
+    bool m_bDebug = false;
+
+    // How the last run went, beyond the verdict.
+    bool m_bFileErrorOccurred = false;
+    bool m_bStopped = false;
+
+    ScriptParser& Parser() { return m_parser; }
+    EditEngine& Engine() { return m_engine; }
+
+private:
+    void ReportFileError(const FileError& error) override;
+
+    ScriptParser m_parser;
+    EditEngine m_engine;
+    BatchWindow* m_pWindow = nullptr;
+    std::atomic<bool> m_bStopRequested{false};
+};
+
+}  // namespace tavisk

@@ -1,0 +1,89 @@
+#include "CliOptions.h"
+
+#include <getopt.h>
+
+namespace tavisk::cli {
+
+const char* UsageText() {
+    return "Usage: tavisk-cli [OPTIONS] CONTROL-FILE DEST-FOLDER [SOURCE-FILE...]\n"
+           "       tavisk-cli [OPTIONS] -e SCRIPT-LINE [-e SCRIPT-LINE]... DEST-FOLDER [SOURCE-FILE...]\n"
+           "       tavisk-cli --check CONTROL-FILE        (or --check -e SCRIPT-LINE...)\n"
+           "Runs a Tavisk control file over the source files and writes each edited\n"
+           "copy under the same name into DEST-FOLDER.\n"
+           "\n"
+           "  -e, --expression LINE   a script line given on the command line (repeatable, in\n"
+           "                          order); with -e there is no CONTROL-FILE argument\n"
+           "  -c, --check             only check the script's syntax; no folder or source needed\n"
+           "  -g, --debug             run the first source only; its edited text goes to standard output\n"
+           "  -r, --response FILE     write the response file after the run (a name without \"/\"\n"
+           "                          lands in DEST-FOLDER)\n"
+           "  -q, --quiet             do not print the response lines\n"
+           "  -h, --help              show this help\n"
+           "      --version           show the version\n"
+           "\n"
+           "Exit status: 0 batch completed without errors; 1 errors during processing;\n"
+           "2 syntax error; 3 run refused or a file could not be read, opened, created or\n"
+           "written; 64 bad usage; 130 stopped by an interrupt.\n";
+}
+
+bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& problem) {
+    enum { kVersion = 1000 };
+    static const option kLongOptions[] = {
+        {"expression", required_argument, nullptr, 'e'},
+        {"check", no_argument, nullptr, 'c'},
+        {"debug", no_argument, nullptr, 'g'},
+        {"response", required_argument, nullptr, 'r'},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    optind = 1;
+    opterr = 0;
+    int option = 0;
+    while ((option = getopt_long(argc, argv, ":e:cgr:qh", kLongOptions, nullptr)) != -1) {
+        switch (option) {
+        case 'e': options.expressions.emplace_back(optarg); break;
+        case 'c': options.check = true; break;
+        case 'g': options.debug = true; break;
+        case 'r': options.responseFile = optarg; break;
+        case 'q': options.quiet = true; break;
+        case 'h': options.help = true; break;
+        case kVersion: options.version = true; break;
+        case ':':
+            problem = std::string("option '") + argv[optind - 1] + "' needs a value";
+            return false;
+        default:
+            problem = optopt ? std::string("unknown option '-") + static_cast<char>(optopt) + "'"
+                             : std::string("unknown option '") + argv[optind - 1] + "'";
+            return false;
+        }
+    }
+    if (options.help || options.version) return true;
+
+    std::vector<std::string> operands(argv + optind, argv + argc);
+    size_t next = 0;
+    if (options.expressions.empty()) {
+        if (next >= operands.size()) {
+            problem = "no control file given (or -e SCRIPT-LINE)";
+            return false;
+        }
+        options.controlFile = operands[next++];
+    }
+    if (options.check) {
+        if (next < operands.size()) {
+            problem = "--check takes only the script";
+            return false;
+        }
+        return true;
+    }
+    if (next >= operands.size()) {
+        problem = "no destination folder given";
+        return false;
+    }
+    options.destFolder = operands[next++];
+    options.sources.assign(operands.begin() + static_cast<long>(next), operands.end());
+    return true;
+}
+
+}  // namespace tavisk::cli

@@ -1,0 +1,58 @@
+#include "CliWindow.h"
+
+namespace tavisk::cli {
+
+namespace {
+
+void WriteLineTo(FILE* stream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+}
+
+}  // namespace
+
+void CliWindow::ClearProgressLine() {
+    if (!m_bProgressShown) return;
+    std::fputs("\r\033[K", stderr);
+    m_bProgressShown = false;
+}
+
+void CliWindow::ReportFileError(const FileError& error) {
+    ClearProgressLine();
+    WriteLineTo(stderr, error.Text());
+}
+
+void CliWindow::AppendText(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+void CliWindow::EnableStart(bool enable) {
+    if (enable) ClearProgressLine();  // the run is over
+}
+
+void CliWindow::SetProgressPos(int position) {
+    if (!m_bShowProgress || position <= 0) return;
+    std::fprintf(stderr, "\r%d/%d files", position, m_nProgressTop);
+    std::fflush(stderr);
+    m_bProgressShown = true;
+}
+
+void CliWindow::ShowErrorMessage(const std::string& text) {
+    ClearProgressLine();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        WriteLineTo(stderr, std::string_view(text).substr(start, end - start));
+        start = end + 2;
+    }
+}
+
+void CliSyntaxErrorReport::ReportSyntaxError(const SyntaxError& error) {
+    std::fprintf(stderr, "%s:%d: ", m_strScriptName.c_str(), error.m_nLineIndex + 1);
+    WriteLineTo(stderr, error.m_strMessage);
+    std::fputs("    ", stderr);
+    WriteLineTo(stderr, error.m_strCommandLine);
+    std::fputs("    ", stderr);
+    WriteLineTo(stderr, error.m_strProcessed);
+}
+
+}  // namespace tavisk::cli

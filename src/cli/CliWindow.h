@@ -1,0 +1,48 @@
+#pragma once
+// The batch's window operations on the standard streams.
+#include <cstdio>
+#include <string>
+
+#include "batch/BatchWindow.h"
+#include "script/SyntaxError.h"
+
+namespace tavisk::cli {
+
+class CliWindow final : public BatchWindow {
+public:
+    CliWindow(bool debug, bool saveResponse, bool showProgress)
+        : m_bDebug(debug), m_bSaveResponse(saveResponse), m_bShowProgress(showProgress) {}
+
+    void ReportFileError(const FileError& error) override;
+    void AppendText(std::string_view text) override;
+    void EnableStart(bool enable) override;
+    bool IsDebugChecked() override { return m_bDebug; }
+    bool IsSaveResponseChecked() override { return m_bSaveResponse; }
+    void SetStatusText(const std::string&) override {}
+    void SetProgressRange(int, int upper) override { m_nProgressTop = upper; }
+    void SetProgressPos(int position) override;
+    void ShowDebugWindow(bool) override {}
+    void ClearDebugText() override {}
+    void ShowErrorMessage(const std::string& text) override;
+
+private:
+    void ClearProgressLine();
+
+    bool m_bDebug;
+    bool m_bSaveResponse;
+    bool m_bShowProgress;
+    bool m_bProgressShown = false;
+    int m_nProgressTop = 0;
+};
+
+// Prints "NAME:N: MESSAGE", then the line and the portion processed, indented.
+class CliSyntaxErrorReport final : public SyntaxErrorReport {
+public:
+    explicit CliSyntaxErrorReport(std::string scriptName) : m_strScriptName(std::move(scriptName)) {}
+    void ReportSyntaxError(const SyntaxError& error) override;
+
+private:
+    std::string m_strScriptName;
+};
+
+}  // namespace tavisk::cli

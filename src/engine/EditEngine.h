@@ -1,0 +1,74 @@
+#pragma once
+// Runs a script over one source file: the edit stream (one source line, an
+// edit position that only moves forward, a pending output line) and the
+// execution of each parsed command on it.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "../script/ScriptParser.h"
+#include "DebugOutputSink.h"
+#include "FileError.h"
+#include "ResponseLog.h"
+#include "TextFile.h"
+
+namespace tavisk {
+
+// Results of ExecuteCommand.
+enum ExecuteResult : int {
+    EXEC_CONTINUE = 0,
+    EXEC_FILE_DONE = 1,
+    EXEC_WRITE_FAILED = 2,
+};
+
+class EditEngine {
+public:
+    EditEngine(ScriptParser& parser, ResponseLog& log);
+
+    void SetFileErrorReport(FileErrorReport* report) { m_pFileErrorReport = report; }
+    void SetDebugSink(DebugOutputSink* sink) { m_pDebugSink = sink; }
+    // Checked between commands; when set, the file's run ends after the current command.
+    void SetStopFlag(const std::atomic<bool>* stop) { m_pStopRequested = stop; }
+
+    // Runs the whole script over the open source (and output, unless in
+    // debug mode), then closes both.
+    void RunScriptOnFile();
+    int ExecuteCommand(const CScriptCommand& cmd);
+
+    // Stream primitives.
+    bool ReadSourceLine();
+    bool EmitText(std::string_view text, bool endLine);
+
+    // Appends an engine message (its "%s" is the current command text) and counts it.
+    void AddErrorLine(const char* format);
+    // Shows a file error and records it as a counted response line.
+    void ReportFileError(const FileError& error);
+    // Closes the source, then the output; a failed final write is reported.
+    void CloseFiles();
+
+    bool StopRequested() const { return m_pStopRequested && m_pStopRequested->load(std::memory_order_relaxed); }
+
+    // The edit stream.
+    std::string_view m_strSourceLine;  // views the source's buffer until the next read
+    int64_t m_nCurLine = 0;
+    int64_t m_nLastLineRead = -1;
+    int64_t m_nEditPos = 0;
+    std::string m_strOutLine;
+    TextFileReader m_fileSource;
+    TextFileWriter m_fileOutput;
+    bool m_bDebug = false;
+
+private:
+    int MoveToEndpoint(const CScriptCommand& cmd);
+    int Replace(const CScriptCommand& cmd);
+    int FinishFile();
+
+    ScriptParser& m_parser;
+    ResponseLog& m_log;
+    FileErrorReport* m_pFileErrorReport = nullptr;
+    DebugOutputSink* m_pDebugSink = nullptr;
+    const std::atomic<bool>* m_pStopRequested = nullptr;
+};
+
+}  // namespace tavisk

@@ -1,0 +1,173 @@
+// Applies one parsed command to the edit stream.
+#include <string.h>
+
+#include "EditEngine.h"
+#include "Messages.h"
+
+namespace tavisk {
+
+namespace {
+
+constexpr int64_t kNotFound = -1;
+
+// Index of the first `needle` in `haystack` at or after `from`, or kNotFound.
+int64_t FindInLine(std::string_view haystack, std::string_view needle, int64_t from) {
+    const auto start = static_cast<size_t>(from);
+    if (start > haystack.size() || needle.size() > haystack.size() - start) return kNotFound;
+    const void* hit = memmem(haystack.data() + start, haystack.size() - start, needle.data(), needle.size());
+    return hit ? static_cast<const char*>(hit) - haystack.data() : kNotFound;
+}
+
+struct Target {
+    int64_t line = 0;
+    int64_t character = 0;
+};
+
+}  // namespace
+
+int EditEngine::ExecuteCommand(const CScriptCommand& cmd) {
+    switch (cmd.m_nCommand) {
+    case CMD_SKIP:
+    case CMD_COPY:
+        return MoveToEndpoint(cmd);
+    case CMD_REPLACE:
+        return Replace(cmd);
+    case CMD_NEWLINE:
+        return EmitText({}, true) ? EXEC_CONTINUE : EXEC_WRITE_FAILED;
+    case CMD_INSERT:
+        EmitText(cmd.m_strText, false);
+        return EXEC_CONTINUE;
+    case CMD_END:
+        return FinishFile();
+    case CMD_LOOPEND:
+    default:
+        return EXEC_CONTINUE;
+    }
+}
+
+int EditEngine::FinishFile() {
+    if (!m_strOutLine.empty() && !EmitText({}, true)) return EXEC_WRITE_FAILED;
+    return EXEC_FILE_DONE;
+}
+
+int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
+    namespace msg = messages;
+    // A numeric endpoint is fixed before any line is read.
+    Target number;
+    if (cmd.m_nEndKind == END_NUMBER) {
+        if (cmd.m_nQualifier == QUAL_ABSOLUTE) {
+            number.line = cmd.m_nEndLine < 0 ? m_nCurLine : cmd.m_nEndLine;
+            number.character = cmd.m_nEndChar;
+            if (number.line == m_nCurLine && number.character < m_nEditPos) {
+                AddErrorLine(msg::kCharBeforeEditPos);
+                return EXEC_FILE_DONE;
+            }
+            if (number.line < m_nCurLine) {
+                AddErrorLine(msg::kLineBeforeCurrent);
+                return EXEC_FILE_DONE;
+            }
+        } else if (cmd.m_nEndLine > 0) {
+            number = {m_nCurLine + cmd.m_nEndLine, cmd.m_nEndChar};
+        } else {
+            number = {m_nCurLine, m_nEditPos + cmd.m_nEndChar};
+        }
+    }
+
+    const bool copying = cmd.m_nCommand == CMD_COPY;
+    for (;;) {
+        if (m_nLastLineRead < m_nCurLine) {
+            if (!ReadSourceLine()) {
+                if (cmd.m_nEndKind == END_FILE) return EXEC_CONTINUE;
+                AddErrorLine(msg::kPastEndOfFileDoing);
+                return EXEC_FILE_DONE;
+            }
+            m_nEditPos = 0;
+        }
+        const auto lineLength = static_cast<int64_t>(m_strSourceLine.size());
+
+        Target target{m_nCurLine, 0};
+        switch (cmd.m_nEndKind) {
+        case END_NUMBER:
+            target = number;
+            break;
+        case END_TEXT: {
+            const int64_t found = FindInLine(m_strSourceLine, cmd.m_strEndText, m_nEditPos);
+            if (found == kNotFound) {
+                target.line = m_nCurLine + 1;
+            } else if (cmd.m_nQualifier == QUAL_AFTER) {
+                target.character = found + static_cast<int64_t>(cmd.m_strEndText.size());
+            } else if (cmd.m_nQualifier == QUAL_STARTS) {
+                if (found != 0) target.line = m_nCurLine + 1;
+            } else if (cmd.m_nQualifier != QUAL_CONTAINS) {
+                target.character = found;
+            }
+            break;
+        }
+        case END_LINE:
+            target.character = lineLength;
+            break;
+        case END_FILE:
+            target.line = m_nCurLine + 1;
+            break;
+        default:
+            break;
+        }
+
+        std::string_view piece;
+        bool lastIteration = false;
+        if (target.line > m_nCurLine) {  // pass the rest of this line
+            piece = m_strSourceLine.substr(static_cast<size_t>(m_nEditPos));
+            ++m_nCurLine;
+            m_nEditPos = 0;
+        } else {
+            if (target.character > lineLength) {
+                AddErrorLine(msg::kPastEndOfLine);
+                return EXEC_FILE_DONE;
+            }
+            if (target.character == 0) return EXEC_CONTINUE;
+            const int64_t from = std::min(m_nEditPos, target.character);
+            piece = m_strSourceLine.substr(static_cast<size_t>(from), static_cast<size_t>(target.character - from));
+            m_nEditPos = target.character;
+            lastIteration = true;
+        }
+        if (copying && !EmitText(piece, m_nEditPos == 0)) return EXEC_WRITE_FAILED;
+        if (lastIteration) return EXEC_CONTINUE;
+    }
+}
+
+int EditEngine::Replace(const CScriptCommand& cmd) {
+    namespace msg = messages;
+    const bool global = cmd.m_nQualifier == QUAL_GLOBAL;
+    int64_t replacements = 0;
+    for (;;) {
+        if (m_nLastLineRead < m_nCurLine) {
+            if (!ReadSourceLine()) {
+                if (global) {
+                    // Text inserted before the "g" is still pending: complete it as
+                    // the end of the script would, instead of dropping it.
+                    if (!m_strOutLine.empty() && !EmitText({}, true)) return EXEC_WRITE_FAILED;
+                    m_log.AddLine(FormatMessage(msg::kReplacements, m_parser.m_strCommandText, replacements));
+                } else {
+                    AddErrorLine(msg::kPastEndOfFilePerforming);
+                }
+                return EXEC_FILE_DONE;
+            }
+            m_nEditPos = 0;
+        }
+        const int64_t found = FindInLine(m_strSourceLine, cmd.m_strText, m_nEditPos);
+        if (found == kNotFound) {
+            const std::string_view rest = m_strSourceLine.substr(static_cast<size_t>(m_nEditPos));
+            ++m_nCurLine;
+            m_nEditPos = 0;
+            if (!EmitText(rest, true)) return EXEC_WRITE_FAILED;
+            continue;
+        }
+        ++replacements;
+        EmitText(m_strSourceLine.substr(static_cast<size_t>(m_nEditPos), static_cast<size_t>(found - m_nEditPos)), false);
+        EmitText(cmd.m_strReplace, false);
+        m_nEditPos = found + static_cast<int64_t>(cmd.m_strText.size());
+        if (!global) return EXEC_CONTINUE;
+    }
+}
+
+}  // namespace tavisk

@@ -1,0 +1,279 @@
+#include "TextFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace tavisk {
+
+namespace {
+
+constexpr size_t kReadBufferSize = size_t{1} << 20;   // grows for longer lines
+constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read()
+constexpr size_t kWriteBufferSize = size_t{1} << 20;
+constexpr const char* kSharingViolation = "sharing violation";
+constexpr const char* kSameAsSource = "is the same file as the source being read";
+
+// Locks that the file system cannot give are not a conflict with anybody.
+bool LockUnsupported(int errorNumber) {
+    return errorNumber == ENOLCK || errorNumber == EOPNOTSUPP || errorNumber == EINVAL;
+}
+
+// Takes the share-mode lock; false with `cause` set on a conflict or failure.
+bool TakeShareLock(int fd, ShareMode share, std::string& cause) {
+    const int operation = (share == ShareMode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    while (flock(fd, operation) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EWOULDBLOCK) {
+            cause = kSharingViolation;
+            return false;
+        }
+        if (LockUnsupported(errno)) return true;
+        cause = DescribeErrno(errno);
+        return false;
+    }
+    return true;
+}
+
+FileIdentity IdentityOf(const struct stat& info) {
+    FileIdentity identity;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.valid = true;
+    return identity;
+}
+
+}  // namespace
+
+std::string DescribeErrno(int errorNumber) { return std::strerror(errorNumber); }
+
+// ---------------------------------------------------------------- reader
+
+TextFileReader::~TextFileReader() {
+    Close();
+    std::free(m_pBuffer);
+}
+
+bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& error) {
+    Close();
+    m_strPath = path;
+    error = FileError{path, {}};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error.m_strCause = DescribeErrno(errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        error.m_strCause = DescribeErrno(S_ISDIR(info.st_mode) ? EISDIR : errno);
+        ::close(fd);
+        return false;
+    }
+    if (!TakeShareLock(fd, share, error.m_strCause)) {
+        ::close(fd);
+        return false;
+    }
+    if (!m_pBuffer) {
+        m_pBuffer = static_cast<char*>(std::malloc(kReadBufferSize));
+        if (!m_pBuffer) {
+            error.m_strCause = DescribeErrno(ENOMEM);
+            ::close(fd);
+            return false;
+        }
+        m_nCapacity = kReadBufferSize;
+    }
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    m_fd = fd;
+    m_identity = IdentityOf(info);
+    m_nBegin = m_nEnd = m_nScanned = 0;
+    m_bEof = false;
+    return true;
+}
+
+void TextFileReader::Close() {
+    if (m_fd >= 0) ::close(m_fd);  // a failed close of a file only read loses nothing
+    m_fd = -1;
+    m_identity = FileIdentity{};
+}
+
+bool TextFileReader::Fill(FileError& error) {
+    if (m_nBegin > 0) {  // keep the partial line at the front
+        std::memmove(m_pBuffer, m_pBuffer + m_nBegin, m_nEnd - m_nBegin);
+        m_nEnd -= m_nBegin;
+        m_nScanned -= m_nBegin;
+        m_nBegin = 0;
+    }
+    if (m_nEnd == m_nCapacity) {  // one line fills the buffer: make it larger
+        const size_t larger = m_nCapacity * 2;
+        char* grown = static_cast<char*>(std::realloc(m_pBuffer, larger));
+        if (!grown) {
+            error = FileError{m_strPath, DescribeErrno(ENOMEM)};
+            return false;
+        }
+        m_pBuffer = grown;
+        m_nCapacity = larger;
+    }
+    const size_t want = std::min(m_nCapacity - m_nEnd, kReadChunk);
+    for (;;) {
+        const ssize_t got = ::read(m_fd, m_pBuffer + m_nEnd, want);
+        if (got > 0) {
+            m_nEnd += static_cast<size_t>(got);
+            return true;
+        }
+        if (got == 0) {
+            m_bEof = true;
+            return true;
+        }
+        if (errno == EINTR) continue;
+        error = FileError{m_strPath, DescribeErrno(errno)};
+        return false;
+    }
+}
+
+TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line, FileError& error) {
+    if (m_fd < 0) return ReadResult::End;
+    for (;;) {
+        const size_t from = std::max(m_nScanned, m_nBegin);
+        const void* found = from < m_nEnd ? std::memchr(m_pBuffer + from, '\n', m_nEnd - from) : nullptr;
+        if (found) {
+            const size_t lineFeed = static_cast<size_t>(static_cast<const char*>(found) - m_pBuffer);
+            size_t length = lineFeed - m_nBegin;
+            if (length > 0 && m_pBuffer[lineFeed - 1] == '\r') --length;
+            line = std::string_view(m_pBuffer + m_nBegin, length);
+            m_nBegin = m_nScanned = lineFeed + 1;
+            return ReadResult::Line;
+        }
+        m_nScanned = m_nEnd;
+        if (m_bEof) {
+            if (m_nBegin == m_nEnd) return ReadResult::End;
+            line = std::string_view(m_pBuffer + m_nBegin, m_nEnd - m_nBegin);  // last line without LF
+            m_nBegin = m_nEnd;
+            return ReadResult::Line;
+        }
+        if (!Fill(error)) return ReadResult::Error;
+    }
+}
+
+// ---------------------------------------------------------------- writer
+
+TextFileWriter::~TextFileWriter() {
+    FileError ignored;
+    Close(ignored);
+    std::free(m_pBuffer);
+}
+
+FileError TextFileWriter::MakeError(int errorNumber) const { return FileError{m_strPath, DescribeErrno(errorNumber)}; }
+
+bool TextFileWriter::Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer) {
+    FileError ignored;
+    Close(ignored);
+    m_strPath = path;
+    m_bFailed = false;
+    m_nUsed = 0;
+    error = FileError{path, {}};
+    // No O_TRUNC: the file is emptied only after the checks and the lock below.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error.m_strCause = DescribeErrno(errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        error.m_strCause = DescribeErrno(errno);
+        ::close(fd);
+        return false;
+    }
+    if (IdentityOf(info) == mustDiffer) {
+        error.m_strCause = kSameAsSource;
+        ::close(fd);
+        return false;
+    }
+    if (!TakeShareLock(fd, ShareMode::Exclusive, error.m_strCause)) {
+        ::close(fd);
+        return false;
+    }
+    if (S_ISREG(info.st_mode) && info.st_size != 0 && ftruncate(fd, 0) != 0) {
+        error.m_strCause = DescribeErrno(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!m_pBuffer) {
+        m_pBuffer = static_cast<char*>(std::malloc(kWriteBufferSize));
+        if (!m_pBuffer) {
+            error.m_strCause = DescribeErrno(ENOMEM);
+            ::close(fd);
+            return false;
+        }
+    }
+    m_fd = fd;
+    return true;
+}
+
+bool TextFileWriter::WriteAll(const char* data, size_t size, FileError& error) {
+    while (size > 0) {
+        const ssize_t written = ::write(m_fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            error = MakeError(errno);
+            m_bFailed = true;
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool TextFileWriter::Flush(FileError& error) {
+    if (m_nUsed == 0) return true;
+    const size_t used = m_nUsed;
+    m_nUsed = 0;
+    return WriteAll(m_pBuffer, used, error);
+}
+
+bool TextFileWriter::Append(std::string_view bytes, FileError& error) {
+    if (m_nUsed + bytes.size() > kWriteBufferSize) {
+        if (!Flush(error)) return false;
+        if (bytes.size() >= kWriteBufferSize / 2) return WriteAll(bytes.data(), bytes.size(), error);
+    }
+    std::memcpy(m_pBuffer + m_nUsed, bytes.data(), bytes.size());
+    m_nUsed += bytes.size();
+    return true;
+}
+
+bool TextFileWriter::WriteLine(std::string_view line, FileError& error) {
+    if (m_fd < 0 || m_bFailed) {
+        error = MakeError(EBADF);
+        return false;
+    }
+    static constexpr std::string_view kLineEnd = "\r\n";
+    for (;;) {
+        const void* lineFeed = line.empty() ? nullptr : std::memchr(line.data(), '\n', line.size());
+        if (!lineFeed) break;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(lineFeed) - line.data());
+        if (!Append(line.substr(0, at), error) || !Append(kLineEnd, error)) return false;
+        line.remove_prefix(at + 1);
+    }
+    return Append(line, error) && Append(kLineEnd, error);
+}
+
+bool TextFileWriter::Close(FileError& error) {
+    if (m_fd < 0) return true;
+    const bool alreadyFailed = m_bFailed;  // reported when it happened
+    bool ok = alreadyFailed || Flush(error);
+    if (::close(m_fd) != 0 && ok && !alreadyFailed) {
+        error = MakeError(errno);
+        ok = false;
+    }
+    m_fd = -1;
+    m_nUsed = 0;
+    return ok;
+}
+
+}  // namespace tavisk

@@ -1,0 +1,98 @@
+#pragma once
+// Buffered text files on POSIX descriptors.
+//  - Reading: a line ends at LF; one CR directly before it is dropped; a last
+//    line without LF is still a line.  Lines of any length; NUL is a byte.
+//  - Writing: every line is written followed by CR LF; an LF inside a line is
+//    written as CR LF too.  Output is gathered in a large buffer.
+//  - Sharing: advisory flock locks, taken without blocking; a conflict is the
+//    error "sharing violation".
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "FileError.h"
+
+namespace tavisk {
+
+enum class ShareMode {
+    Exclusive,  // no other opener (the source files, outputs, response and control files written)
+    DenyWrite,  // other readers allowed, no writer (control files read)
+};
+
+// Identity of an open file, to tell when two paths name the same file.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool valid = false;
+    bool operator==(const FileIdentity& other) const {
+        return valid && other.valid && device == other.device && inode == other.inode;
+    }
+};
+
+class TextFileReader {
+public:
+    enum class ReadResult { Line, End, Error };
+
+    TextFileReader() = default;
+    ~TextFileReader();
+    TextFileReader(const TextFileReader&) = delete;
+    TextFileReader& operator=(const TextFileReader&) = delete;
+
+    bool Open(const std::string& path, ShareMode share, FileError& error);
+    // On Line, `line` views the line without its terminator; it stays valid
+    // until the next ReadLine or Close.
+    ReadResult ReadLine(std::string_view& line, FileError& error);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    const FileIdentity& Identity() const { return m_identity; }
+    const std::string& Path() const { return m_strPath; }
+
+private:
+    bool Fill(FileError& error);
+
+    int m_fd = -1;
+    std::string m_strPath;
+    FileIdentity m_identity;
+    char* m_pBuffer = nullptr;
+    size_t m_nCapacity = 0;
+    size_t m_nBegin = 0;  // start of unread data
+    size_t m_nEnd = 0;    // end of data read so far
+    size_t m_nScanned = 0;  // data before this offset holds no LF
+    bool m_bEof = false;
+};
+
+class TextFileWriter {
+public:
+    TextFileWriter() = default;
+    ~TextFileWriter();
+    TextFileWriter(const TextFileWriter&) = delete;
+    TextFileWriter& operator=(const TextFileWriter&) = delete;
+
+    // Creates the file, or truncates an existing one once its lock is held.
+    // `mustDiffer`, when valid, names a file that is open for reading: an
+    // output that turns out to be that same file is refused untouched.
+    bool Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer = {});
+    // Writes `line` and a line end.
+    bool WriteLine(std::string_view line, FileError& error);
+    // Flushes and closes.  After a failed write the rest is dropped and no
+    // second error is returned.
+    bool Close(FileError& error);
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Path() const { return m_strPath; }
+
+private:
+    bool Append(std::string_view bytes, FileError& error);
+    bool Flush(FileError& error);
+    bool WriteAll(const char* data, size_t size, FileError& error);
+    FileError MakeError(int errorNumber) const;
+
+    int m_fd = -1;
+    std::string m_strPath;
+    char* m_pBuffer = nullptr;
+    size_t m_nUsed = 0;
+    bool m_bFailed = false;
+};
+
+}  // namespace tavisk
