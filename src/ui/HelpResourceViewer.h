@@ -1,0 +1,30 @@
+#pragma once
+// The help viewer of the desktop program: registers the compiled help file
+// (an rcc binary resource) and shows its pages in the help window.
+#include <QPointer>
+#include <QString>
+
+#include "HelpService.h"
+
+namespace tavisk::ui {
+
+class HelpWindow;
+
+class HelpResourceViewer : public HelpViewer {
+public:
+    bool LoadHelpFile(const std::vector<std::string>& arrCandidates) override;
+    void ShowPage(const std::string& strPage) override;
+
+    // The help file that was registered; empty before or without one.
+    QString LoadedFile() const { return m_strLoadedFile; }
+    // The help window; null before the help file was loaded.
+    HelpWindow* Window() const;
+
+private:
+    bool RegisterFirstUsable(const std::vector<std::string>& arrCandidates);
+
+    QString m_strLoadedFile;
+    QPointer<HelpWindow> m_pWindow;
+};
+
+}  // namespace tavisk::ui
