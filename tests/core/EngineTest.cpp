@@ -1,0 +1,255 @@
+// The edit engine over real files: byte-exact outputs and response lines.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "engine/EditEngine.h"
+
+namespace tavisk {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct RecordingFileErrors : FileErrorReport {
+    std::vector<std::string> texts;
+    void ReportFileError(const FileError& error) override { texts.push_back(error.Text()); }
+};
+
+struct CollectingSink : DebugOutputSink {
+    std::vector<std::string> pieces;
+    void AppendText(std::string_view text) override { pieces.emplace_back(text); }
+};
+
+struct RunResult {
+    std::string output;
+    std::vector<std::string> responses;
+    int errorCount = 0;
+    std::vector<std::string> fileErrors;
+};
+
+// Runs `script` over `source` once, as the batch does for one file.
+RunResult RunScript(const std::vector<std::string>& script, const std::string& source) {
+    TempDir dir;
+    WriteFile(dir / "in.txt", source);
+    ScriptParser parser(script);
+    ResponseLog log;
+    RecordingFileErrors fileErrors;
+    EditEngine engine(parser, log);
+    engine.SetFileErrorReport(&fileErrors);
+    FileError error;
+    EXPECT_TRUE(engine.m_fileSource.Open(dir / "in.txt", ShareMode::Exclusive, error)) << error.Text();
+    EXPECT_TRUE(engine.m_fileOutput.Create(dir / "out.txt", error)) << error.Text();
+    engine.m_nLastLineRead = -1;
+    engine.RunScriptOnFile();
+    EXPECT_FALSE(engine.m_fileSource.IsOpen());
+    EXPECT_FALSE(engine.m_fileOutput.IsOpen());
+    return {ReadFile(dir / "out.txt"), log.m_arrResponseLines, log.m_nErrorCount, fileErrors.texts};
+}
+
+struct EngineCase {
+    const char* name;
+    std::vector<std::string> script;
+    std::string source;
+    std::string output;
+    std::vector<std::string> responses;
+};
+
+class Engine : public testing::TestWithParam<EngineCase> {};
+
+TEST_P(Engine, WritesExactOutputAndMessages) {
+    const EngineCase& c = GetParam();
+    const RunResult result = RunScript(c.script, c.source);
+    EXPECT_EQ(result.output, c.output);
+    EXPECT_EQ(result.responses, c.responses);
+    int expectedErrors = 0;
+    for (const std::string& line : c.responses)
+        if (line.find(" Replacements") == std::string::npos) ++expectedErrors;
+    EXPECT_EQ(result.errorCount, expectedErrors);
+    EXPECT_TRUE(result.fileErrors.empty());
+}
+
+const std::string kThreeLines = "l0\nl1\nl2\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Engine,
+    testing::Values(
+        // Nothing is copied unless the script copies it.
+        EngineCase{"OnlyEndCopiesNothing", {"e"}, kThreeLines, "", {}},
+        EngineCase{"CopyAllLfBecomesCrLf", {"te"}, "a\nb\n", "a\r\nb\r\n", {}},
+        EngineCase{"CopyAllCrLfStays", {"te"}, "a\r\nb\r\n", "a\r\nb\r\n", {}},
+        EngineCase{"LastLineWithoutLineFeed", {"te"}, "a\nlast", "a\r\nlast\r\n", {}},
+        EngineCase{"LoneCrIsAnOrdinaryByte", {"te"}, "a\rb\nc\r", "a\rb\r\nc\r\r\n", {}},
+        EngineCase{"OnlyOneCrDropped", {"te"}, "a\r\r\n", "a\r\r\n", {}},
+        EngineCase{"NulBytesPassThrough", {"te"}, std::string("a\0b\n\0", 5), std::string("a\0b\r\n\0\r\n", 8), {}},
+        EngineCase{"EmptySourceCopyIsEmpty", {"te"}, "", "", {}},
+        EngineCase{"FirstLineByAbsoluteNumber", {"t#1"}, kThreeLines, "l0\r\n", {}},
+        EngineCase{"FirstLineByRelativeNumber", {"t1,i/>/,te"}, kThreeLines, "l0\r\n>l1\r\nl2\r\n", {}},
+        EngineCase{"FiveCharactersNoLineEnd", {"t#0.5"}, "hello world\n", "hello\r\n", {}},
+        EngineCase{"ScriptEndingMidLineWritesPending", {"t.2"}, "abcd\n", "ab\r\n", {}},
+        EngineCase{"T1OnLastLineRunsPastEnd", {"t1"}, "only\n", "only\r\n", {"\tRun past end of file doing t1"}},
+        EngineCase{"AfterEndCopyAgainIsFine", {"te,te"}, "a\n", "a\r\n", {}},
+        EngineCase{"AfterEndCopyToNumber", {"te,t1"}, "a\n", "a\r\n", {"\tRun past end of file doing t1"}},
+        EngineCase{"AfterEndReplace", {"te,r/x/y/"}, "a\n", "a\r\n", {"\tRun past end of file performing r/x/y/"}},
+        EngineCase{"AfterEndGlobal", {"te,g/x/y/"}, "a\n", "a\r\n", {"\tg/x/y/ caused 0, Replacements"}},
+        EngineCase{"TextAtEditPositionMovesNothing", {"t/a/,tb/a/,i/>/,te"}, "abc\n", ">abc\r\n", {}},
+        EngineCase{"AfterQualifierMovesPastText", {"ta/ab/,i/>/,te"}, "abc\n", "ab>c\r\n", {}},
+        EngineCase{"TextOnLaterLine", {"t/x/,i/>/,te"}, "abc\ndxe\n", "abc\r\nd>xe\r\n", {}},
+        EngineCase{"TextNeverFound", {"t/zz/,i/never/"}, "ab\ncd\n", "ab\r\ncd\r\n", {"\tRun past end of file doing t/zz/,"}},
+        EngineCase{"SkipToTextNeverFoundDropsAll", {"p/zz/"}, "ab\ncd\n", "", {"\tRun past end of file doing p/zz/"}},
+        EngineCase{"StartsWithAtPositionZero", {"ts/ab/,i/>/,te"}, "abc\nab\n", ">abc\r\nab\r\n", {}},
+        EngineCase{"StartsWithPastPositionZero", {"t.1,ts/ab/,i/>/,te"}, "abc\nxab\nabd\n", "abc\r\nxab\r\n>abd\r\n", {}},
+        EngineCase{"ContainsOnCurrentLineMovesNothing", {"t.2,tc/a/,i/>/,te"}, "xaya\n", "xa>ya\r\n", {}},
+        EngineCase{"ContainsOnLaterLine", {"t.1,tc/q/,i/>/,te"}, "abc\nd\nxqz\n", "abc\r\nd\r\n>xqz\r\n", {}},
+        EngineCase{"AbsoluteSameLineBeforePosition", {"t.2,t#0"}, "abcd\n", "", {"\tEndpoint Character in t#0 is before current edit position"}},
+        EngineCase{"AbsoluteLineBeforeCurrent", {"t#2,t#1"}, kThreeLines, "l0\r\nl1\r\n", {"\tEndpoint Line in t#1 is before current line "}},
+        EngineCase{"AbsoluteCurrentLineByDot", {"t.1,t#.3,i/|/,te"}, "abcdef\n", "abc|def\r\n", {}},
+        EngineCase{"RelativeDotMovesFromEditPosition", {"t.2,t.2,i/|/,te"}, "abcdef\n", "abcd|ef\r\n", {}},
+        EngineCase{"RelativeDotBeyondLineEnd", {"t.10"}, "abc\n", "", {"\tRun past End-of-Line doing t.10"}},
+        EngineCase{"NumberBeyondLineEnd", {"t1.9"}, "a\nbc\n", "a\r\n", {"\tRun past End-of-Line doing t1.9"}},
+        EngineCase{"CharacterAtLineEndIsAllowed", {"t.3,i/|/,te"}, "abc\nd\n", "abc|\r\nd\r\n", {}},
+        EngineCase{"LineEndpointOnEmptyLine", {"tl,i/|/,te"}, "\nx\n", "|\r\nx\r\n", {}},
+        EngineCase{"SkipToLineEndKeepsLineEnd", {"pl,te"}, "abc\ndef\n", "\r\ndef\r\n", {}},
+        EngineCase{"SkipAcrossLinesJoinsThem", {"t.1,p#1.1,te"}, "abc\ndef\n", "aef\r\n", {}},
+        EngineCase{"SkipToEndDropsRest", {"t1,pe,i/x/"}, kThreeLines, "l0\r\nx\r\n", {}},
+        EngineCase{"GlobalReplacesEveryOccurrence", {"g/o/0/"}, "foo\nbar\nboo", "f00\r\nbar\r\nb00\r\n", {"\tg/o/0/ caused 4, Replacements"}},
+        EngineCase{"GlobalMatchesDoNotOverlap", {"g/aa/X/"}, "aaa\n", "Xa\r\n", {"\tg/aa/X/ caused 1, Replacements"}},
+        EngineCase{"GlobalNeverSearchesItsReplacement", {"g/a/aa/"}, "aa\n", "aaaa\r\n", {"\tg/a/aa/ caused 2, Replacements"}},
+        EngineCase{"GlobalEndsTheFile", {"g/a/b/,i/never/"}, "a\n", "b\r\n", {"\tg/a/b/, caused 1, Replacements"}},
+        EngineCase{"ReplaceLeavesPositionAfterText", {"r/b/X/,i/|/,te"}, "abc\n", "aX|c\r\n", {}},
+        EngineCase{"ReplaceWithEmptyText", {"r/b//,te"}, "abc\n", "ac\r\n", {}},
+        EngineCase{"ReplaceIsCaseSensitive", {"r/A/b/,te"}, "a\n", "a\r\n", {"\tRun past end of file performing r/A/b/,"}},
+        EngineCase{"ReplaceCommandTextKeepsPercent", {"r/%s/x/"}, "a\n", "a\r\n", {"\tRun past end of file performing r/%s/x/"}},
+        EngineCase{"NewLineWithNothingPending", {"l,l"}, "", "\r\n\r\n", {}},
+        EngineCase{"InsertThenNewLine", {"i/x/,l"}, "abc\n", "x\r\n", {}},
+        EngineCase{"InsertBeforeFirstLine", {"i/>/,te"}, "a\nb\n", ">a\r\nb\r\n", {}},
+        EngineCase{"EmptySourceCopyToNumber", {"t1"}, "", "", {"\tRun past end of file doing t1"}},
+        EngineCase{"EmptySourceGlobal", {"g/a/b/"}, "", "", {"\tg/a/b/ caused 0, Replacements"}},
+        EngineCase{"EmptySourceInsertAndCopy", {"i/x/,te"}, "", "x\r\n", {}},
+        // Text inserted before a "g" that meets the end of the source is completed, not dropped.
+        EngineCase{"GlobalCompletesPendingInsert", {"i/x/,g/a/b/"}, "", "x\r\n", {"\tg/a/b/ caused 0, Replacements"}},
+        EngineCase{"PendingJoinsNextPiece", {"t.2,t5"}, "abcd\nef\n", "abcd\r\nef\r\n", {"\tRun past end of file doing t5"}},
+        EngineCase{"ErrorDropsPendingLine", {"te,i/x/,t1"}, "a\n", "a\r\n", {"\tRun past end of file doing t1"}},
+        EngineCase{"LoopRunsBodyEachPass", {"(t1,l)2,te"}, kThreeLines, "l0\r\n\r\nl1\r\n\r\nl2\r\n", {}},
+        EngineCase{"LoopEndHasNoEffect", {"(i/-/)3,te"}, "a\n", "---a\r\n", {}},
+        EngineCase{"CommentsAndSeveralLines", {"// header", "r/b/B/,", "te"}, "abc\n", "aBc\r\n", {}},
+        EngineCase{"PoundDelimiter", {"r\xC2\xA3" "b\xC2\xA3" "B\xC2\xA3,te"}, "abc\n", "aBc\r\n", {}}),
+    [](const testing::TestParamInfo<EngineCase>& info) { return std::string(info.param.name); });
+
+TEST(EngineStream, LongLineAndManyLinesPassUnchanged) {
+    std::string longLine(3 << 20, 'x');
+    longLine[12345] = '\0';
+    std::string source = longLine + "\n";
+    std::string expected = longLine + "\r\n";
+    for (int i = 0; i < 50000; ++i) {
+        source += "line " + std::to_string(i) + "\n";
+        expected += "line " + std::to_string(i) + "\r\n";
+    }
+    const RunResult result = RunScript({"te"}, source);
+    EXPECT_EQ(result.output.size(), expected.size());
+    EXPECT_TRUE(result.output == expected);
+}
+
+TEST(EngineStream, ReplaceInsideLongLine) {
+    const std::string pad(2 << 20, '.');
+    const RunResult result = RunScript({"g/old/new/"}, pad + "old" + pad + "old\n");
+    EXPECT_TRUE(result.output == pad + "new" + pad + "new\r\n");
+    EXPECT_EQ(result.responses, std::vector<std::string>{"\tg/old/new/ caused 2, Replacements"});
+}
+
+TEST(EngineStream, NextFileStartsClean) {
+    TempDir dir;
+    WriteFile(dir / "a", "abc\n");
+    WriteFile(dir / "b", "xyz\nabc\n");
+    const std::vector<std::string> script{"t.1,i/>/,te"};
+    ScriptParser parser(script);
+    ResponseLog log;
+    EditEngine engine(parser, log);
+    FileError error;
+    for (const char* name : {"a", "b"}) {
+        ASSERT_TRUE(engine.m_fileSource.Open(dir / name, ShareMode::Exclusive, error));
+        ASSERT_TRUE(engine.m_fileOutput.Create(dir / (std::string(name) + ".out"), error));
+        engine.m_nLastLineRead = -1;
+        engine.RunScriptOnFile();
+    }
+    EXPECT_EQ(ReadFile(dir / "a.out"), "a>bc\r\n");
+    EXPECT_EQ(ReadFile(dir / "b.out"), "x>yz\r\nabc\r\n");
+}
+
+TEST(EngineStream, DebugModeSendsEachLineToTheSinkAndWritesNoFile) {
+    TempDir dir;
+    WriteFile(dir / "a", "one\ntwo\nthree");
+    const std::vector<std::string> script{"r/w/W/,te"};
+    ScriptParser parser(script);
+    ResponseLog log;
+    EditEngine engine(parser, log);
+    CollectingSink sink;
+    engine.SetDebugSink(&sink);
+    engine.m_bDebug = true;
+    FileError error;
+    ASSERT_TRUE(engine.m_fileSource.Open(dir / "a", ShareMode::Exclusive, error));
+    engine.m_nLastLineRead = -1;
+    engine.RunScriptOnFile();
+    EXPECT_EQ(sink.pieces, (std::vector<std::string>{"one\r\n", "tWo\r\n", "three\r\n"}));
+}
+
+TEST(EngineStream, WriteErrorIsReportedCountedAndStopsTheFile) {
+    TempDir dir;
+    std::string source;
+    for (int i = 0; i < 200000; ++i) source += "a line of text to fill the buffer\n";
+    WriteFile(dir / "a", source);
+    const std::vector<std::string> script{"te,i/never/"};
+    ScriptParser parser(script);
+    ResponseLog log;
+    RecordingFileErrors fileErrors;
+    EditEngine engine(parser, log);
+    engine.SetFileErrorReport(&fileErrors);
+    FileError error;
+    ASSERT_TRUE(engine.m_fileSource.Open(dir / "a", ShareMode::Exclusive, error));
+    ASSERT_TRUE(engine.m_fileOutput.Create("/dev/full", error));
+    engine.m_nLastLineRead = -1;
+    engine.RunScriptOnFile();
+    ASSERT_EQ(fileErrors.texts.size(), 1u);
+    EXPECT_EQ(fileErrors.texts[0], "/dev/full: No space left on device");
+    EXPECT_EQ(log.m_arrResponseLines, std::vector<std::string>{"\t/dev/full: No space left on device"});
+    EXPECT_EQ(log.m_nErrorCount, 1);
+    EXPECT_FALSE(engine.m_fileOutput.IsOpen());
+}
+
+TEST(EngineStream, WriteErrorFoundAtCloseIsStillReported) {
+    const std::vector<std::string> script{"i/x/,l"};
+    ScriptParser parser(script);
+    ResponseLog log;
+    RecordingFileErrors fileErrors;
+    EditEngine engine(parser, log);
+    engine.SetFileErrorReport(&fileErrors);
+    FileError error;
+    ASSERT_TRUE(engine.m_fileOutput.Create("/dev/full", error));
+    engine.RunScriptOnFile();
+    EXPECT_EQ(fileErrors.texts.size(), 1u);
+    EXPECT_EQ(log.m_nErrorCount, 1);
+}
+
+TEST(EngineStream, StopFlagEndsTheFileBeforeTheNextCommand) {
+    TempDir dir;
+    WriteFile(dir / "a", kThreeLines);
+    const std::vector<std::string> script{"t1,t1,t1"};
+    ScriptParser parser(script);
+    ResponseLog log;
+    EditEngine engine(parser, log);
+    std::atomic<bool> stop{true};
+    engine.SetStopFlag(&stop);
+    FileError error;
+    ASSERT_TRUE(engine.m_fileSource.Open(dir / "a", ShareMode::Exclusive, error));
+    ASSERT_TRUE(engine.m_fileOutput.Create(dir / "out", error));
+    engine.m_nLastLineRead = -1;
+    engine.RunScriptOnFile();
+    EXPECT_EQ(ReadFile(dir / "out"), "");
+    EXPECT_FALSE(engine.m_fileSource.IsOpen());
+}
+
+}  // namespace
+}  // namespace tavisk
