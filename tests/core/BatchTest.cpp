@@ -1,0 +1,356 @@
+// The batch run against a fake window: start checks, header lines, verdicts,
+// file errors, debug mode, the response file, and outputs that would be the source.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "batch/BatchRun.h"
+
+namespace tavisk {
+namespace {
+
+using test::FileExists;
+using test::MakeDir;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct FakeWindow : BatchWindow {
+    bool debugChecked = false;
+    bool saveResponseChecked = false;
+    std::vector<std::string> calls;  // the window operations in order
+    std::vector<std::string> fileErrors;
+    std::vector<std::string> errorMessages;
+    std::string debugText;
+    std::string status = "unset";
+    int progressTop = -1;
+    int progressPos = -1;
+    bool startEnabled = true;
+    bool debugShown = false;
+
+    void ReportFileError(const FileError& error) override { fileErrors.push_back(error.Text()); }
+    void AppendText(std::string_view text) override { debugText.append(text); }
+    void EnableStart(bool enable) override {
+        startEnabled = enable;
+        calls.push_back(enable ? "enable" : "disable");
+    }
+    bool IsDebugChecked() override { return debugChecked; }
+    bool IsSaveResponseChecked() override { return saveResponseChecked; }
+    void SetStatusText(const std::string& text) override { status = text; }
+    void SetProgressRange(int, int upper) override { progressTop = upper; }
+    void SetProgressPos(int position) override {
+        progressPos = position;
+        calls.push_back("progress " + std::to_string(position));
+    }
+    void ShowDebugWindow(bool show) override {
+        debugShown = show;
+        calls.push_back(show ? "show debug" : "hide debug");
+    }
+    void ClearDebugText() override {
+        debugText.clear();
+        calls.push_back("clear debug");
+    }
+    void ShowErrorMessage(const std::string& text) override { errorMessages.push_back(text); }
+};
+
+struct RecordingSyntaxReport : SyntaxErrorReport {
+    std::vector<SyntaxError> errors;
+    void ReportSyntaxError(const SyntaxError& error) override { errors.push_back(error); }
+};
+
+// A source folder with files and an empty destination folder.
+struct BatchFixture : testing::Test {
+    TempDir dir;
+    std::string src = dir / "src";
+    std::string dest = dir / "dest";
+    FakeWindow window;
+    RecordingSyntaxReport syntax;
+    BatchRun batch;
+
+    BatchFixture() {
+        MakeDir(src);
+        MakeDir(dest);
+        batch.SetWindow(&window);
+        batch.SetSyntaxErrorReport(&syntax);
+        batch.m_strSourceFolder = src;
+        batch.m_strDestFolder = dest;
+    }
+    void Sources(const std::vector<std::pair<std::string, std::string>>& files) {
+        batch.m_arrSourceFiles.clear();
+        for (const auto& [name, content] : files) {
+            if (!content.empty() || name.find("missing") == std::string::npos) WriteFile(src + "/" + name, content);
+            batch.m_arrSourceFiles.push_back("/" + name);
+        }
+        batch.m_nSourceCount = static_cast<int>(batch.m_arrSourceFiles.size());
+    }
+    bool Start() {
+        if (!batch.PrepareStart()) return false;
+        batch.RunBatch();
+        return true;
+    }
+    const std::vector<std::string>& Lines() const { return batch.m_log.m_arrResponseLines; }
+};
+
+// ---------------------------------------------------------------- start checks
+
+struct ComplaintCase {
+    bool script;
+    int sources;
+    std::string sourceFolder;
+    std::string destFolder;
+    std::string complaints;
+};
+
+class StartComplaints : public testing::TestWithParam<ComplaintCase> {};
+
+TEST_P(StartComplaints, AreListedInTheirFixedOrderInOneMessage) {
+    const ComplaintCase& c = GetParam();
+    FakeWindow window;
+    BatchRun batch;
+    batch.SetWindow(&window);
+    if (c.script) batch.m_arrScriptLines = {"te"};
+    for (int i = 0; i < c.sources; ++i) batch.m_arrSourceFiles.push_back("/f" + std::to_string(i));
+    batch.m_nSourceCount = c.sources;
+    batch.m_strSourceFolder = c.sourceFolder;
+    batch.m_strDestFolder = c.destFolder;
+    window.progressPos = 7;
+
+    EXPECT_EQ(batch.StartComplaints(), c.complaints);
+    const bool started = batch.PrepareStart();
+    EXPECT_EQ(started, c.complaints.empty());
+    EXPECT_EQ(window.progressTop, c.sources);  // set before any check
+    EXPECT_EQ(window.progressPos, 0);
+    if (c.complaints.empty()) {
+        EXPECT_TRUE(window.errorMessages.empty());
+    } else {
+        EXPECT_EQ(window.errorMessages, std::vector<std::string>{c.complaints});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartComplaints,
+    testing::Values(
+        ComplaintCase{false, 0, "/d", "/d",
+                      "Empty or No Control File\r\nNo Source File(s)\r\n"
+                      "Destination Folder can't be the same as the source.\r\n"},
+        ComplaintCase{false, 1, "/a", "/b", "Empty or No Control File\r\n"},
+        ComplaintCase{true, 0, "/a", "/b", "No Source File(s)\r\n"},
+        ComplaintCase{true, 2, "/Data", "/DATA", "Destination Folder can't be the same as the source.\r\n"},
+        ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\n"},
+        ComplaintCase{true, 2, "/data", "/data/", ""},
+        ComplaintCase{true, 2, "/data", "/data2", ""}));
+
+TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
+    BatchRun batch;
+    batch.m_arrScriptLines = {"te"};
+    batch.SetSourcePaths({"/x/a.txt", "/y/a.txt", "b.txt", "/z/b.txt", "/w/a.txt"});
+    batch.m_strDestFolder = "/out";
+    EXPECT_EQ(batch.StartComplaints(), "Source File names must differ: a.txt\r\nSource File names must differ: b.txt\r\n");
+    EXPECT_EQ(batch.SourcePath(2), "./b.txt");
+    EXPECT_EQ(batch.OutputPath(3), "/out/b.txt");
+    batch.m_strDestFolder = "/Y";
+    EXPECT_NE(batch.StartComplaints().find("Destination Folder can't be the same as the source.\r\n"), std::string::npos);
+}
+
+TEST_F(BatchFixture, SyntaxErrorIsReportedAndNothingIsTouched) {
+    batch.m_arrScriptLines = {"te", "r/a/b"};
+    Sources({{"a.txt", "abc\n"}});
+    window.status = "previous";
+    EXPECT_FALSE(Start());
+    ASSERT_EQ(syntax.errors.size(), 1u);
+    EXPECT_EQ(syntax.errors[0].m_strMessage, "Replacement Parameter2 terminator not found");
+    EXPECT_EQ(syntax.errors[0].m_strLineNo, "2:");
+    EXPECT_FALSE(FileExists(dest + "/a.txt"));
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(window.status, "previous");
+    EXPECT_EQ(window.calls, std::vector<std::string>{"progress 0"});
+}
+
+// ---------------------------------------------------------------- runs
+
+TEST_F(BatchFixture, CleanRunWritesEveryFileWithHeadersAndVerdict) {
+    batch.m_arrScriptLines = {"g/old/new/"};
+    Sources({{"a.txt", "old\r\nx old\n"}, {"b.txt", "none\n"}});
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(ReadFile(dest + "/a.txt"), "new\r\nx new\r\n");
+    EXPECT_EQ(ReadFile(dest + "/b.txt"), "none\r\n");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", "\tg/old/new/ caused 2, Replacements", "b.txt",
+                                                 "\tg/old/new/ caused 0, Replacements", kVerdictClean}));
+    EXPECT_EQ(window.status, " Batch Completed without Errors");
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"progress 0", "disable", "hide debug", "progress 1", "progress 2", "enable"}));
+    EXPECT_FALSE(batch.m_bFileErrorOccurred);
+}
+
+TEST_F(BatchFixture, EngineErrorsGiveTheErrorVerdictAndTheBatchGoesOn) {
+    batch.m_arrScriptLines = {"r/old/new/,te"};
+    Sources({{"a.txt", "old\n"}, {"b.txt", "none\n"}, {"c.txt", "old\n"}});
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", "b.txt", "\tRun past end of file performing r/old/new/,",
+                                                 "c.txt", kVerdictErrors}));
+    EXPECT_EQ(ReadFile(dest + "/b.txt"), "none\r\n");
+    EXPECT_EQ(ReadFile(dest + "/c.txt"), "new\r\n");
+    EXPECT_EQ(window.status, "**** Errors during Processing");
+}
+
+TEST_F(BatchFixture, MissingSourceEndsTheBatchAndIsCountedAsAnError) {
+    batch.m_arrScriptLines = {"te"};
+    Sources({{"a.txt", "a\n"}, {"missing.txt", ""}, {"c.txt", "c\n"}});
+    ASSERT_TRUE(Start());
+    const std::string error = src + "/missing.txt: No such file or directory";
+    EXPECT_EQ(window.fileErrors, std::vector<std::string>{error});
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", "missing.txt", "\t" + error, kVerdictErrors}));
+    EXPECT_FALSE(FileExists(dest + "/c.txt"));
+    EXPECT_FALSE(FileExists(dest + "/missing.txt"));
+    EXPECT_TRUE(batch.m_bFileErrorOccurred);
+    EXPECT_EQ(window.progressPos, 1);
+    EXPECT_TRUE(window.startEnabled);
+}
+
+TEST_F(BatchFixture, OutputThatCannotBeCreatedEndsTheBatchAndClosesTheSource) {
+    batch.m_arrScriptLines = {"te"};
+    Sources({{"a.txt", "a\n"}, {"b.txt", "b\n"}});
+    batch.m_strDestFolder = dir / "no-such-folder";
+    ASSERT_TRUE(Start());
+    const std::string error = batch.m_strDestFolder + "/a.txt: No such file or directory";
+    EXPECT_EQ(window.fileErrors, std::vector<std::string>{error});
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", "\t" + error, kVerdictErrors}));
+    EXPECT_FALSE(batch.Engine().m_fileSource.IsOpen());
+}
+
+TEST_F(BatchFixture, WriteErrorEndsOnlyItsFile) {
+    // The destination /dev with a source named "full" writes to /dev/full.
+    batch.m_arrScriptLines = {"te"};
+    Sources({{"full", "data\n"}, {"null", "more\n"}});
+    batch.m_strDestFolder = "/dev";
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(window.fileErrors, std::vector<std::string>{"/dev/full: No space left on device"});
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"full", "\t/dev/full: No space left on device", "null", kVerdictErrors}));
+    EXPECT_EQ(window.progressPos, 2);
+    EXPECT_EQ(ReadFile(src + "/full"), "data\n");
+}
+
+TEST_F(BatchFixture, DebugModeRunsTheFirstFileIntoTheDebugWindowOnly) {
+    batch.m_arrScriptLines = {"r/a/A/,te"};
+    Sources({{"one.txt", "abc\nxyz"}, {"two.txt", "a\n"}, {"three.txt", "a\n"}});
+    window.debugChecked = true;
+    window.saveResponseChecked = true;
+    window.debugText = "old text";
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(window.debugText, "Abc\r\nxyz\r\n");
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"progress 0", "disable", "show debug", "clear debug", "progress 1", "enable"}));
+    EXPECT_EQ(window.progressTop, 3);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"one.txt", kVerdictClean}));
+    EXPECT_FALSE(FileExists(dest + "/one.txt"));
+    EXPECT_FALSE(FileExists(dest + "/two.txt"));
+    EXPECT_EQ(ReadFile(dest + "/re$pon$e.txt"), "one.txt\r\n Batch Completed without Errors\r\n");
+    EXPECT_TRUE(batch.m_bDebug);
+}
+
+TEST_F(BatchFixture, StopRequestEndsTheBatchAfterTheCurrentCommand) {
+    batch.m_arrScriptLines = {"t1,te"};
+    Sources({{"a.txt", "a\nb\n"}, {"b.txt", "b\n"}});
+    batch.RequestStop();
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(batch.m_bStopped);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", kStoppedLine, kVerdictErrors}));
+    EXPECT_TRUE(FileExists(dest + "/a.txt"));
+    EXPECT_FALSE(FileExists(dest + "/b.txt"));
+    // The next run is not stopped.
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(ReadFile(dest + "/b.txt"), "b\r\n");
+}
+
+// ---------------------------------------------------------------- response file
+
+TEST_F(BatchFixture, ResponseFileNameRules) {
+    batch.m_arrScriptLines = {"t/zz/"};
+    Sources({{"a.txt", "a\n"}, {"b.txt", "b\n"}});
+    window.saveResponseChecked = true;
+
+    batch.m_strResponseFile = "log.txt";  // a bare name lands in the destination folder
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(batch.ResponsePath(), dest + "/log.txt");
+    EXPECT_EQ(ReadFile(dest + "/log.txt"),
+              "a.txt\r\n\tRun past end of file doing t/zz/\r\nb.txt\r\n\tRun past end of file doing t/zz/\r\n"
+              "**** Errors during Processing\r\n");
+
+    batch.m_strResponseFile = dir / "elsewhere.txt";  // a path is used unchanged
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(FileExists(dir / "elsewhere.txt"));
+
+    batch.m_strResponseFile = "a.txt";  // written after the outputs, so it replaces that output
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(ReadFile(dest + "/a.txt").substr(0, 7), "a.txt\r\n");
+
+    window.saveResponseChecked = false;
+    batch.m_strResponseFile = "unused.txt";
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(FileExists(dest + "/unused.txt"));
+}
+
+TEST_F(BatchFixture, ResponseFileIsWrittenAfterABatchStoppedByAFailedOpen) {
+    batch.m_arrScriptLines = {"te"};
+    Sources({{"missing.txt", ""}});
+    window.saveResponseChecked = true;
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(ReadFile(dest + "/re$pon$e.txt"),
+              "missing.txt\r\n\t" + src + "/missing.txt: No such file or directory\r\n**** Errors during Processing\r\n");
+}
+
+TEST_F(BatchFixture, ResponseFileThatCannotBeWrittenIsReported) {
+    batch.m_arrScriptLines = {"te"};
+    Sources({{"a.txt", "a\n"}});
+    window.saveResponseChecked = true;
+    batch.m_strResponseFile = dir / "no-folder/r.txt";
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(window.fileErrors, std::vector<std::string>{batch.m_strResponseFile + ": No such file or directory"});
+    EXPECT_TRUE(batch.m_bFileErrorOccurred);
+    EXPECT_EQ(window.status, " Batch Completed without Errors");
+}
+
+// ---------------------------------------------------------------- the source is never its own output
+
+class SameFileDestinations : public BatchFixture, public testing::WithParamInterface<std::string> {};
+
+TEST_P(SameFileDestinations, AreRefusedAndLeaveTheSourceUntouched) {
+    const std::string original = "precious\r\ndata\n";
+    batch.m_arrScriptLines = {"p1,te"};
+    Sources({{"a.txt", original}, {"b.txt", "b\n"}});
+    const std::string how = GetParam();
+    if (how == "trailing slash") {
+        batch.m_strDestFolder = src + "/";
+    } else if (how == "dot segment") {
+        batch.m_strDestFolder = src + "/.";
+    } else if (how == "symbolic link") {
+        ASSERT_EQ(symlink(src.c_str(), (dir / "link").c_str()), 0);
+        batch.m_strDestFolder = dir / "link";
+    } else {  // hard link
+        ASSERT_EQ(link((src + "/a.txt").c_str(), (dest + "/a.txt").c_str()), 0);
+    }
+    ASSERT_TRUE(Start()) << how;
+    EXPECT_EQ(ReadFile(src + "/a.txt"), original) << how;
+    const std::string output = batch.OutputPath(0);
+    EXPECT_EQ(window.fileErrors, std::vector<std::string>{output + ": is the same file as the source being read"});
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", "\t" + window.fileErrors[0], kVerdictErrors}));
+    EXPECT_EQ(ReadFile(src + "/b.txt"), "b\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SameFileDestinations,
+                         testing::Values("trailing slash", "dot segment", "symbolic link", "hard link"));
+
+TEST_F(BatchFixture, SourceLockedByAnotherRunIsASharingViolation) {
+    batch.m_arrScriptLines = {"te"};
+    Sources({{"a.txt", "a\n"}});
+    TextFileReader other;
+    FileError error;
+    ASSERT_TRUE(other.Open(src + "/a.txt", ShareMode::Exclusive, error));
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(window.fileErrors, std::vector<std::string>{src + "/a.txt: sharing violation"});
+    EXPECT_FALSE(FileExists(dest + "/a.txt"));
+}
+
+}  // namespace
+}  // namespace tavisk
