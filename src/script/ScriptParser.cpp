@@ -45,7 +45,7 @@ void ScriptParser::Reset() {
     m_arrLoopCounts.clear();
 }
 
-int ScriptParser::Fail(const char* message, int32_t errorCol) {
+int ScriptParser::Fail(std::string_view message, int32_t errorCol) {
     SyntaxError error;
     error.m_strMessage = message;
     error.m_nLineIndex = m_nScriptLine;
@@ -63,7 +63,7 @@ int ScriptParser::Fail(const char* message, int32_t errorCol) {
 
 int ScriptParser::FailWithCharacter(char ch, const char* suffix, int32_t errorCol) {
     const std::string message = std::string(1, ch) + suffix;
-    return Fail(message.c_str(), errorCol);
+    return Fail(message, errorCol);
 }
 
 size_t ScriptParser::DelimiterLength(int32_t col) const {

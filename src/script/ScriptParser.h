@@ -37,7 +37,8 @@ public:
 private:
     enum class State { Command, Endpoint, Replace, Insert, Complete };
 
-    int Fail(const char* message, int32_t errorCol);
+    // The message may hold any byte, a NUL included (it can name the offending character).
+    int Fail(std::string_view message, int32_t errorCol);
     int FailWithCharacter(char ch, const char* suffix, int32_t errorCol);
     size_t DelimiterLength(int32_t col) const;
     bool ReadDelimitedText(int32_t openCol, size_t delimLen, int32_t& closeCol, std::string& text) const;
