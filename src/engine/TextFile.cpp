@@ -242,6 +242,7 @@ bool TextFileWriter::Append(std::string_view bytes, FileError& error) {
         if (!Flush(error)) return false;
         if (bytes.size() >= kWriteBufferSize / 2) return WriteAll(bytes.data(), bytes.size(), error);
     }
+    if (bytes.empty()) return true;  // an empty view may carry a null pointer, which memcpy must not get
     std::memcpy(m_pBuffer + m_nUsed, bytes.data(), bytes.size());
     m_nUsed += bytes.size();
     return true;
