@@ -198,6 +198,7 @@ run_once() {
 declare -A CHECK
 check_output() {
     local tool=$1 ref=$R/$CASE
+    [[ $tool = "$REFERENCE" ]] && { CHECK[$CASE/$tool]=reference; return; }
     set_command "$tool"
     local same
     if [[ -d $OUTPUT ]]; then diff -rq "$OUTPUT" "$ref" >/dev/null && same=1 || same=0
@@ -206,24 +207,44 @@ check_output() {
     elif [[ $ROLE = floor ]]; then CHECK[$CASE/$tool]=n/a   # a plain copy keeps LF line ends
     else
         CHECK[$CASE/$tool]=MISMATCH
-        loud "MISMATCH in $CASE: the output of $tool differs from tavisk-cli's ($(cmp "$OUTPUT" "$ref" 2>&1 | head -1))"
+        local first
+        if [[ -d $OUTPUT ]]; then first=$(diff -rq "$OUTPUT" "$ref" 2>&1 | head -1 || true)
+        else first=$(cmp "$OUTPUT" "$ref" 2>&1 | head -1 || true); fi
+        loud "MISMATCH in $CASE: the output of $tool differs from $REFERENCE's ($first)"
         FAILED=1
     fi
 }
 
+# Runs tool $1 once, untimed, and keeps its output as the case's reference.
+make_reference() {
+    local tool=$1
+    rm -rf "$O/$tool" "${R:?}/$CASE"; mkdir -p "$O/$tool"
+    set_command "$tool"
+    REF_STATUS=0
+    if [[ -n $IN ]]; then "${CMD[@]}" <"$IN" >"$OUTPUT" || REF_STATUS=$?
+    else "${CMD[@]}" </dev/null >/dev/null || REF_STATUS=$?; fi
+    [[ -e $OUTPUT ]] && mv "$OUTPUT" "$R/$CASE"
+    rm -rf "${O:?}/$tool"
+    ((REF_STATUS == 0)) && [[ -e $R/$CASE ]]
+}
+
 # ---------------------------------------------------------------- run
 FAILED=0
-say "Load before: $(uptime | sed 's/.*load/load/')"
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+say "Load before: $LOAD_BEFORE"
 for line in "${CASES[@]}"; do
     read -r CASE INPUT SCRIPT KIND <<<"$line"
     [[ $CASE =~ $CASES_RE ]] || continue
     read -r -a tools <<<"$(tools_for "$KIND")"
     say "== $CASE: ${tools[*]} (${RUNS} runs each)"
-    # Reference (and warm-up) run of tavisk-cli, not timed.
-    rm -rf "$O/tavisk-cli"; mkdir -p "$O/tavisk-cli"
-    set_command tavisk-cli
-    if ! "${CMD[@]}" >/dev/null; then loud "$CASE: tavisk-cli failed"; FAILED=1; fi
-    rm -rf "${R:?}/$CASE"; mv "$OUTPUT" "$R/$CASE"
+    # Reference (and warm-up) run of tavisk-cli, not timed.  Should it fail,
+    # sed's output is the reference, so that the peers are still checked.
+    REFERENCE=tavisk-cli
+    make_reference tavisk-cli || {
+        loud "$CASE: tavisk-cli failed (status $REF_STATUS); sed's output is the reference instead"
+        FAILED=1; REFERENCE=sed
+        make_reference sed || loud "$CASE: sed failed too"
+    }
     # Timed rounds; the order of the tools turns by one each round.
     n=${#tools[@]}
     for ((run = 1; run <= RUNS; run++)); do
@@ -236,7 +257,8 @@ for line in "${CASES[@]}"; do
     done
     rm -rf "${R:?}/$CASE"
 done
-say "Load after: $(uptime | sed 's/.*load/load/')"
+LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
+say "Load after: $LOAD_AFTER"
 [[ -n ${BENCH_RESULTS:-} ]] && cp "$RESULTS" "$BENCH_RESULTS"
 
 # ---------------------------------------------------------------- report
@@ -274,7 +296,7 @@ for my $case (@cases) {
     printf "%s\n", "-" x 86;
     for my $tool (sort { $med{$a} <=> $med{$b} } @{$tools{$case}}) {
         my $role = $tool eq $tavisk ? "" : $floor{$tool} ? " (floor)" : "";
-        my $out = $tool eq $tavisk ? "reference" : ($check{"$case/$tool"} // "?");
+        my $out = $check{"$case/$tool"} // "?";
         $out = "n/a: plain copy" if $out eq "n/a";
         $out .= $role;
         printf "%-13s %-10s %9.3f %8.3f %9.1f %9.2fx %9.1f  %s\n", $case, $tool, $med{$tool},
@@ -282,6 +304,9 @@ for my $case (@cases) {
             $rss{$case}{$tool} / 1024, $out;
     }
     next unless defined $med{$tavisk};
+    if (($check{"$case/$tavisk"} // "") eq "MISMATCH") {
+        push @goals, [$case, "tavisk-cli failed or its output differs from the peers", 0];
+    }
     # Ratios on the median wall time decide; the same on CPU time (user +
     # system) is shown too, as it suffers less from other work on the machine.
     my %cpumed = map { $_ => median(@{$cpu{$case}{$_}}) } @{$tools{$case}};
@@ -315,6 +340,11 @@ print "Floors (cat, dd, cp) only copy bytes; they are not peers.\n";
 print "\nGoals for tavisk-cli:\n";
 printf "  %-13s %-4s %s\n", $_->[0], $_->[2] ? "MET" : "MISS", $_->[1] for @goals;
 '
+echo
+echo "Machine: $(nproc) cores; load average (1, 5, 15 min) before: $LOAD_BEFORE, after: $LOAD_AFTER."
+echo "Above about $(nproc) the wall times are noisy: compare the CPU times (cpu s) as well."
+echo "tavisk-cli: $CLI ($(cd "$ROOT" && git describe --always --dirty 2>/dev/null || echo unknown))."
+
 # Shows a command as one would type it.
 shown() {
     local a out=()
