@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QList>
 #include <QResource>
 
 #include "HelpTopics.h"
@@ -11,12 +12,23 @@ namespace tavisk::ui {
 
 namespace {
 
-// The help window lives for the process; it is deleted while the application
-// object still exists, since a widget must not outlive it.
-QPointer<HelpWindow> g_pWindowToDelete;
+// Help windows still open when the application object goes are deleted
+// while it still exists, since a widget must not outlive it.
+QList<QPointer<HelpWindow>>& OpenHelpWindows() {
+    static QList<QPointer<HelpWindow>> windows;
+    return windows;
+}
 
-void DeleteHelpWindow() {
-    delete g_pWindowToDelete.data();
+void DeleteHelpWindows() {
+    for (const QPointer<HelpWindow>& window : OpenHelpWindows())
+        delete window.data();
+    OpenHelpWindows().clear();
+}
+
+void DeleteAtApplicationEnd(HelpWindow* pWindow) {
+    if (OpenHelpWindows().isEmpty())
+        qAddPostRoutine(DeleteHelpWindows);
+    OpenHelpWindows().append(pWindow);
 }
 
 bool HasDefaultPage() {
@@ -25,6 +37,10 @@ bool HasDefaultPage() {
 
 }  // namespace
 
+HelpResourceViewer::~HelpResourceViewer() {
+    delete m_pWindow.data();
+}
+
 bool HelpResourceViewer::LoadHelpFile(const std::vector<std::string>& arrCandidates) {
     // Without a widget application there is no window to show help in.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
@@ -32,8 +48,7 @@ bool HelpResourceViewer::LoadHelpFile(const std::vector<std::string>& arrCandida
     if (!RegisterFirstUsable(arrCandidates))
         return false;
     m_pWindow = new HelpWindow;
-    g_pWindowToDelete = m_pWindow;
-    qAddPostRoutine(DeleteHelpWindow);
+    DeleteAtApplicationEnd(m_pWindow);
     return true;
 }
 

@@ -12,6 +12,11 @@ class HelpWindow;
 
 class HelpResourceViewer : public HelpViewer {
 public:
+    HelpResourceViewer() = default;
+    ~HelpResourceViewer() override;
+    HelpResourceViewer(const HelpResourceViewer&) = delete;
+    HelpResourceViewer& operator=(const HelpResourceViewer&) = delete;
+
     bool LoadHelpFile(const std::vector<std::string>& arrCandidates) override;
     void ShowPage(const std::string& strPage) override;
 

@@ -72,6 +72,8 @@ void HelpWindow::ShowPage(const QString& strPage) {
     activateWindow();
 }
 
+QUrl HelpWindow::CurrentPage() const { return m_pBrowser->source(); }
+
 void HelpWindow::UpdateTitle() {
     const QString strPageTitle = m_pBrowser->documentTitle();
     const QString strTitle = QString::fromLatin1(kWindowTitle);

@@ -1,6 +1,7 @@
 #pragma once
 // The help window: a top-level window with no owner that shows the pages of
 // the registered help file, with Contents, Back and Forward buttons.
+#include <QUrl>
 #include <QWidget>
 
 class QTextBrowser;
@@ -14,6 +15,8 @@ public:
 
     // Shows `strPage`, a path inside the help file, and brings the window up.
     void ShowPage(const QString& strPage);
+    // The page on show, as a "qrc:" address.
+    QUrl CurrentPage() const;
 
 private:
     void UpdateTitle();
