@@ -100,10 +100,17 @@ void BatchRun::ShowBatchVerdict() {
 void BatchRun::WriteResponseFile() {
     TextFileWriter file;
     FileError error;
-    bool ok = file.Create(ResponsePath(), error);
-    for (size_t i = 0; ok && i < m_log.m_arrResponseLines.size(); ++i) ok = file.WriteLine(m_log.m_arrResponseLines[i], error);
-    if (ok) ok = file.Close(error);
-    if (!ok) ReportFileError(error);
+    if (!file.Create(ResponsePath(), error)) {
+        ReportFileError(error);
+        return;
+    }
+    for (const std::string& line : m_log.m_arrResponseLines) {
+        if (!file.WriteLine(line)) {
+            ReportFileError(file.LastError());
+            return;  // the lines written so far stay in the file
+        }
+    }
+    if (!file.Close(error)) ReportFileError(error);
 }
 
 void BatchRun::RunBatch() {

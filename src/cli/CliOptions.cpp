@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <string_view>
+
 namespace tavisk::cli {
 
 const char* UsageText() {
@@ -26,6 +28,22 @@ const char* UsageText() {
            "written; 64 bad usage; 130 stopped by an interrupt.\n";
 }
 
+namespace {
+
+// A value holding line breaks is several script lines, as it would be in a file.
+void AddExpressionLines(std::string_view value, std::vector<std::string>& lines) {
+    for (;;) {
+        const size_t lineFeed = value.find('\n');
+        std::string_view line = value.substr(0, lineFeed);
+        if (lineFeed != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (lineFeed == std::string_view::npos) return;
+        value.remove_prefix(lineFeed + 1);
+    }
+}
+
+}  // namespace
+
 bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& problem) {
     enum { kVersion = 1000 };
     static const option kLongOptions[] = {
@@ -43,7 +61,7 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
     int option = 0;
     while ((option = getopt_long(argc, argv, ":e:cgr:qh", kLongOptions, nullptr)) != -1) {
         switch (option) {
-        case 'e': options.expressions.emplace_back(optarg); break;
+        case 'e': AddExpressionLines(optarg, options.expressions); break;
         case 'c': options.check = true; break;
         case 'g': options.debug = true; break;
         case 'r': options.responseFile = optarg; break;

@@ -63,6 +63,7 @@ private:
     int MoveToEndpoint(const CScriptCommand& cmd);
     int Replace(const CScriptCommand& cmd);
     int FinishFile();
+    int WriteFailed();  // reports the output's error
 
     ScriptParser& m_parser;
     ResponseLog& m_log;

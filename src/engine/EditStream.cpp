@@ -8,8 +8,7 @@ EditEngine::EditEngine(ScriptParser& parser, ResponseLog& log) : m_parser(parser
 
 bool EditEngine::ReadSourceLine() {
     if (!m_fileSource.IsOpen()) return false;
-    FileError error;
-    switch (m_fileSource.ReadLine(m_strSourceLine, error)) {
+    switch (m_fileSource.ReadLine(m_strSourceLine)) {
     case TextFileReader::ReadResult::Line:
         ++m_nLastLineRead;
         return true;
@@ -21,7 +20,7 @@ bool EditEngine::ReadSourceLine() {
     }
     // A read error counts as the end of the source.  The source is closed so
     // that the error is reported once, not again at every later read.
-    ReportFileError(error);
+    ReportFileError(m_fileSource.LastError());
     m_fileSource.Close();
     return false;
 }
@@ -42,16 +41,15 @@ bool EditEngine::EmitText(std::string_view text, bool endLine) {
         m_strOutLine.append(text);
         return false;
     }
-    FileError error;
     bool written;
     if (m_strOutLine.empty()) {
-        written = m_fileOutput.WriteLine(text, error);  // nothing pending: no copy needed
+        written = m_fileOutput.WriteLine(text);  // nothing pending: no copy needed
     } else {
         m_strOutLine.append(text);
-        written = m_fileOutput.WriteLine(m_strOutLine, error);
+        written = m_fileOutput.WriteLine(m_strOutLine);
     }
     if (!written) {
-        ReportFileError(error);
+        ReportFileError(m_fileOutput.LastError());
         return false;
     }
     m_strOutLine.clear();

@@ -1,22 +1,13 @@
 // Applies one parsed command to the edit stream.
-#include <string.h>
-
 #include "EditEngine.h"
+#include "FindText.h"
 #include "Messages.h"
 
 namespace tavisk {
 
 namespace {
 
-constexpr int64_t kNotFound = -1;
-
-// Index of the first `needle` in `haystack` at or after `from`, or kNotFound.
-int64_t FindInLine(std::string_view haystack, std::string_view needle, int64_t from) {
-    const auto start = static_cast<size_t>(from);
-    if (start > haystack.size() || needle.size() > haystack.size() - start) return kNotFound;
-    const void* hit = memmem(haystack.data() + start, haystack.size() - start, needle.data(), needle.size());
-    return hit ? static_cast<const char*>(hit) - haystack.data() : kNotFound;
-}
+constexpr int64_t kNotFound = kTextNotFound;
 
 struct Target {
     int64_t line = 0;
@@ -91,7 +82,7 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
             target = number;
             break;
         case END_TEXT: {
-            const int64_t found = FindInLine(m_strSourceLine, cmd.m_strEndText, m_nEditPos);
+            const int64_t found = FindText(m_strSourceLine, cmd.m_strEndText, m_nEditPos);
             if (found == kNotFound) {
                 target.line = m_nCurLine + 1;
             } else if (cmd.m_nQualifier == QUAL_AFTER) {
@@ -138,6 +129,10 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
 int EditEngine::Replace(const CScriptCommand& cmd) {
     namespace msg = messages;
     const bool global = cmd.m_nQualifier == QUAL_GLOBAL;
+    // "g" always finishes every line it starts, so a line with replacements
+    // can go straight to the output instead of through the pending line.
+    const bool writeDirect = global && !m_bDebug && m_fileOutput.IsOpen();
+    bool lineStartedInOutput = false;
     int64_t replacements = 0;
     for (;;) {
         if (m_nLastLineRead < m_nCurLine) {
@@ -154,20 +149,41 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
             }
             m_nEditPos = 0;
         }
-        const int64_t found = FindInLine(m_strSourceLine, cmd.m_strText, m_nEditPos);
+        const int64_t found = FindText(m_strSourceLine, cmd.m_strText, m_nEditPos);
         if (found == kNotFound) {
             const std::string_view rest = m_strSourceLine.substr(static_cast<size_t>(m_nEditPos));
             ++m_nCurLine;
             m_nEditPos = 0;
-            if (!EmitText(rest, true)) return EXEC_WRITE_FAILED;
+            if (lineStartedInOutput) {
+                lineStartedInOutput = false;
+                if (!m_fileOutput.WriteLine(rest)) return WriteFailed();
+            } else if (!EmitText(rest, true)) {
+                return EXEC_WRITE_FAILED;
+            }
             continue;
         }
         ++replacements;
-        EmitText(m_strSourceLine.substr(static_cast<size_t>(m_nEditPos), static_cast<size_t>(found - m_nEditPos)), false);
-        EmitText(cmd.m_strReplace, false);
+        const std::string_view before =
+            m_strSourceLine.substr(static_cast<size_t>(m_nEditPos), static_cast<size_t>(found - m_nEditPos));
         m_nEditPos = found + static_cast<int64_t>(cmd.m_strText.size());
+        if (writeDirect) {
+            if (!lineStartedInOutput && !m_strOutLine.empty()) {
+                if (!m_fileOutput.WritePiece(m_strOutLine)) return WriteFailed();
+                m_strOutLine.clear();
+            }
+            lineStartedInOutput = true;
+            if (!m_fileOutput.WritePiece(before) || !m_fileOutput.WritePiece(cmd.m_strReplace)) return WriteFailed();
+        } else {
+            EmitText(before, false);
+            EmitText(cmd.m_strReplace, false);
+        }
         if (!global) return EXEC_CONTINUE;
     }
+}
+
+int EditEngine::WriteFailed() {
+    ReportFileError(m_fileOutput.LastError());
+    return EXEC_WRITE_FAILED;
 }
 
 }  // namespace tavisk

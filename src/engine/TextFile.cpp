@@ -102,7 +102,7 @@ void TextFileReader::Close() {
     m_identity = FileIdentity{};
 }
 
-bool TextFileReader::Fill(FileError& error) {
+bool TextFileReader::Fill() {
     if (m_nBegin > 0) {  // keep the partial line at the front
         std::memmove(m_pBuffer, m_pBuffer + m_nBegin, m_nEnd - m_nBegin);
         m_nEnd -= m_nBegin;
@@ -113,7 +113,7 @@ bool TextFileReader::Fill(FileError& error) {
         const size_t larger = m_nCapacity * 2;
         char* grown = static_cast<char*>(std::realloc(m_pBuffer, larger));
         if (!grown) {
-            error = FileError{m_strPath, DescribeErrno(ENOMEM)};
+            m_lastError = FileError{m_strPath, DescribeErrno(ENOMEM)};
             return false;
         }
         m_pBuffer = grown;
@@ -131,12 +131,12 @@ bool TextFileReader::Fill(FileError& error) {
             return true;
         }
         if (errno == EINTR) continue;
-        error = FileError{m_strPath, DescribeErrno(errno)};
+        m_lastError = FileError{m_strPath, DescribeErrno(errno)};
         return false;
     }
 }
 
-TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line, FileError& error) {
+TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line) {
     if (m_fd < 0) return ReadResult::End;
     for (;;) {
         const size_t from = std::max(m_nScanned, m_nBegin);
@@ -156,7 +156,7 @@ TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line, File
             m_nBegin = m_nEnd;
             return ReadResult::Line;
         }
-        if (!Fill(error)) return ReadResult::Error;
+        if (!Fill()) return ReadResult::Error;
     }
 }
 
@@ -168,7 +168,11 @@ TextFileWriter::~TextFileWriter() {
     std::free(m_pBuffer);
 }
 
-FileError TextFileWriter::MakeError(int errorNumber) const { return FileError{m_strPath, DescribeErrno(errorNumber)}; }
+bool TextFileWriter::Fail(int errorNumber) {
+    m_lastError = FileError{m_strPath, DescribeErrno(errorNumber)};
+    m_bFailed = true;
+    return false;
+}
 
 bool TextFileWriter::Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer) {
     FileError ignored;
@@ -215,14 +219,12 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Fil
     return true;
 }
 
-bool TextFileWriter::WriteAll(const char* data, size_t size, FileError& error) {
+bool TextFileWriter::WriteAll(const char* data, size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(m_fd, data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
-            error = MakeError(errno);
-            m_bFailed = true;
-            return false;
+            return Fail(errno);
         }
         data += written;
         size -= static_cast<size_t>(written);
@@ -230,17 +232,17 @@ bool TextFileWriter::WriteAll(const char* data, size_t size, FileError& error) {
     return true;
 }
 
-bool TextFileWriter::Flush(FileError& error) {
+bool TextFileWriter::Flush() {
     if (m_nUsed == 0) return true;
     const size_t used = m_nUsed;
     m_nUsed = 0;
-    return WriteAll(m_pBuffer, used, error);
+    return WriteAll(m_pBuffer, used);
 }
 
-bool TextFileWriter::Append(std::string_view bytes, FileError& error) {
+bool TextFileWriter::Append(std::string_view bytes) {
     if (m_nUsed + bytes.size() > kWriteBufferSize) {
-        if (!Flush(error)) return false;
-        if (bytes.size() >= kWriteBufferSize / 2) return WriteAll(bytes.data(), bytes.size(), error);
+        if (!Flush()) return false;
+        if (bytes.size() >= kWriteBufferSize / 2) return WriteAll(bytes.data(), bytes.size());
     }
     if (bytes.empty()) return true;  // an empty view may carry a null pointer, which memcpy must not get
     std::memcpy(m_pBuffer + m_nUsed, bytes.data(), bytes.size());
@@ -248,30 +250,29 @@ bool TextFileWriter::Append(std::string_view bytes, FileError& error) {
     return true;
 }
 
-bool TextFileWriter::WriteLine(std::string_view line, FileError& error) {
+bool TextFileWriter::AppendLineEnd() {
+    if (m_nUsed + 2 > kWriteBufferSize && !Flush()) return false;
+    m_pBuffer[m_nUsed++] = '\r';
+    m_pBuffer[m_nUsed++] = '\n';
+    return true;
+}
+
+bool TextFileWriter::WritePiece(std::string_view piece) {
     if (m_fd < 0 || m_bFailed) {
-        error = MakeError(EBADF);
+        m_lastError = FileError{m_strPath, DescribeErrno(EBADF)};
         return false;
     }
-    static constexpr std::string_view kLineEnd = "\r\n";
-    for (;;) {
-        const void* lineFeed = line.empty() ? nullptr : std::memchr(line.data(), '\n', line.size());
-        if (!lineFeed) break;
-        const size_t at = static_cast<size_t>(static_cast<const char*>(lineFeed) - line.data());
-        if (!Append(line.substr(0, at), error) || !Append(kLineEnd, error)) return false;
-        line.remove_prefix(at + 1);
-    }
-    return Append(line, error) && Append(kLineEnd, error);
+    return Append(piece);
 }
+
+bool TextFileWriter::WriteLine(std::string_view line) { return WritePiece(line) && AppendLineEnd(); }
 
 bool TextFileWriter::Close(FileError& error) {
     if (m_fd < 0) return true;
     const bool alreadyFailed = m_bFailed;  // reported when it happened
-    bool ok = alreadyFailed || Flush(error);
-    if (::close(m_fd) != 0 && ok && !alreadyFailed) {
-        error = MakeError(errno);
-        ok = false;
-    }
+    bool ok = alreadyFailed || Flush();
+    if (::close(m_fd) != 0 && ok && !alreadyFailed) ok = Fail(errno);
+    if (!ok) error = m_lastError;
     m_fd = -1;
     m_nUsed = 0;
     return ok;

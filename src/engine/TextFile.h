@@ -2,8 +2,9 @@
 // Buffered text files on POSIX descriptors.
 //  - Reading: a line ends at LF; one CR directly before it is dropped; a last
 //    line without LF is still a line.  Lines of any length; NUL is a byte.
-//  - Writing: every line is written followed by CR LF; an LF inside a line is
-//    written as CR LF too.  Output is gathered in a large buffer.
+//  - Writing: every line is written followed by CR LF.  Lines hold no LF:
+//    every text the program writes was split at LF when it was read.  Output
+//    is gathered in a large buffer.
 //  - Sharing: advisory flock locks, taken without blocking; a conflict is the
 //    error "sharing violation".
 #include <sys/types.h>
@@ -42,19 +43,21 @@ public:
 
     bool Open(const std::string& path, ShareMode share, FileError& error);
     // On Line, `line` views the line without its terminator; it stays valid
-    // until the next ReadLine or Close.
-    ReadResult ReadLine(std::string_view& line, FileError& error);
+    // until the next ReadLine or Close.  On Error, LastError() tells why.
+    ReadResult ReadLine(std::string_view& line);
+    const FileError& LastError() const { return m_lastError; }
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     const FileIdentity& Identity() const { return m_identity; }
     const std::string& Path() const { return m_strPath; }
 
 private:
-    bool Fill(FileError& error);
+    bool Fill();
 
     int m_fd = -1;
     std::string m_strPath;
     FileIdentity m_identity;
+    FileError m_lastError;
     char* m_pBuffer = nullptr;
     size_t m_nCapacity = 0;
     size_t m_nBegin = 0;  // start of unread data
@@ -74,8 +77,11 @@ public:
     // `mustDiffer`, when valid, names a file that is open for reading: an
     // output that turns out to be that same file is refused untouched.
     bool Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer = {});
-    // Writes `line` and a line end.
-    bool WriteLine(std::string_view line, FileError& error);
+    // Writes `line` and a line end.  On failure LastError() tells why.
+    bool WriteLine(std::string_view line);
+    // Writes the start of a line; a later WriteLine completes it.
+    bool WritePiece(std::string_view piece);
+    const FileError& LastError() const { return m_lastError; }
     // Flushes and closes.  After a failed write the rest is dropped and no
     // second error is returned.
     bool Close(FileError& error);
@@ -83,13 +89,15 @@ public:
     const std::string& Path() const { return m_strPath; }
 
 private:
-    bool Append(std::string_view bytes, FileError& error);
-    bool Flush(FileError& error);
-    bool WriteAll(const char* data, size_t size, FileError& error);
-    FileError MakeError(int errorNumber) const;
+    bool Append(std::string_view bytes);
+    bool AppendLineEnd();
+    bool Flush();
+    bool WriteAll(const char* data, size_t size);
+    bool Fail(int errorNumber);
 
     int m_fd = -1;
     std::string m_strPath;
+    FileError m_lastError;
     char* m_pBuffer = nullptr;
     size_t m_nUsed = 0;
     bool m_bFailed = false;
