@@ -1,0 +1,187 @@
+#include "BatchDlg.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+
+#include "ControlIds.h"
+#include "DebugDlg.h"
+#include "DisplayText.h"
+#include "Help.h"
+#include "Prompter.h"
+#include "Settings.h"
+#include "SyntaxErrorDlg.h"
+
+namespace tavisk::ui {
+
+namespace {
+
+constexpr ControlTemplate kControls[] = {
+    {IDOK, ControlKind::PushButton, "Done", 188, 324, 48, 40},
+    {-1, ControlKind::GroupBox, "Source", 4, 8, 232, 60},
+    {IDC_SOURCE_NAME, ControlKind::Static, "", 12, 24, 216, 16, CS_SUNKEN},
+    {IDC_BROWSE_SOURCES, ControlKind::PushButton, "&Browse...", 12, 48, 48, 16},
+    {-1, ControlKind::GroupBox, "Control File", 4, 72, 232, 60},
+    {IDC_SCRIPT_PATH, ControlKind::Static, "", 12, 88, 216, 16, CS_SUNKEN},
+    {-1, ControlKind::GroupBox, "Output", 4, 136, 232, 60},
+    {IDC_DEST_FOLDER, ControlKind::Static, "", 12, 152, 216, 16, CS_SUNKEN},
+    {IDC_DEST_FOLDER_BUTTON, ControlKind::PushButton, "&Folder...", 12, 176, 48, 16},
+    {IDC_FILE_COUNT, ControlKind::Static, "", 72, 48, 156, 16, CS_VCENTER},
+    {IDC_LOCATE_SCRIPT, ControlKind::PushButton, "&Locate...", 12, 112, 48, 16},
+    {IDC_NEW_SCRIPT, ControlKind::PushButton, "&New...", 68, 112, 48, 16},
+    {IDC_EDIT_SCRIPT, ControlKind::PushButton, "&Edit...", 124, 112, 48, 16},
+    {IDC_START, ControlKind::PushButton, "&Start Bulk Edit", 76, 208, 96, 16, CS_DEFAULT},
+    {IDC_PROGRESS, ControlKind::ProgressBar, "", 16, 228, 216, 12},
+    {IDC_REMEMBER, ControlKind::CheckBox, "Remember last used folders", 4, 324, 116, 12},
+    {IDC_DEBUG, ControlKind::PushButton, "Debug", 8, 288, 48, 16, CS_PUSHLIKE},
+    {IDC_SAVE_SCRIPT, ControlKind::PushButton, "&Save...", 180, 112, 48, 16, CS_DISABLED},
+    {-1, ControlKind::Static, "Version 1.0.11 1Jan 2012", 8, 344, 112, 16, CS_CENTER},
+    {-1, ControlKind::GroupBox, "Processing Errors", 4, 252, 232, 64},
+    {IDC_STATUS, ControlKind::Static, "", 8, 264, 160, 16, CS_SUNKEN},
+    {IDC_VIEW_RESPONSE, ControlKind::PushButton, "&View...", 176, 264, 48, 16},
+    {IDC_SAVE_RESPONSE, ControlKind::CheckBox, "Save Response File", 80, 292, 88, 12},
+    {IDC_RESPONSE_FILE_NAME, ControlKind::PushButton, "...", 176, 292, 16, 16},
+    {ID_HELP, ControlKind::PushButton, "How To / Help", 128, 324, 48, 40, CS_MULTILINE},
+};
+
+constexpr DialogTemplate kTemplate = {"Tavisk", 241, 370, "Tahoma", 8, false, false, kControls};
+
+}  // namespace
+
+CBatchDlg::CBatchDlg(Prompter& prompter, QWidget* parent)
+    : CTemplateDialog(kTemplate, parent), m_prompter(prompter), m_window(*this) {
+    m_ctlProgress = DlgItem<QProgressBar>(*this, IDC_PROGRESS);
+    m_batch.SetWindow(&m_window);
+    m_batch.SetSyntaxErrorReport(&m_window);
+    ConnectHandlers();
+    InitDialog();
+}
+
+void CBatchDlg::ConnectHandlers() {
+    OnClicked(IDOK, [this] { OnOK(); });
+    OnClicked(IDC_BROWSE_SOURCES, [this] { OnBrowseSources(); });
+    OnClicked(IDC_LOCATE_SCRIPT, [this] { OnLocateScript(); });
+    OnClicked(IDC_DEST_FOLDER_BUTTON, [this] { OnDestFolder(); });
+    OnClicked(IDC_NEW_SCRIPT, [this] { OnNewScript(); });
+    OnClicked(IDC_EDIT_SCRIPT, [this] { OnEditScript(); });
+    OnClicked(IDC_START, [this] { OnStartBulkEdit(); });
+    OnClicked(IDC_SAVE_SCRIPT, [this] { OnSaveScript(); });
+    OnClicked(IDC_VIEW_RESPONSE, [this] { OnViewResponse(); });
+    OnClicked(IDC_DEBUG, [this] { OnDebugButton(); });
+    OnClicked(IDC_RESPONSE_FILE_NAME, [this] { OnResponseFileName(); });
+    OnClicked(ID_HELP, [] { ShowHelpTopic(kHelpTopicMain); });
+}
+
+void CBatchDlg::InitDialog() {
+    m_batch.m_nSourceCount = 0;
+    m_bScriptChanged = false;
+    LoadSettings();
+    m_pDebugDlg = new CDebugDlg(this);
+}
+
+void CBatchDlg::LoadSettings() {
+    const RememberedSettings settings = ReadRememberedSettings(SettingsStore());
+    CheckItem(IDC_REMEMBER, settings.remember);
+    if (settings.remember) {
+        m_batch.m_strSourceFolder = PathBytes(settings.lastSource);
+        m_batch.m_strDestFolder = PathBytes(settings.lastDestination);
+        m_strScriptPath = settings.lastScript;
+        m_batch.m_strResponseFile = PathBytes(settings.responseFile);
+        CheckItem(IDC_SAVE_RESPONSE, settings.saveResponse);
+        if (!m_strScriptPath.isEmpty()) {
+            SetItemText(IDC_SCRIPT_PATH, m_strScriptPath);
+            LoadScriptFile();
+        }
+    }
+    if (m_batch.m_strSourceFolder.empty()) m_batch.m_strSourceFolder = PathBytes(GetDocumentsFolder());
+    if (m_batch.m_strDestFolder.empty()) m_batch.m_strDestFolder = PathBytes(GetDocumentsFolder());
+    SetItemText(IDC_DEST_FOLDER, PathText(m_batch.m_strDestFolder));
+    if (m_batch.m_strResponseFile.empty()) m_batch.m_strResponseFile = kDefaultResponseFile;
+}
+
+void CBatchDlg::SaveSettings() {
+    RememberedSettings settings;
+    settings.remember = IsItemChecked(IDC_REMEMBER);
+    settings.lastSource = PathText(m_batch.m_strSourceFolder);
+    settings.lastDestination = PathText(m_batch.m_strDestFolder);
+    settings.lastScript = m_strScriptPath;
+    settings.responseFile = PathText(m_batch.m_strResponseFile);
+    settings.saveResponse = IsItemChecked(IDC_SAVE_RESPONSE);
+    SettingsStore store;
+    WriteRememberedSettings(store, settings);
+}
+
+void CBatchDlg::OnOK() {
+    if (m_bClosing) return;
+    if (IsBatchRunning()) {
+        if (!m_prompter.AskYesNo(this, QString::fromUtf8(kStopBatchQuestion))) return;
+        m_bClosing = true;
+        StopBatchAndWait();
+    }
+    m_bClosing = true;
+    if (m_bScriptChanged && m_prompter.AskYesNo(this, QString::fromUtf8(kSaveScriptQuestion))) OnSaveScript();
+    SaveSettings();
+    done(QDialog::Accepted);
+}
+
+void CBatchDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    OnOK();
+}
+
+void CBatchDlg::OnDebugButton() {
+    if (m_batch.m_bDebug) ShowDebugWindow(false);
+}
+
+void CBatchDlg::EnableStart(bool enable) {
+    // The end of the run enables Start once the worker has finished.
+    EnableItem(IDC_START, enable && !IsBatchRunning());
+}
+
+bool CBatchDlg::IsDebugChecked() const { return IsItemChecked(IDC_DEBUG); }
+
+bool CBatchDlg::IsSaveResponseChecked() const { return IsItemChecked(IDC_SAVE_RESPONSE); }
+
+void CBatchDlg::SetStatusText(const QString& text) { SetItemText(IDC_STATUS, text); }
+
+void CBatchDlg::SetProgressRange(int lower, int upper) {
+    // An empty range would show Qt's busy indicator instead of an empty bar.
+    m_ctlProgress->setRange(lower, upper > lower ? upper : lower + 1);
+}
+
+void CBatchDlg::SetProgressPos(int position) { m_ctlProgress->setValue(position); }
+
+void CBatchDlg::ShowDebugWindow(bool show) { m_pDebugDlg->setVisible(show); }
+
+void CBatchDlg::ClearDebugText() { m_pDebugDlg->ClearText(); }
+
+void CBatchDlg::AppendDebugText(const QString& text) { m_pDebugDlg->AppendText(text); }
+
+void CBatchDlg::ShowErrorMessage(const QString& text) {
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (lines.endsWith(QLatin1Char('\n'))) lines.chop(1);
+    m_prompter.ShowError(this, lines);
+}
+
+void CBatchDlg::ShowFileError(const QString& text) { m_prompter.ShowError(this, text); }
+
+void CBatchDlg::ShowSyntaxError(const SyntaxError& error) {
+    CSyntaxErrorDlg dlg(this);
+    dlg.m_strMessage = DisplayText(error.m_strMessage);
+    dlg.m_strCommandLine = DisplayText(error.m_strCommandLine);
+    dlg.m_strProcessed = DisplayText(error.m_strProcessed);
+    dlg.m_strLineNo = DisplayText(error.m_strLineNo);
+    m_prompter.RunDialog(dlg);
+}
+
+void CBatchDlg::SetItemText(int id, const QString& text) { DlgItem<QLabel>(*this, id)->setText(text); }
+
+void CBatchDlg::EnableItem(int id, bool enable) { DlgItem(*this, id)->setEnabled(enable); }
+
+bool CBatchDlg::IsItemChecked(int id) const { return DlgItem<QAbstractButton>(*this, id)->isChecked(); }
+
+void CBatchDlg::CheckItem(int id, bool check) { DlgItem<QAbstractButton>(*this, id)->setChecked(check); }
+
+}  // namespace tavisk::ui

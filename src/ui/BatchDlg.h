@@ -1,0 +1,102 @@
+#pragma once
+// The main dialog: chooses what a batch works on, runs it on a worker thread,
+// and keeps the settings between runs of the program.
+#include <QString>
+
+#include "DialogBatchWindow.h"
+#include "TemplateDialog.h"
+#include "batch/BatchRun.h"
+
+class QProgressBar;
+class QThread;
+
+namespace tavisk::ui {
+
+class CDebugDlg;
+class Prompter;
+
+inline constexpr const char* kUnsavedScriptCaption = "++ Unsaved Script ++";
+inline constexpr const char* kSaveScriptQuestion = "Do you wish to save the script ?";
+inline constexpr const char* kStopBatchQuestion = "A batch is running.\nDo you wish to stop the batch ?";
+
+class CBatchDlg : public CTemplateDialog {
+    Q_OBJECT
+public:
+    explicit CBatchDlg(Prompter& prompter, QWidget* parent = nullptr);
+    ~CBatchDlg() override;
+
+    // Button handlers.
+    void OnBrowseSources();
+    void OnLocateScript();
+    void OnDestFolder();
+    void OnNewScript();
+    void OnEditScript();
+    void OnSaveScript();
+    void OnStartBulkEdit();
+    void OnViewResponse();
+    void OnResponseFileName();
+    void OnDebugButton();
+    void OnOK();      // "Done"
+    void OnCancel() {}  // Escape does nothing
+
+    bool LoadScriptFile();
+    bool SaveScriptFile();
+    void LoadSettings();
+    void SaveSettings();
+    bool BrowseForFolder(QString& folder);
+    // The user's documents folder, or empty when there is none.
+    static QString GetDocumentsFolder();
+
+    BatchRun& Batch() { return m_batch; }
+    const QString& ScriptPath() const { return m_strScriptPath; }
+    bool IsScriptChanged() const { return m_bScriptChanged; }
+    CDebugDlg* DebugWindow() const { return m_pDebugDlg; }
+    bool IsBatchRunning() const { return m_pWorker != nullptr; }
+
+    // The batch's window operations, on the window thread.
+    void EnableStart(bool enable);
+    bool IsDebugChecked() const;
+    bool IsSaveResponseChecked() const;
+    void SetStatusText(const QString& text);
+    void SetProgressRange(int lower, int upper);
+    void SetProgressPos(int position);
+    void ShowDebugWindow(bool show);
+    void ClearDebugText();
+    void AppendDebugText(const QString& text);
+    // Complaint lines, each ending in "\r\n", in one error message box.
+    void ShowErrorMessage(const QString& text);
+    void ShowFileError(const QString& text);
+    void ShowSyntaxError(const SyntaxError& error);
+
+signals:
+    // A run's worker has ended and the controls are enabled again.
+    void BatchFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override { OnCancel(); }
+
+private:
+    void ConnectHandlers();
+    void InitDialog();
+    void StartWorker();
+    void OnWorkerFinished();
+    void StopBatchAndWait();
+    void SetRunning(bool running);
+    void SetItemText(int id, const QString& text);
+    void EnableItem(int id, bool enable);
+    bool IsItemChecked(int id) const;
+    void CheckItem(int id, bool check);
+
+    Prompter& m_prompter;
+    BatchRun m_batch;
+    DialogBatchWindow m_window;
+    QString m_strScriptPath;
+    bool m_bScriptChanged = false;
+    CDebugDlg* m_pDebugDlg = nullptr;
+    QProgressBar* m_ctlProgress = nullptr;
+    QThread* m_pWorker = nullptr;
+    bool m_bClosing = false;
+};
+
+}  // namespace tavisk::ui

@@ -1,0 +1,16 @@
+#include "TemplateDialog.h"
+
+namespace tavisk::ui {
+
+CTemplateDialog::CTemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
+    : QDialog(parent), m_units(BuildDialog(*this, dialogTemplate)) {}
+
+void CTemplateDialog::showEvent(QShowEvent* event) {
+    if (!m_bInitialised) {
+        m_bInitialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+}  // namespace tavisk::ui

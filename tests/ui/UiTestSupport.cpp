@@ -1,0 +1,107 @@
+#include "UiTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+#include "DialogTemplate.h"
+
+namespace tavisk::ui::test {
+
+namespace {
+
+template <class T>
+T PopOr(std::deque<T>& queue, T fallback) {
+    if (queue.empty()) return fallback;
+    T value = std::move(queue.front());
+    queue.pop_front();
+    return value;
+}
+
+}  // namespace
+
+void FakePrompter::ShowError(QWidget*, const QString& text) {
+    errors << text;
+    if (onError) onError();
+}
+
+bool FakePrompter::AskYesNo(QWidget*, const QString& text) {
+    questions << text;
+    return PopOr(yesNoAnswers, false);
+}
+
+QStringList FakePrompter::ChooseOpenFiles(QWidget*, const QString& startFolder) {
+    startFolders << startFolder;
+    return PopOr(openFilesAnswers, QStringList());
+}
+
+QString FakePrompter::ChooseOpenFile(QWidget*, const QString& start) {
+    startFolders << start;
+    return PopOr(openFileAnswers, QString());
+}
+
+QString FakePrompter::ChooseSaveFile(QWidget*) { return PopOr(saveFileAnswers, QString()); }
+
+QString FakePrompter::ChooseFolder(QWidget*, const QString& startFolder) {
+    startFolders << startFolder;
+    return PopOr(folderAnswers, QString());
+}
+
+int FakePrompter::RunDialog(QDialog& dialog) {
+    dialogTitles << dialog.windowTitle();
+    DialogAnswer answer = PopOr(dialogAnswers, DialogAnswer());
+    if (!answer) return ClickAfterShowing(dialog, 2 /* Cancel */);
+    return answer(dialog);
+}
+
+void ShowAndSettle(QWidget& widget) {
+    widget.show();
+    QApplication::processEvents();
+}
+
+void SaveScreenshot(QWidget& widget, const QString& name) {
+    QDir().mkpath(QStringLiteral(TAVISK_SCREENSHOT_DIR));
+    widget.grab().save(QStringLiteral(TAVISK_SCREENSHOT_DIR "/") + name + QStringLiteral(".png"));
+}
+
+int ClickAfterShowing(QDialog& dialog, int id, const QString& screenshotName) {
+    ShowAndSettle(dialog);
+    if (!screenshotName.isEmpty()) SaveScreenshot(dialog, screenshotName);
+    if (auto* button = DlgItem<QAbstractButton>(dialog, id)) button->click();
+    if (dialog.isVisible()) dialog.reject();  // a refused click: give up as Cancel would
+    return dialog.result();
+}
+
+TestHome::TestHome() {
+    QDir root(m_dir.path());
+    root.mkpath(QStringLiteral("home/Documents"));
+    root.mkpath(QStringLiteral("config"));
+    qputenv("HOME", Path(QStringLiteral("home")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", Path(QStringLiteral("config")).toLocal8Bit());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path(QStringLiteral("settings")));
+}
+
+QString TestHome::Path(const QString& relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
+
+QString TestHome::SettingsFile() const { return Path(QStringLiteral("settings/Kestrine/Tavisk.ini")); }
+
+void TestHome::ClearSettings() const { QFile::remove(SettingsFile()); }
+
+std::string ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return "<missing>";
+    return file.readAll().toStdString();
+}
+
+void WriteBytes(const QString& path, const std::string& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+bool Exists(const QString& path) { return QFile::exists(path); }
+
+}  // namespace tavisk::ui::test

@@ -1,0 +1,72 @@
+#pragma once
+// What the dialog tests share: a prompter that answers every modal dialog,
+// a throwaway home with its own settings, screenshots, and small file helpers.
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Prompter.h"
+
+namespace tavisk::ui::test {
+
+class FakePrompter final : public Prompter {
+public:
+    using DialogAnswer = std::function<int(QDialog&)>;
+
+    void ShowError(QWidget* parent, const QString& text) override;
+    bool AskYesNo(QWidget* parent, const QString& text) override;
+    QStringList ChooseOpenFiles(QWidget* parent, const QString& startFolder) override;
+    QString ChooseOpenFile(QWidget* parent, const QString& start) override;
+    QString ChooseSaveFile(QWidget* parent) override;
+    QString ChooseFolder(QWidget* parent, const QString& startFolder) override;
+    int RunDialog(QDialog& dialog) override;
+
+    // Answers, used in order; an empty queue answers No or Cancel.
+    std::deque<bool> yesNoAnswers;
+    std::deque<QStringList> openFilesAnswers;
+    std::deque<QString> openFileAnswers;
+    std::deque<QString> saveFileAnswers;
+    std::deque<QString> folderAnswers;
+    std::deque<DialogAnswer> dialogAnswers;
+    // Called inside ShowError, while the caller waits for the box to close.
+    std::function<void()> onError;
+
+    // What was shown or asked.
+    QStringList errors;
+    QStringList questions;
+    QStringList dialogTitles;
+    QStringList startFolders;  // of every chooser, in order
+};
+
+// Shows `dialog` (which runs its initialisation), saves its picture, then
+// clicks button `id` and returns the dialog's result.
+int ClickAfterShowing(QDialog& dialog, int id, const QString& screenshotName = QString());
+// Shows a dialog and lets pending events run.
+void ShowAndSettle(QWidget& widget);
+// Saves a picture of `widget` as screenshots/NAME.png in the build folder.
+void SaveScreenshot(QWidget& widget, const QString& name);
+
+// A throwaway home: its own settings store and documents folder.
+class TestHome {
+public:
+    TestHome();
+    QString Path(const QString& relative) const;
+    QString DocumentsFolder() const { return Path(QStringLiteral("home/Documents")); }
+    QString SettingsFile() const;
+    // Removes the settings, as on a first start.
+    void ClearSettings() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+std::string ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const std::string& bytes);
+bool Exists(const QString& path);
+
+}  // namespace tavisk::ui::test

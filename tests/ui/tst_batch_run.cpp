@@ -1,0 +1,319 @@
+// Runs from the main dialog: the syntax check, the worker and its window
+// calls, debug mode, the response dialogs, and "Done" while a batch runs.
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "BatchDlg.h"
+#include "ControlIds.h"
+#include "DebugDlg.h"
+#include "DialogTemplate.h"
+#include "UiTestSupport.h"
+
+using namespace tavisk;
+using namespace tavisk::ui;
+using namespace tavisk::ui::test;
+
+namespace {
+
+constexpr int kRunTimeoutMs = 20000;
+
+// Source files in home/in, outputs in home/out.
+struct Batch {
+    TestHome& home;
+    FakePrompter prompter;
+    CBatchDlg dlg{prompter};
+
+    explicit Batch(TestHome& testHome, const std::vector<std::string>& script) : home(testHome) {
+        QDir().mkpath(home.Path("in"));
+        QDir().mkpath(home.Path("out"));
+        dlg.Batch().m_arrScriptLines = script;
+        dlg.Batch().m_strDestFolder = home.Path("out").toStdString();
+    }
+    void Sources(const std::vector<std::pair<QString, std::string>>& files) {
+        QStringList paths;
+        for (const auto& [name, bytes] : files) {
+            WriteBytes(In(name), bytes);
+            paths << In(name);
+        }
+        prompter.openFilesAnswers.push_back(paths);
+        dlg.OnBrowseSources();
+    }
+    QString In(const QString& name) const { return home.Path("in/" + name); }
+    QString Out(const QString& name) const { return home.Path("out/" + name); }
+    void Check(int id, bool on) { DlgItem<QAbstractButton>(dlg, id)->setChecked(on); }
+    QString Status() const { return DlgItem<QLabel>(dlg, IDC_STATUS)->text(); }
+    QProgressBar* Progress() const { return DlgItem<QProgressBar>(dlg, IDC_PROGRESS); }
+    bool Run() {
+        QSignalSpy finished(&dlg, &CBatchDlg::BatchFinished);
+        dlg.OnStartBulkEdit();
+        if (!dlg.IsBatchRunning()) return false;
+        return finished.wait(kRunTimeoutMs);
+    }
+    const std::vector<std::string>& Response() { return dlg.Batch().m_log.m_arrResponseLines; }
+};
+
+}  // namespace
+
+class TestBatchRun : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_home = std::make_unique<TestHome>(); }
+    void syntaxErrorStopsTheStart();
+    void syntaxErrorShowsAmpersandAndCommentCountedLineNumber();
+    void fullRunShowsProgressAndVerdict();
+    void errorVerdict();
+    void fileErrorFromTheWorker();
+    void controlsAreDisabledWhileRunning();
+    void debugRunShowsTheFirstFileOnly();
+    void nonDebugRunHidesTheDebugWindow();
+    void debugClickRule();
+    void responseFileNameDialog();
+    void responseViewShowsTheLastRun();
+    void responseFileWrittenWhenChecked();
+    void doneWhileRunningAnsweredNo();
+    void doneWhileRunningStopsAndCloses();
+
+private:
+    std::unique_ptr<TestHome> m_home;
+};
+
+void TestBatchRun::syntaxErrorStopsTheStart() {
+    Batch b(*m_home, {"te", ""});
+    b.Sources({{"a.txt", "old\r\n"}});
+    QStringList shown;
+    b.prompter.dialogAnswers.push_back([&](QDialog& dialog) {
+        ShowAndSettle(dialog);
+        for (int id : {IDC_SYNTAX_MESSAGE, IDC_SYNTAX_LINE_NO, IDC_SYNTAX_LINE, IDC_SYNTAX_PROCESSED})
+            shown << DlgItem<QLabel>(dialog, id)->text();
+        return ClickAfterShowing(dialog, IDCANCEL);
+    });
+    b.dlg.OnStartBulkEdit();
+    QCOMPARE(b.prompter.dialogTitles, QStringList{QStringLiteral("Command Syntx Error")});
+    QCOMPARE(shown, (QStringList{"Command incomplete at end of line", "2:", "", ""}));
+    QVERIFY(!b.dlg.IsBatchRunning());
+    QVERIFY(!Exists(b.Out("a.txt")));
+    QVERIFY(b.Response().empty());
+    QVERIFY(DlgItem(b.dlg, IDC_START)->isEnabled());
+}
+
+void TestBatchRun::syntaxErrorShowsAmpersandAndCommentCountedLineNumber() {
+    // An unknown command on the third line, after a comment line.
+    Batch b(*m_home, {"// a comment", "r/a/b/", "r/&/+/,x"});
+    b.Sources({{"a.txt", "a\r\n"}});
+    QString line;
+    QString lineNo;
+    QString message;
+    b.prompter.dialogAnswers.push_back([&](QDialog& dialog) {
+        ShowAndSettle(dialog);
+        SaveScreenshot(dialog, QStringLiteral("syntax-error-from-start"));
+        line = DlgItem<QLabel>(dialog, IDC_SYNTAX_LINE)->text();
+        lineNo = DlgItem<QLabel>(dialog, IDC_SYNTAX_LINE_NO)->text();
+        message = DlgItem<QLabel>(dialog, IDC_SYNTAX_MESSAGE)->text();
+        return ClickAfterShowing(dialog, IDCANCEL);
+    });
+    b.dlg.OnStartBulkEdit();
+    QCOMPARE(lineNo, QStringLiteral("3:"));
+    QCOMPARE(line, QStringLiteral("r/&/+/,x"));
+    QCOMPARE(message, QStringLiteral("x : Command not recognised"));
+    QVERIFY(!b.dlg.IsBatchRunning());
+}
+
+void TestBatchRun::fullRunShowsProgressAndVerdict() {
+    Batch b(*m_home, {"r/old/new/,te"});
+    b.Sources({{"a.txt", "one old line\r\nlast\r\n"}, {"b.txt", "old\n"}});
+    QVERIFY(b.Run());
+    QCOMPARE(ReadBytes(b.Out("a.txt")), std::string("one new line\r\nlast\r\n"));
+    QCOMPARE(ReadBytes(b.Out("b.txt")), std::string("new\r\n"));
+    QCOMPARE(b.Status(), QStringLiteral(" Batch Completed without Errors"));
+    QCOMPARE(b.Progress()->maximum(), 2);
+    QCOMPARE(b.Progress()->value(), 2);
+    QCOMPARE(b.Response(), (std::vector<std::string>{"a.txt", "b.txt", " Batch Completed without Errors"}));
+    QVERIFY(b.prompter.errors.isEmpty());
+    QVERIFY(DlgItem(b.dlg, IDC_START)->isEnabled());
+    ShowAndSettle(b.dlg);
+    SaveScreenshot(b.dlg, QStringLiteral("main-dialog-after-run"));
+}
+
+void TestBatchRun::errorVerdict() {
+    Batch b(*m_home, {"r/old/new/,te"});
+    b.Sources({{"a.txt", "nothing here\r\n"}});
+    QVERIFY(b.Run());
+    QCOMPARE(b.Status(), QStringLiteral("**** Errors during Processing"));
+    QCOMPARE(b.Response().back(), std::string("**** Errors during Processing"));
+}
+
+void TestBatchRun::fileErrorFromTheWorker() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "x\r\n"}, {"b.txt", "y\r\n"}});
+    const QString missingFolder = m_home->Path("no-such-folder");
+    b.dlg.Batch().m_strDestFolder = missingFolder.toStdString();
+    QVERIFY(b.Run());
+    QCOMPARE(b.prompter.errors.size(), 1);
+    QVERIFY(b.prompter.errors[0].contains(missingFolder + "/a.txt"));
+    // The batch ended after the first file's header line.
+    QCOMPARE(b.Response().front(), std::string("a.txt"));
+    QVERIFY(std::find(b.Response().begin(), b.Response().end(), "b.txt") == b.Response().end());
+}
+
+void TestBatchRun::controlsAreDisabledWhileRunning() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "x\r\n"}});
+    // The worker's first window call waits for this thread, so the run is
+    // still going when the handler returns.
+    QSignalSpy finished(&b.dlg, &CBatchDlg::BatchFinished);
+    b.dlg.OnStartBulkEdit();
+    QVERIFY(b.dlg.IsBatchRunning());
+    const int runState[] = {IDC_BROWSE_SOURCES, IDC_LOCATE_SCRIPT, IDC_DEST_FOLDER_BUTTON, IDC_NEW_SCRIPT,
+                            IDC_EDIT_SCRIPT,    IDC_START,         IDC_VIEW_RESPONSE,      IDC_RESPONSE_FILE_NAME, IDC_DEBUG};
+    for (int id : runState) QVERIFY2(!DlgItem(b.dlg, id)->isEnabled(), qPrintable(QString::number(id)));
+    for (int id : {IDOK, IDC_REMEMBER, IDC_SAVE_RESPONSE, ID_HELP}) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
+    b.dlg.OnStartBulkEdit();  // a second start is refused while one runs
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(finished.size(), 1);
+    for (int id : runState) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
+    QVERIFY(!DlgItem(b.dlg, IDC_SAVE_SCRIPT)->isEnabled());
+}
+
+void TestBatchRun::debugRunShowsTheFirstFileOnly() {
+    Batch b(*m_home, {"te"});
+    std::vector<std::pair<QString, std::string>> files = {{"a.txt", "one\r\ntwo\nthree\r\n"}};
+    for (char c = 'b'; c <= 'e'; ++c) files.push_back({QString(QLatin1Char(c)) + ".txt", "other\r\n"});
+    b.Sources(files);
+    b.Check(IDC_DEBUG, true);
+    b.Check(IDC_SAVE_RESPONSE, true);
+    QVERIFY(b.Run());
+    CDebugDlg* debug = b.dlg.DebugWindow();
+    QVERIFY(debug->isVisible());
+    QCOMPARE(debug->Text(), QStringLiteral("one\ntwo\nthree\n"));
+    SaveScreenshot(*debug, QStringLiteral("debug-window-after-run"));
+    QCOMPARE(b.Progress()->value(), 1);
+    QCOMPARE(b.Progress()->maximum(), 5);
+    QCOMPARE(QDir(m_home->Path("out")).entryList(QDir::Files), QStringList{"re$pon$e.txt"});
+    QCOMPARE(b.Response(), (std::vector<std::string>{"a.txt", " Batch Completed without Errors"}));
+
+    // A second debug run empties the window first.
+    WriteBytes(b.In("a.txt"), "new\r\n");
+    QVERIFY(b.Run());
+    QCOMPARE(debug->Text(), QStringLiteral("new\n"));
+}
+
+void TestBatchRun::nonDebugRunHidesTheDebugWindow() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "kept\r\n"}});
+    b.Check(IDC_DEBUG, true);
+    QVERIFY(b.Run());
+    QVERIFY(b.dlg.DebugWindow()->isVisible());
+    b.Check(IDC_DEBUG, false);
+    QVERIFY(b.Run());
+    QVERIFY(!b.dlg.DebugWindow()->isVisible());
+    QCOMPARE(b.dlg.DebugWindow()->Text(), QStringLiteral("kept\n"));
+    QCOMPARE(ReadBytes(b.Out("a.txt")), std::string("kept\r\n"));
+}
+
+void TestBatchRun::debugClickRule() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "x\r\n"}});
+    auto* debugButton = DlgItem<QPushButton>(b.dlg, IDC_DEBUG);
+    debugButton->click();  // before any run: nothing shown
+    QVERIFY(debugButton->isChecked());
+    QVERIFY(!b.dlg.DebugWindow()->isVisible());
+    QVERIFY(b.Run());
+    QVERIFY(b.dlg.DebugWindow()->isVisible());
+    debugButton->click();  // after a debug run: hides it
+    QVERIFY(!debugButton->isChecked());
+    QVERIFY(!b.dlg.DebugWindow()->isVisible());
+    QVERIFY(b.Run());  // a run without debug mode
+    b.dlg.DebugWindow()->show();
+    debugButton->click();  // after it: no change
+    QVERIFY(b.dlg.DebugWindow()->isVisible());
+}
+
+void TestBatchRun::responseFileNameDialog() {
+    Batch b(*m_home, {"te"});
+    QString shownName;
+    b.prompter.dialogAnswers.push_back([&](QDialog& dialog) {
+        ShowAndSettle(dialog);
+        auto* edit = DlgItem<QLineEdit>(dialog, IDC_RESPONSE_NAME);
+        shownName = edit->text();
+        edit->setText(QStringLiteral("log.txt"));
+        return ClickAfterShowing(dialog, IDOK);
+    });
+    b.dlg.OnResponseFileName();
+    QCOMPARE(shownName, QStringLiteral("re$pon$e.txt"));
+    QCOMPARE(b.dlg.Batch().m_strResponseFile, std::string("log.txt"));
+
+    b.prompter.dialogAnswers.push_back([](QDialog& dialog) {
+        ShowAndSettle(dialog);
+        DlgItem<QLineEdit>(dialog, IDC_RESPONSE_NAME)->setText(QStringLiteral("other.txt"));
+        return ClickAfterShowing(dialog, IDCANCEL);
+    });
+    b.dlg.OnResponseFileName();
+    QCOMPARE(b.dlg.Batch().m_strResponseFile, std::string("log.txt"));
+}
+
+void TestBatchRun::responseViewShowsTheLastRun() {
+    Batch b(*m_home, {"r/zz/y/,te"});
+    b.Sources({{"a.txt", "x\r\n"}});
+    QVERIFY(b.Run());
+    QStringList shown;
+    b.prompter.dialogAnswers.push_back([&](QDialog& dialog) {
+        ShowAndSettle(dialog);
+        SaveScreenshot(dialog, QStringLiteral("response-view-after-run"));
+        auto* list = DlgItem<QListWidget>(dialog, IDC_RESPONSE_LIST);
+        for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+        return ClickAfterShowing(dialog, IDOK);
+    });
+    b.dlg.OnViewResponse();
+    QCOMPARE(shown, (QStringList{"a.txt", "\tRun past end of file performing r/zz/y/,", "**** Errors during Processing"}));
+}
+
+void TestBatchRun::responseFileWrittenWhenChecked() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "x\r\n"}});
+    QVERIFY(b.Run());
+    QVERIFY(!Exists(b.Out("re$pon$e.txt")));
+    b.Check(IDC_SAVE_RESPONSE, true);
+    QVERIFY(b.Run());
+    QCOMPARE(ReadBytes(b.Out("re$pon$e.txt")), std::string("a.txt\r\n Batch Completed without Errors\r\n"));
+}
+
+void TestBatchRun::doneWhileRunningAnsweredNo() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "x\r\n"}});
+    QSignalSpy finished(&b.dlg, &CBatchDlg::BatchFinished);
+    b.dlg.OnStartBulkEdit();
+    b.prompter.yesNoAnswers.push_back(false);
+    b.dlg.OnOK();
+    QCOMPARE(b.prompter.questions, QStringList{QString::fromUtf8(kStopBatchQuestion)});
+    QVERIFY(b.dlg.isVisible() || b.dlg.result() != QDialog::Accepted);
+    QVERIFY(finished.wait(kRunTimeoutMs));
+    QCOMPARE(ReadBytes(b.Out("a.txt")), std::string("x\r\n"));
+    QCOMPARE(b.Status(), QStringLiteral(" Batch Completed without Errors"));
+    QCOMPARE(b.dlg.result(), int(QDialog::Rejected));
+}
+
+void TestBatchRun::doneWhileRunningStopsAndCloses() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "x\r\n"}, {"b.txt", "y\r\n"}});
+    ShowAndSettle(b.dlg);
+    b.dlg.OnStartBulkEdit();
+    QVERIFY(b.dlg.IsBatchRunning());
+    b.prompter.yesNoAnswers.push_back(true);
+    b.dlg.OnOK();
+    // Done returned only after the worker had ended.
+    QVERIFY(!b.dlg.IsBatchRunning());
+    QVERIFY(!b.dlg.isVisible());
+    QCOMPARE(b.dlg.result(), int(QDialog::Accepted));
+    QVERIFY(!Exists(b.Out("b.txt")));
+    QCOMPARE(b.Response().front(), std::string("a.txt"));
+    QVERIFY(std::find(b.Response().begin(), b.Response().end(), std::string(kStoppedLine)) != b.Response().end());
+}
+
+QTEST_MAIN(TestBatchRun)
+#include "tst_batch_run.moc"

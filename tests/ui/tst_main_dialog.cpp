@@ -1,0 +1,424 @@
+// The main dialog without a run: its controls, settings, choosers, start
+// complaints, keys, and "Done".
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include "BatchDlg.h"
+#include "ControlIds.h"
+#include "DebugDlg.h"
+#include "DialogTemplate.h"
+#include "ScriptEditDlg.h"
+#include "UiTestSupport.h"
+
+using namespace tavisk;
+using namespace tavisk::ui;
+using namespace tavisk::ui::test;
+
+namespace {
+
+QString ItemText(const QWidget& dlg, int id) { return DlgItem<QLabel>(dlg, id)->text(); }
+bool IsChecked(const QWidget& dlg, int id) { return DlgItem<QAbstractButton>(dlg, id)->isChecked(); }
+void SetChecked(QWidget& dlg, int id, bool on) { DlgItem<QAbstractButton>(dlg, id)->setChecked(on); }
+
+}  // namespace
+
+class TestMainDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void firstStartHasDefaults();
+    void controlsOfTheTemplate();
+    void tabOrderFollowsTheTemplate();
+    void settingsRoundTrip();
+    void rememberOffWritesOnlyRemember();
+    void rememberOnWithoutScriptLoadsNothing();
+    void unreadableRememberedScript();
+    void browseSources();
+    void browseCancelledKeepsTheEarlierChoice();
+    void destinationFolder();
+    void locateReplacesTheScript();
+    void startComplaints_data();
+    void startComplaints();
+    void escapeDoesNothingAndEnterStarts();
+    void closingTheWindowIsDone();
+    void doneWithUnsavedScript_data();
+    void doneWithUnsavedScript();
+
+private:
+    std::unique_ptr<TestHome> m_home;
+};
+
+void TestMainDialog::init() { m_home = std::make_unique<TestHome>(); }
+
+void TestMainDialog::firstStartHasDefaults() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    ShowAndSettle(dlg);
+    SaveScreenshot(dlg, QStringLiteral("main-dialog-first-start"));
+    QVERIFY(!IsChecked(dlg, IDC_REMEMBER));
+    QVERIFY(!IsChecked(dlg, IDC_SAVE_RESPONSE));
+    QVERIFY(!IsChecked(dlg, IDC_DEBUG));
+    QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), QString());
+    QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QString());
+    QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QString());
+    QVERIFY(dlg.Batch().m_arrScriptLines.empty());
+    QCOMPARE(dlg.Batch().m_nSourceCount, 0);
+    const std::string documents = m_home->DocumentsFolder().toStdString();
+    QCOMPARE(dlg.Batch().m_strSourceFolder, documents);
+    QCOMPARE(dlg.Batch().m_strDestFolder, documents);
+    QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), m_home->DocumentsFolder());
+    QCOMPARE(dlg.Batch().m_strResponseFile, std::string("re$pon$e.txt"));
+    QVERIFY(!dlg.IsScriptChanged());
+    QVERIFY(dlg.DebugWindow() && !dlg.DebugWindow()->isVisible());
+    QVERIFY(prompter.errors.isEmpty());
+}
+
+void TestMainDialog::controlsOfTheTemplate() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Tavisk"));
+    QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
+    const std::pair<int, const char*> buttons[] = {
+        {IDOK, "Done"},         {IDC_BROWSE_SOURCES, "&Browse..."}, {IDC_LOCATE_SCRIPT, "&Locate..."},
+        {IDC_DEST_FOLDER_BUTTON, "&Folder..."}, {IDC_NEW_SCRIPT, "&New..."}, {IDC_EDIT_SCRIPT, "&Edit..."},
+        {IDC_START, "&Start Bulk Edit"}, {IDC_SAVE_SCRIPT, "&Save..."}, {IDC_VIEW_RESPONSE, "&View..."},
+        {IDC_DEBUG, "Debug"},   {IDC_RESPONSE_FILE_NAME, "..."},   {ID_HELP, "How To / Help"},
+        {IDC_REMEMBER, "Remember last used folders"}, {IDC_SAVE_RESPONSE, "Save Response File"},
+    };
+    for (const auto& [id, caption] : buttons) {
+        QWidget* control = DlgItem(dlg, id);
+        QVERIFY2(control, qPrintable(QString::number(id)));
+        QCOMPARE(ControlCaption(*control), QString::fromUtf8(caption));
+        QVERIFY2(dlg.rect().contains(control->geometry()), caption);
+    }
+    QVERIFY(DlgItem<QPushButton>(dlg, IDC_START)->isDefault());
+    QVERIFY(!DlgItem(dlg, IDC_SAVE_SCRIPT)->isEnabled());
+    QVERIFY(DlgItem<QPushButton>(dlg, IDC_DEBUG)->isCheckable());
+    QVERIFY(DlgItem<QProgressBar>(dlg, IDC_PROGRESS));
+    // The help caption is wrapped to fit its tall button, not cut.
+    auto* help = DlgItem<QPushButton>(dlg, ID_HELP);
+    QCOMPARE(help->text().split(QLatin1Char('\n')).join(QLatin1Char(' ')), QStringLiteral("How To / Help"));
+    for (const QString& line : help->text().split(QLatin1Char('\n')))
+        QVERIFY(help->fontMetrics().horizontalAdvance(line) < help->width());
+
+    QStringList statics;
+    for (auto* label : dlg.findChildren<QLabel*>()) statics << label->text();
+    QVERIFY(statics.contains(QStringLiteral("Version 1.0.11 1Jan 2012")));
+    // Each group box holds the controls of its row.
+    const auto groups = dlg.findChildren<QGroupBox*>();
+    QCOMPARE(groups.size(), 4);
+    for (QGroupBox* group : groups) {
+        if (group->title() == QStringLiteral("Source"))
+            for (int id : {IDC_SOURCE_NAME, IDC_BROWSE_SOURCES, IDC_FILE_COUNT})
+                QVERIFY(group->geometry().contains(DlgItem(dlg, id)->geometry()));
+        if (group->title() == QStringLiteral("Processing Errors"))
+            for (int id : {IDC_STATUS, IDC_VIEW_RESPONSE, IDC_SAVE_RESPONSE, IDC_RESPONSE_FILE_NAME, IDC_DEBUG})
+                QVERIFY(group->geometry().contains(DlgItem(dlg, id)->geometry()));
+    }
+}
+
+void TestMainDialog::tabOrderFollowsTheTemplate() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    const QList<int> expected = {IDOK,           IDC_BROWSE_SOURCES, IDC_DEST_FOLDER_BUTTON, IDC_LOCATE_SCRIPT, IDC_NEW_SCRIPT,
+                                 IDC_EDIT_SCRIPT, IDC_START,         IDC_REMEMBER,           IDC_DEBUG,         IDC_SAVE_SCRIPT,
+                                 IDC_VIEW_RESPONSE, IDC_SAVE_RESPONSE, IDC_RESPONSE_FILE_NAME, ID_HELP};
+    QList<int> order;
+    QWidget* widget = DlgItem(dlg, IDOK);
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus) order << widget->objectName().toInt();
+        widget = widget->nextInFocusChain();
+    } while (widget != DlgItem(dlg, IDOK) && order.size() < 40);
+    QCOMPARE(order, expected);
+}
+
+void TestMainDialog::settingsRoundTrip() {
+    const QString script = m_home->Path(QStringLiteral("script.txt"));
+    WriteBytes(script, "r/old/new/\r\nte\r\n");
+    {
+        FakePrompter prompter;
+        CBatchDlg dlg(prompter);
+        SetChecked(dlg, IDC_REMEMBER, true);
+        SetChecked(dlg, IDC_SAVE_RESPONSE, true);
+        dlg.Batch().m_strSourceFolder = "/data/in";
+        dlg.Batch().m_strDestFolder = "/data/out";
+        dlg.Batch().m_strResponseFile = "log.txt";
+        prompter.openFileAnswers.push_back(script);
+        dlg.OnLocateScript();
+        dlg.OnOK();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+    QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value("Settings/Remember").toString(), QStringLiteral("1"));
+    QCOMPARE(ini.value("Settings/LastSource").toString(), QStringLiteral("/data/in"));
+    QCOMPARE(ini.value("Settings/LastDestination").toString(), QStringLiteral("/data/out"));
+    QCOMPARE(ini.value("Settings/LastScript").toString(), script);
+    QCOMPARE(ini.value("Settings/ResponseFile").toString(), QStringLiteral("log.txt"));
+    QCOMPARE(ini.value("Settings/SaveResponse").toString(), QStringLiteral("1"));
+
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    QVERIFY(IsChecked(dlg, IDC_REMEMBER));
+    QVERIFY(IsChecked(dlg, IDC_SAVE_RESPONSE));
+    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string("/data/in"));
+    QCOMPARE(dlg.Batch().m_strDestFolder, std::string("/data/out"));
+    QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), QStringLiteral("/data/out"));
+    QCOMPARE(dlg.ScriptPath(), script);
+    QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), script);
+    QCOMPARE(dlg.Batch().m_arrScriptLines, (std::vector<std::string>{"r/old/new/", "te"}));
+    QCOMPARE(dlg.Batch().m_strResponseFile, std::string("log.txt"));
+    // The source list itself is not remembered.
+    QCOMPARE(dlg.Batch().m_nSourceCount, 0);
+    QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QString());
+}
+
+void TestMainDialog::rememberOffWritesOnlyRemember() {
+    {
+        QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+        ini.setValue("Settings/Remember", 1);
+        ini.setValue("Settings/LastDestination", "/stored/out");
+        ini.setValue("Settings/ResponseFile", "stored.txt");
+    }
+    {
+        FakePrompter prompter;
+        CBatchDlg dlg(prompter);
+        QCOMPARE(dlg.Batch().m_strDestFolder, std::string("/stored/out"));
+        SetChecked(dlg, IDC_REMEMBER, false);
+        dlg.Batch().m_strDestFolder = "/changed";
+        dlg.OnOK();
+    }
+    QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value("Settings/Remember").toInt(), 0);
+    QCOMPARE(ini.value("Settings/LastDestination").toString(), QStringLiteral("/stored/out"));
+    QVERIFY(!ini.contains("Settings/LastSource"));
+
+    // Stored but not read while "Remember" is 0.
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    QVERIFY(!IsChecked(dlg, IDC_REMEMBER));
+    QCOMPARE(dlg.Batch().m_strDestFolder, m_home->DocumentsFolder().toStdString());
+    QCOMPARE(dlg.Batch().m_strResponseFile, std::string("re$pon$e.txt"));
+}
+
+void TestMainDialog::rememberOnWithoutScriptLoadsNothing() {
+    {
+        QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+        ini.setValue("Settings/Remember", 1);
+        ini.setValue("Settings/LastScript", "");
+        ini.setValue("Settings/ResponseFile", "");
+    }
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    QVERIFY(IsChecked(dlg, IDC_REMEMBER));
+    QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), QString());
+    QVERIFY(dlg.Batch().m_arrScriptLines.empty());
+    QVERIFY(prompter.errors.isEmpty());
+    // Empty values get the defaults.
+    QCOMPARE(dlg.Batch().m_strResponseFile, std::string("re$pon$e.txt"));
+    QCOMPARE(dlg.Batch().m_strSourceFolder, m_home->DocumentsFolder().toStdString());
+}
+
+void TestMainDialog::unreadableRememberedScript() {
+    const QString missing = m_home->Path(QStringLiteral("gone.txt"));
+    {
+        QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+        ini.setValue("Settings/Remember", 1);
+        ini.setValue("Settings/LastScript", missing);
+    }
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    QCOMPARE(prompter.errors.size(), 1);
+    QVERIFY(prompter.errors[0].contains(missing));
+    QVERIFY(dlg.Batch().m_arrScriptLines.empty());
+    QCOMPARE(dlg.ScriptPath(), missing);
+    QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), missing);
+}
+
+void TestMainDialog::browseSources() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.openFilesAnswers.push_back({"/data/one.txt", "/data/two.txt", "/data/six.txt"});
+    dlg.OnBrowseSources();
+    QCOMPARE(prompter.startFolders.value(0), m_home->DocumentsFolder());
+    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string("/data"));
+    QCOMPARE(dlg.Batch().m_arrSourceFiles, (std::vector<std::string>{"/one.txt", "/two.txt", "/six.txt"}));
+    QCOMPARE(dlg.Batch().m_nSourceCount, 3);
+    QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("3 File(s) selected"));
+    QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QStringLiteral("/one.txt"));
+
+    prompter.openFilesAnswers.push_back({"/a.txt"});  // the root folder
+    dlg.OnBrowseSources();
+    QCOMPARE(prompter.startFolders.value(1), QStringLiteral("/data"));
+    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string());
+    QCOMPARE(dlg.Batch().SourcePath(0), std::string("/a.txt"));
+    QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("1 File(s) selected"));
+}
+
+void TestMainDialog::browseCancelledKeepsTheEarlierChoice() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.openFilesAnswers.push_back({"/data/one.txt", "/data/two.txt"});
+    dlg.OnBrowseSources();
+    dlg.OnBrowseSources();  // cancelled
+    QCOMPARE(dlg.Batch().m_nSourceCount, 2);
+    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string("/data"));
+    QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("2 File(s) selected"));
+}
+
+void TestMainDialog::destinationFolder() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.folderAnswers.push_back(QStringLiteral("/data/out"));
+    dlg.OnDestFolder();
+    QCOMPARE(dlg.Batch().m_strDestFolder, std::string("/data/out"));
+    QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), QStringLiteral("/data/out"));
+    DlgItem<QLabel>(dlg, IDC_DEST_FOLDER)->clear();
+    dlg.OnDestFolder();  // cancelled: unchanged, shown again
+    QCOMPARE(prompter.startFolders.value(1), QStringLiteral("/data/out"));
+    QCOMPARE(dlg.Batch().m_strDestFolder, std::string("/data/out"));
+    QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), QStringLiteral("/data/out"));
+}
+
+void TestMainDialog::locateReplacesTheScript() {
+    const QString first = m_home->Path(QStringLiteral("first.txt"));
+    const QString second = m_home->Path(QStringLiteral("second.txt"));
+    WriteBytes(first, "r/a/b/\r\nr/c/d/\r\nte\r\n");
+    WriteBytes(second, "tl\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.openFileAnswers = {first, second};
+    dlg.OnLocateScript();
+    QCOMPARE(dlg.Batch().m_arrScriptLines.size(), size_t(3));
+    dlg.OnLocateScript();
+    QCOMPARE(prompter.startFolders.value(1), first);
+    QCOMPARE(dlg.Batch().m_arrScriptLines, (std::vector<std::string>{"tl"}));
+    QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), second);
+    QVERIFY(!dlg.IsScriptChanged());
+    dlg.OnLocateScript();  // cancelled
+    QCOMPARE(dlg.ScriptPath(), second);
+}
+
+void TestMainDialog::startComplaints_data() {
+    QTest::addColumn<bool>("script");
+    QTest::addColumn<QStringList>("sources");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("expected");
+    const QString sameFolder = QStringLiteral("Destination Folder can't be the same as the source.");
+    QTest::newRow("all three, in order") << false << QStringList() << QString()
+                                         << QStringLiteral("Empty or No Control File\nNo Source File(s)\n") + sameFolder;
+    QTest::newRow("no script") << false << QStringList{"/in/a.txt"} << "/out" << "Empty or No Control File";
+    QTest::newRow("no sources") << true << QStringList() << "/out" << "No Source File(s)";
+    QTest::newRow("same folder, other case") << true << QStringList{"/Data/a.txt"} << "/DATA" << sameFolder;
+}
+
+void TestMainDialog::startComplaints() {
+    QFETCH(bool, script);
+    QFETCH(QStringList, sources);
+    QFETCH(QString, destination);
+    QFETCH(QString, expected);
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    if (script) dlg.Batch().m_arrScriptLines = {"te"};
+    prompter.openFilesAnswers.push_back(sources);
+    dlg.OnBrowseSources();
+    dlg.Batch().m_strDestFolder = destination.toStdString();
+    if (sources.isEmpty()) dlg.Batch().m_strSourceFolder = "";
+    DlgItem<QProgressBar>(dlg, IDC_PROGRESS)->setValue(1);
+
+    dlg.OnStartBulkEdit();
+    QCOMPARE(prompter.errors, QStringList{expected});
+    QVERIFY(!dlg.IsBatchRunning());
+    // The progress range was set before the checks.
+    auto* progress = DlgItem<QProgressBar>(dlg, IDC_PROGRESS);
+    QCOMPARE(progress->value(), 0);
+    if (!sources.isEmpty()) QCOMPARE(progress->maximum(), int(sources.size()));
+}
+
+void TestMainDialog::escapeDoesNothingAndEnterStarts() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    ShowAndSettle(dlg);
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QVERIFY(dlg.isVisible());
+    QVERIFY(prompter.errors.isEmpty());
+    // Enter on a check box goes to the default button: a start, refused here.
+    QTest::keyClick(DlgItem(dlg, IDC_REMEMBER), Qt::Key_Return);
+    QCOMPARE(prompter.errors.size(), 1);
+    QVERIFY(prompter.errors[0].startsWith(QStringLiteral("Empty or No Control File")));
+    QVERIFY(dlg.isVisible());
+}
+
+void TestMainDialog::closingTheWindowIsDone() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    ShowAndSettle(dlg);
+    SetChecked(dlg, IDC_REMEMBER, true);
+    QVERIFY(!dlg.close());  // the close event itself is refused ...
+    QVERIFY(!dlg.isVisible());  // ... and "Done" ends the dialog
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value("Settings/Remember").toInt(), 1);
+}
+
+void TestMainDialog::doneWithUnsavedScript_data() {
+    QTest::addColumn<bool>("hasPath");
+    QTest::addColumn<bool>("answerYes");
+    QTest::addColumn<bool>("saveChooserAnswers");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("No") << true << false << false << false;
+    QTest::newRow("Yes, known path") << true << true << false << true;
+    QTest::newRow("Yes, new script, chooser cancelled") << false << true << false << false;
+    QTest::newRow("Yes, new script, name chosen") << false << true << true << true;
+}
+
+void TestMainDialog::doneWithUnsavedScript() {
+    QFETCH(bool, hasPath);
+    QFETCH(bool, answerYes);
+    QFETCH(bool, saveChooserAnswers);
+    QFETCH(bool, saved);
+    const QString path = m_home->Path(QStringLiteral("script.txt"));
+    WriteBytes(path, "te\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    SetChecked(dlg, IDC_REMEMBER, true);
+    if (hasPath) {
+        prompter.openFileAnswers.push_back(path);
+        dlg.OnLocateScript();
+        prompter.dialogAnswers.push_back([](QDialog& editor) {
+            ShowAndSettle(editor);
+            auto* edit = DlgItem<QPlainTextEdit>(editor, IDC_SCRIPT_EDIT);
+            edit->selectAll();
+            edit->insertPlainText(QStringLiteral("tl\nte\n"));
+            return ClickAfterShowing(editor, IDOK);
+        });
+        dlg.OnEditScript();
+    } else {
+        prompter.dialogAnswers.push_back([](QDialog& editor) {
+            ShowAndSettle(editor);
+            auto* edit = DlgItem<QPlainTextEdit>(editor, IDC_SCRIPT_EDIT);
+            edit->selectAll();
+            edit->insertPlainText(QStringLiteral("tl\nte\n"));
+            return ClickAfterShowing(editor, IDOK);
+        });
+        dlg.OnNewScript();
+        if (saveChooserAnswers) prompter.saveFileAnswers.push_back(path);
+    }
+    QVERIFY(dlg.IsScriptChanged());
+    prompter.yesNoAnswers.push_back(answerYes);
+    dlg.OnOK();
+    QCOMPARE(prompter.questions, QStringList{QStringLiteral("Do you wish to save the script ?")});
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(ReadBytes(path), std::string(saved ? "tl\r\nte\r\n" : "te\r\n"));
+    QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value("Settings/Remember").toInt(), 1);  // written whatever the answer
+}
+
+QTEST_MAIN(TestMainDialog)
+#include "tst_main_dialog.moc"

@@ -1,0 +1,279 @@
+// The script editor and the "&New...", "&Edit..." and "&Save..." buttons.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QPushButton>
+#include <QTest>
+
+#include "BatchDlg.h"
+#include "ControlIds.h"
+#include "DialogTemplate.h"
+#include "ScriptEditDlg.h"
+#include "UiTestSupport.h"
+
+using namespace tavisk::ui;
+using namespace tavisk::ui::test;
+using Lines = std::vector<std::string>;
+Q_DECLARE_METATYPE(Lines)
+
+namespace {
+
+QPlainTextEdit* Editor(QDialog& dialog) { return DlgItem<QPlainTextEdit>(dialog, IDC_SCRIPT_EDIT); }
+
+// Answers the editor: `edit` changes its text (or not), then OK or Cancel.
+FakePrompter::DialogAnswer EditorAnswer(std::function<void(QPlainTextEdit&)> edit, int button = IDOK,
+                                        QString* shownText = nullptr) {
+    return [=](QDialog& dialog) {
+        ShowAndSettle(dialog);
+        if (shownText) *shownText = Editor(dialog)->toPlainText();
+        if (edit) edit(*Editor(dialog));
+        return ClickAfterShowing(dialog, button);
+    };
+}
+
+// Replaces the whole text as the user would (setting it would count as no change).
+void TypeOver(QPlainTextEdit& edit, const QString& text) {
+    edit.selectAll();
+    edit.textCursor().removeSelectedText();
+    edit.insertPlainText(text);
+}
+
+FakePrompter::DialogAnswer Typing(const QString& text) {
+    return EditorAnswer([text](QPlainTextEdit& edit) { TypeOver(edit, text); });
+}
+
+bool SaveEnabled(QWidget& dlg) { return DlgItem(dlg, IDC_SAVE_SCRIPT)->isEnabled(); }
+
+}  // namespace
+
+class TestScriptEditor : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { m_home = std::make_unique<TestHome>(); }
+    void editorShowsTheLinesAndLooksRight();
+    void okWithoutTypingChangesNothing();
+    void editedTextComesBackAsLines_data();
+    void editedTextComesBackAsLines();
+    void cancelLeavesTheLines();
+    void newThenCancel();
+    void flagAndSaveButtonFollowEditsAndSaves();
+    void saveWithoutPathAsksForAName();
+    void failedSaveKeepsTheFlag();
+    void latinFileRoundTripsThroughTheEditor();
+    void utf8FileRoundTripsThroughTheEditor();
+    void editorLayoutFollowsResizing();
+
+private:
+    std::unique_ptr<TestHome> m_home;
+};
+
+void TestScriptEditor::editorShowsTheLinesAndLooksRight() {
+    Lines lines = {"r/old/new/", "", "te"};
+    CScriptEditDlg dlg;
+    dlg.m_pScriptLines = &lines;
+    ShowAndSettle(dlg);
+    SaveScreenshot(dlg, QStringLiteral("script-editor"));
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Script View / Edit"));
+    QCOMPARE(Editor(dlg)->toPlainText(), QStringLiteral("r/old/new/\n\nte\n"));
+    QCOMPARE(Editor(dlg)->font().pointSize(), 12);
+    QCOMPARE(Editor(dlg)->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QVERIFY(!Editor(dlg)->document()->isModified());
+    QVERIFY(DlgItem<QPushButton>(dlg, IDOK)->isDefault());
+    // Enter inside the text makes a line break, not OK.
+    Editor(dlg)->setFocus();
+    QTest::keyClick(Editor(dlg), Qt::Key_Return);
+    QVERIFY(dlg.isVisible());
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    QCOMPARE(lines, (Lines{"r/old/new/", "", "te"}));
+}
+
+void TestScriptEditor::okWithoutTypingChangesNothing() {
+    for (bool flag : {false, true}) {
+        Lines lines = {"te", std::string(2000, 'x')};
+        CScriptEditDlg dlg;
+        dlg.m_pScriptLines = &lines;
+        dlg.m_bModified = flag;
+        QCOMPARE(ClickAfterShowing(dlg, IDOK), int(QDialog::Accepted));
+        QCOMPARE(dlg.m_bModified, flag);
+        QCOMPARE(lines[1].size(), size_t(2000));
+    }
+}
+
+void TestScriptEditor::editedTextComesBackAsLines_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<Lines>("expected");
+    QTest::newRow("final break") << QStringLiteral("a\n\nb\n") << Lines{"a", "", "b"};
+    QTest::newRow("no final break") << QStringLiteral("a\n\nb") << Lines{"a", "", "b"};
+    QTest::newRow("all deleted") << QString() << Lines{};
+    QTest::newRow("exactly 1023") << QString(1023, QLatin1Char('y')) << Lines{std::string(1023, 'y')};
+    QTest::newRow("longer than 1023") << QString(1030, QLatin1Char('y')) + "\nte" << Lines{std::string(1023, 'y'), "te"};
+    QTest::newRow("non-breaking space kept") << QStringLiteral("i/a\u00A0b/") << Lines{"i/a\xC2\xA0" "b/"};
+}
+
+void TestScriptEditor::editedTextComesBackAsLines() {
+    QFETCH(QString, typed);
+    QFETCH(Lines, expected);
+    Lines lines = {"old"};
+    CScriptEditDlg dlg;
+    dlg.m_pScriptLines = &lines;
+    QCOMPARE(Typing(typed)(dlg), int(QDialog::Accepted));
+    QVERIFY(dlg.m_bModified);
+    QCOMPARE(lines, expected);
+}
+
+void TestScriptEditor::cancelLeavesTheLines() {
+    Lines lines = {"te"};
+    CScriptEditDlg dlg;
+    dlg.m_pScriptLines = &lines;
+    QCOMPARE(EditorAnswer([](QPlainTextEdit& e) { TypeOver(e, "tl"); }, IDCANCEL)(dlg), int(QDialog::Rejected));
+    QCOMPARE(lines, Lines{"te"});
+    QVERIFY(!dlg.m_bModified);
+}
+
+void TestScriptEditor::newThenCancel() {
+    const QString path = m_home->Path("s.txt");
+    WriteBytes(path, "te\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.openFileAnswers.push_back(path);
+    dlg.OnLocateScript();
+    prompter.dialogAnswers.push_back(EditorAnswer(nullptr, IDCANCEL));
+    dlg.OnNewScript();
+    QVERIFY(dlg.Batch().m_arrScriptLines.empty());
+    QCOMPARE(dlg.ScriptPath(), QString());
+    QCOMPARE(DlgItem<QLabel>(dlg, IDC_SCRIPT_PATH)->text(), QStringLiteral("++ Unsaved Script ++"));
+    QVERIFY(!dlg.IsScriptChanged());
+}
+
+void TestScriptEditor::flagAndSaveButtonFollowEditsAndSaves() {
+    const QString path = m_home->Path("s.txt");
+    WriteBytes(path, "te\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.openFileAnswers.push_back(path);
+    dlg.OnLocateScript();
+    QVERIFY(!SaveEnabled(dlg));
+
+    prompter.dialogAnswers.push_back(EditorAnswer(nullptr));  // OK, no typing
+    dlg.OnEditScript();
+    QVERIFY(!dlg.IsScriptChanged());
+    QVERIFY(!SaveEnabled(dlg));
+
+    prompter.dialogAnswers.push_back(Typing("tl\nte"));
+    dlg.OnEditScript();
+    QVERIFY(dlg.IsScriptChanged());
+    QVERIFY(SaveEnabled(dlg));
+    QCOMPARE(ReadBytes(path), std::string("te\r\n"));  // nothing written yet
+
+    prompter.dialogAnswers.push_back(EditorAnswer(nullptr));  // OK without typing keeps the flag
+    dlg.OnEditScript();
+    QVERIFY(dlg.IsScriptChanged());
+
+    DlgItem<QPushButton>(dlg, IDC_SAVE_SCRIPT)->click();
+    QCOMPARE(ReadBytes(path), std::string("tl\r\nte\r\n"));
+    QVERIFY(!dlg.IsScriptChanged());
+    QVERIFY(!SaveEnabled(dlg));
+
+    // Loading another file leaves flag and button alone.
+    prompter.dialogAnswers.push_back(Typing("tl"));
+    dlg.OnEditScript();
+    prompter.openFileAnswers.push_back(path);
+    dlg.OnLocateScript();
+    QVERIFY(dlg.IsScriptChanged());
+    QVERIFY(SaveEnabled(dlg));
+}
+
+void TestScriptEditor::saveWithoutPathAsksForAName() {
+    const QString existing = m_home->Path("existing.txt");
+    WriteBytes(existing, "old content\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.dialogAnswers.push_back(Typing("te\n"));
+    dlg.OnNewScript();
+    dlg.OnSaveScript();  // chooser cancelled
+    QVERIFY(dlg.IsScriptChanged());
+    QCOMPARE(dlg.ScriptPath(), QString());
+    prompter.saveFileAnswers.push_back(existing);
+    dlg.OnSaveScript();  // an existing file is replaced without a question
+    QVERIFY(prompter.questions.isEmpty());
+    QCOMPARE(ReadBytes(existing), std::string("te\r\n"));
+    QCOMPARE(dlg.ScriptPath(), existing);
+    QCOMPARE(DlgItem<QLabel>(dlg, IDC_SCRIPT_PATH)->text(), existing);
+    QVERIFY(!dlg.IsScriptChanged());
+}
+
+void TestScriptEditor::failedSaveKeepsTheFlag() {
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.dialogAnswers.push_back(Typing("te\n"));
+    dlg.OnNewScript();
+    const QString badPath = m_home->Path("no-such-folder/s.txt");
+    prompter.saveFileAnswers.push_back(badPath);
+    dlg.OnSaveScript();
+    QCOMPARE(prompter.errors.size(), 1);
+    QVERIFY(prompter.errors[0].contains(badPath));
+    QVERIFY(dlg.IsScriptChanged());
+    QVERIFY(SaveEnabled(dlg));
+    QCOMPARE(dlg.ScriptPath(), badPath);  // a later save tries the same path
+}
+
+void TestScriptEditor::latinFileRoundTripsThroughTheEditor() {
+    const QString path = m_home->Path("latin.txt");
+    // Latin-1 text, the pound delimiter as one byte, an undefined Windows-1252 byte.
+    WriteBytes(path, "r\xA3" "caf\xE9\xA3" "bar\xA3\r\ni/\x81\x9D/\r\nte\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.openFileAnswers.push_back(path);
+    dlg.OnLocateScript();
+    QString shown;
+    prompter.dialogAnswers.push_back(EditorAnswer(
+        [](QPlainTextEdit& edit) {
+            // Change the last line only, typing a pound sign and an e acute.
+            QTextCursor cursor(edit.document()->findBlockByNumber(2));
+            cursor.movePosition(QTextCursor::EndOfBlock);
+            cursor.insertText(QStringLiteral(",i\u00A3\u00E9\u00A3"));
+        },
+        IDOK, &shown));
+    dlg.OnEditScript();
+    QCOMPARE(shown, QStringLiteral("r\u00A3caf\u00E9\u00A3bar\u00A3\ni/\u0081\u009D/\nte\n"));
+    dlg.OnSaveScript();
+    QCOMPARE(ReadBytes(path), std::string("r\xA3" "caf\xE9\xA3" "bar\xA3\r\ni/\x81\x9D/\r\nte,i\xA3\xE9\xA3\r\n"));
+}
+
+void TestScriptEditor::utf8FileRoundTripsThroughTheEditor() {
+    const QString path = m_home->Path("utf8.txt");
+    WriteBytes(path, "r\xC2\xA3Stra\xC3\x9F" "e\xC2\xA3\xE2\x82\xAC\xC2\xA3\r\nr/a\rb/c/\r\nte\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    prompter.openFileAnswers.push_back(path);
+    dlg.OnLocateScript();
+    prompter.dialogAnswers.push_back(EditorAnswer([](QPlainTextEdit& edit) {
+        QTextCursor cursor(edit.document()->findBlockByNumber(2));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        cursor.insertText(QStringLiteral(",i/\u00E9/"));
+    }));
+    dlg.OnEditScript();
+    dlg.OnSaveScript();
+    QCOMPARE(ReadBytes(path),
+             std::string("r\xC2\xA3Stra\xC3\x9F" "e\xC2\xA3\xE2\x82\xAC\xC2\xA3\r\nr/a\rb/c/\r\nte,i/\xC3\xA9/\r\n"));
+}
+
+void TestScriptEditor::editorLayoutFollowsResizing() {
+    Lines lines;
+    CScriptEditDlg dlg;
+    dlg.m_pScriptLines = &lines;
+    ShowAndSettle(dlg);
+    const QRect ok = DlgItem(dlg, IDOK)->geometry();
+    const QRect help = DlgItem(dlg, ID_HELP)->geometry();
+    const QRect edit = DlgItem(dlg, IDC_SCRIPT_EDIT)->geometry();
+    dlg.resize(dlg.width() + 40, dlg.height() + 30);
+    QTRY_COMPARE(DlgItem(dlg, IDOK)->geometry(), ok.translated(40, 30));
+    QCOMPARE(DlgItem(dlg, ID_HELP)->geometry(), help.translated(40, 30));
+    QCOMPARE(DlgItem(dlg, IDC_SCRIPT_EDIT)->geometry(), edit.adjusted(0, 0, 40, 30));
+    SaveScreenshot(dlg, QStringLiteral("script-editor-enlarged"));
+}
+
+QTEST_MAIN(TestScriptEditor)
+#include "tst_script_editor.moc"
