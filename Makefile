@@ -9,7 +9,14 @@ PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev \
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run bench clean
+# Sanitizer and fuzz builds, each in its own folder.
+ASAN_BUILD   ?= build-asan
+TSAN_BUILD   ?= build-tsan
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_PACKAGES = clang-14 libclang-rt-14-dev
+
+.PHONY: all deps configure build test test-asan test-tsan fuzz run bench clean
 
 all: build
 
@@ -30,6 +37,28 @@ build: configure
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-asan
+
+# The core and CLI tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVISK_GUI=OFF -DTAVISK_SANITIZE=address,undefined
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every test, the desktop program's worker thread included, under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVISK_SANITIZE=thread
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$(CURDIR)/tests/hardening/tsan.supp" \
+	  ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer with clang: builds the fuzz targets and runs each for FUZZ_SECONDS.
+fuzz:
+	$(MAKE) deps PACKAGES="$(FUZZ_PACKAGES) cmake ninja-build libgtest-dev"
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DTAVISK_GUI=OFF -DTAVISK_FUZZ=ON -DTAVISK_SANITIZE=address,undefined
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_parser fuzz_engine
+	./fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 run: build
 	./tools/run-desktop.sh $(BUILD)

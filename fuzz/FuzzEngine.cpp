@@ -1,0 +1,231 @@
+// A script and a source from one input (the script up to the first NUL byte,
+// the source after it), run as a batch of one file on real files, and again
+// in debug mode.  Beyond "no crash": the two runs agree, the edit stream keeps
+// its rules between commands, the source is never changed, and two scripts
+// with a known result ("te" and a lone "g") give exactly that result.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "FuzzSupport.h"
+#include "batch/BatchRun.h"
+
+namespace {
+
+using namespace tavisk;
+using namespace tavisk::fuzz;
+
+struct Paths {
+    std::string sourceFolder, source, destFolder, output;
+};
+
+const Paths& ScratchPaths() {
+    static const Paths paths = [] {
+        Paths p;
+        p.sourceFolder = ScratchFolder() + "/src";
+        p.destFolder = ScratchFolder() + "/out";
+        mkdir(p.sourceFolder.c_str(), 0700);
+        mkdir(p.destFolder.c_str(), 0700);
+        p.source = p.sourceFolder + "/s.txt";
+        p.output = p.destFolder + "/s.txt";
+        return p;
+    }();
+    return paths;
+}
+
+struct RunOutcome {
+    std::string text;  // the output file, or the debug window's text
+    std::vector<std::string> responseLines;
+    int errorCount = 0;
+    std::vector<std::string> fileErrors;
+};
+
+std::unique_ptr<BatchRun> MakeBatch(const std::vector<std::string>& script, RecordingWindow& window,
+                                    RecordingSyntaxReport& syntaxReport) {
+    auto batch = std::make_unique<BatchRun>();
+    batch->m_arrScriptLines = script;
+    batch->SetSourcePaths({ScratchPaths().source});
+    batch->m_strDestFolder = ScratchPaths().destFolder;
+    batch->SetWindow(&window);
+    batch->SetSyntaxErrorReport(&syntaxReport);
+    return batch;
+}
+
+// The rules of the edit stream between two commands.
+void CheckStream(const EditEngine& engine) {
+    FUZZ_CHECK(engine.m_nLastLineRead <= engine.m_nCurLine);
+    FUZZ_CHECK(engine.m_nEditPos >= 0);
+    if (engine.m_nLastLineRead == engine.m_nCurLine)
+        FUZZ_CHECK(engine.m_nEditPos <= static_cast<int64_t>(engine.m_strSourceLine.size()));
+    FUZZ_CHECK(engine.m_strOutLine.find('\n') == std::string::npos);
+}
+
+// The batch of one file, with the interpreter loop unrolled here so that the
+// stream can be checked after every command and the run cut off at the budget.
+void RunWatched(BatchRun& batch, bool debug) {
+    EditEngine& engine = batch.Engine();
+    ScriptParser& parser = batch.Parser();
+    batch.m_log.Clear();
+    batch.m_log.AddLine("s.txt");
+    batch.m_bDebug = debug;
+    engine.m_bDebug = debug;
+    parser.m_bCheckOnly = false;
+    if (batch.OpenSourceFile(0) && batch.OpenOutputFile(0)) {
+        engine.m_nCurLine = 0;
+        engine.m_nEditPos = 0;
+        parser.Reset();
+        parser.m_strCommandText.clear();
+        engine.m_strOutLine.clear();
+        CScriptCommand cmd;
+        int result = 0;
+        for (uint64_t commands = 0; result < EXEC_FILE_DONE && commands < kCommandBudget; ++commands) {
+            result = parser.ParseNextCommand(cmd);
+            if (result < PARSE_ERROR) result = engine.ExecuteCommand(cmd);
+            CheckStream(engine);
+        }
+        engine.CloseFiles();
+    }
+    batch.CloseBatchFiles();
+    batch.ShowBatchVerdict();
+}
+
+// True when a run's command stream ends within the budget.
+bool StreamEndsWithinBudget(const std::vector<std::string>& script) {
+    ScriptParser parser(script);
+    parser.Reset();
+    CScriptCommand cmd;
+    for (uint64_t commands = 0; commands < kCommandBudget; ++commands)
+        if (parser.ParseNextCommand(cmd) != PARSE_COMMAND) return true;
+    return false;
+}
+
+RunOutcome Collect(BatchRun& batch, const RecordingWindow& window, bool debug) {
+    RunOutcome outcome;
+    if (debug)
+        outcome.text = window.m_debugText;
+    else
+        FUZZ_CHECK(ReadWholeFile(ScratchPaths().output, outcome.text));
+    outcome.responseLines = batch.m_log.m_arrResponseLines;
+    outcome.errorCount = batch.m_log.m_nErrorCount;
+    outcome.fileErrors = window.m_fileErrors;
+    return outcome;
+}
+
+// What every run's results must look like.
+void CheckOutcome(const RunOutcome& run) {
+    FUZZ_CHECK(run.fileErrors.empty());
+    // Every output line ends in CR LF, the last one included.
+    for (size_t at = run.text.find('\n'); at != std::string::npos; at = run.text.find('\n', at + 1))
+        FUZZ_CHECK(at > 0 && run.text[at - 1] == '\r');
+    FUZZ_CHECK(run.text.empty() || run.text.back() == '\n');
+
+    // Header, at most one engine message (each one ends the file), verdict.
+    const auto& lines = run.responseLines;
+    FUZZ_CHECK(lines.size() == 2 || lines.size() == 3);
+    FUZZ_CHECK(lines.front() == "s.txt");
+    FUZZ_CHECK(lines.back() == (run.errorCount ? kVerdictErrors : kVerdictClean));
+    if (lines.size() == 3) {
+        FUZZ_CHECK(lines[1].size() > 1 && lines[1][0] == '\t');
+        const bool replacementCount = lines[1].ends_with(", Replacements");
+        FUZZ_CHECK(run.errorCount == (replacementCount ? 0 : 1));
+    } else {
+        FUZZ_CHECK(run.errorCount == 0);
+    }
+}
+
+// "te" copies the whole source, whatever bytes it holds.
+void CheckWholeCopy(std::string_view source) {
+    RecordingWindow window(false);
+    RecordingSyntaxReport syntaxReport;
+    auto batch = MakeBatch({"te"}, window, syntaxReport);
+    FUZZ_CHECK(batch->PrepareStart());
+    batch->RunBatch();
+    const RunOutcome run = Collect(*batch, window, false);
+    FUZZ_CHECK(run.text == NormaliseLines(source));
+    FUZZ_CHECK(run.responseLines == std::vector<std::string>({"s.txt", kVerdictClean}));
+}
+
+// A script that is a single "g" command: every line, each occurrence replaced
+// from left to right without overlap, then the count.
+void CheckLoneGlobalReplace(const std::vector<std::string>& script, std::string_view source, const RunOutcome& run) {
+    if (script.size() != 1) return;
+    ScriptParser parser(script);
+    parser.Reset();
+    CScriptCommand cmd;
+    if (parser.ParseNextCommand(cmd) != PARSE_COMMAND || cmd.m_nCommand != CMD_REPLACE ||
+        cmd.m_nQualifier != QUAL_GLOBAL || parser.ParseNextCommand(cmd) != PARSE_END)
+        return;
+    ScriptParser again(script);
+    again.Reset();
+    again.ParseNextCommand(cmd);
+
+    std::string expected;
+    int64_t count = 0;
+    const std::string normalised = NormaliseLines(source);
+    std::string_view rest = normalised;
+    while (!rest.empty()) {
+        const size_t end = rest.find("\r\n");
+        std::string_view line = rest.substr(0, end);
+        for (size_t hit; (hit = line.find(cmd.m_strText)) != std::string_view::npos; ++count) {
+            expected.append(line.substr(0, hit)).append(cmd.m_strReplace);
+            line.remove_prefix(hit + cmd.m_strText.size());
+        }
+        expected.append(line).append("\r\n");
+        rest.remove_prefix(end + 2);
+    }
+    FUZZ_CHECK(run.text == expected);
+    FUZZ_CHECK(run.responseLines.size() == 3);
+    FUZZ_CHECK(run.responseLines[1] == "\t" + again.m_strCommandText + " caused " + std::to_string(count) + ", Replacements");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const size_t split = input.find('\0');
+    const std::vector<std::string> script = SplitLines(input.substr(0, split));
+    const std::string_view source = split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
+    const Paths& paths = ScratchPaths();
+    FUZZ_CHECK(WriteWholeFile(paths.source, source));
+
+    CheckWholeCopy(source);
+
+    RecordingWindow debugWindow(true);
+    RecordingSyntaxReport debugSyntax;
+    auto debugBatch = MakeBatch(script, debugWindow, debugSyntax);
+    if (!debugBatch->PrepareStart()) {
+        // Refused before any file was touched.
+        FUZZ_CHECK(debugBatch->m_log.m_arrResponseLines.empty());
+        FUZZ_CHECK(script.empty() ? !debugWindow.m_complaints.empty() : debugSyntax.m_errors.size() == 1);
+        return 0;
+    }
+    RunWatched(*debugBatch, true);
+    const RunOutcome debugRun = Collect(*debugBatch, debugWindow, true);
+    CheckOutcome(debugRun);
+
+    // The same batch on files: through the program's own loop when the script
+    // comes to an end, else through the watched loop, cut at the same budget.
+    unlink(paths.output.c_str());
+    RecordingWindow fileWindow(false);
+    RecordingSyntaxReport fileSyntax;
+    auto fileBatch = MakeBatch(script, fileWindow, fileSyntax);
+    FUZZ_CHECK(fileBatch->PrepareStart());
+    if (StreamEndsWithinBudget(script))
+        fileBatch->RunBatch();
+    else
+        RunWatched(*fileBatch, false);
+    const RunOutcome fileRun = Collect(*fileBatch, fileWindow, false);
+    CheckOutcome(fileRun);
+
+    FUZZ_CHECK(fileRun.text == debugRun.text);
+    FUZZ_CHECK(fileRun.responseLines == debugRun.responseLines);
+    FUZZ_CHECK(fileRun.errorCount == debugRun.errorCount);
+
+    CheckLoneGlobalReplace(script, source, fileRun);
+
+    // The source is only ever read.
+    std::string after;
+    FUZZ_CHECK(ReadWholeFile(paths.source, after) && after == source);
+    return 0;
+}
