@@ -63,7 +63,15 @@ private:
     int MoveToEndpoint(const CScriptCommand& cmd);
     int Replace(const CScriptCommand& cmd);
     int FinishFile();
-    int WriteFailed();  // reports the output's error
+
+    // Fast paths for commands that pass many whole lines: at the start of an
+    // unread line with nothing pending, each line goes from the source's
+    // buffer to the output without the per-line steps.
+    bool CanStreamWholeLines() const;
+    template <typename LineAction>
+    int StreamLines(LineAction&& action);
+    bool WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
+                           int64_t& replacements);
 
     ScriptParser& m_parser;
     ResponseLog& m_log;
@@ -71,5 +79,18 @@ private:
     DebugOutputSink* m_pDebugSink = nullptr;
     const std::atomic<bool>* m_pStopRequested = nullptr;
 };
+
+// Streams lines until the source ends (EXEC_CONTINUE: the caller's next read
+// meets the end, or the read error) or `action` fails (a write error).
+template <typename LineAction>
+int EditEngine::StreamLines(LineAction&& action) {
+    int64_t lines = 0;
+    const auto result = m_fileSource.ForEachLine(action, lines);
+    m_nLastLineRead += lines;
+    m_nCurLine += lines;
+    if (result != TextFileReader::ReadResult::Line) return EXEC_CONTINUE;
+    ReportFileError(m_fileOutput.LastError());
+    return EXEC_WRITE_FAILED;
+}
 
 }  // namespace tavisk

@@ -66,6 +66,12 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
 
     const bool copying = cmd.m_nCommand == CMD_COPY;
     for (;;) {
+        if (cmd.m_nEndKind == END_FILE && CanStreamWholeLines()) {
+            // Every line from here to the end is passed whole: stream them.
+            const int result = copying ? StreamLines([this](std::string_view line) { return m_fileOutput.WriteLine(line); })
+                                       : StreamLines([](std::string_view) { return true; });
+            if (result != EXEC_CONTINUE) return result;
+        }
         if (m_nLastLineRead < m_nCurLine) {
             if (!ReadSourceLine()) {
                 if (cmd.m_nEndKind == END_FILE) return EXEC_CONTINUE;
@@ -129,12 +135,15 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
 int EditEngine::Replace(const CScriptCommand& cmd) {
     namespace msg = messages;
     const bool global = cmd.m_nQualifier == QUAL_GLOBAL;
-    // "g" always finishes every line it starts, so a line with replacements
-    // can go straight to the output instead of through the pending line.
-    const bool writeDirect = global && !m_bDebug && m_fileOutput.IsOpen();
-    bool lineStartedInOutput = false;
     int64_t replacements = 0;
     for (;;) {
+        if (global && CanStreamWholeLines()) {
+            // "g" finishes every line it starts, so whole lines go straight out.
+            const int result = StreamLines([&](std::string_view line) {
+                return WriteReplacedLine(line, cmd.m_strText, cmd.m_strReplace, replacements);
+            });
+            if (result != EXEC_CONTINUE) return result;
+        }
         if (m_nLastLineRead < m_nCurLine) {
             if (!ReadSourceLine()) {
                 if (global) {
@@ -154,36 +163,32 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
             const std::string_view rest = m_strSourceLine.substr(static_cast<size_t>(m_nEditPos));
             ++m_nCurLine;
             m_nEditPos = 0;
-            if (lineStartedInOutput) {
-                lineStartedInOutput = false;
-                if (!m_fileOutput.WriteLine(rest)) return WriteFailed();
-            } else if (!EmitText(rest, true)) {
-                return EXEC_WRITE_FAILED;
-            }
+            if (!EmitText(rest, true)) return EXEC_WRITE_FAILED;
             continue;
         }
         ++replacements;
-        const std::string_view before =
-            m_strSourceLine.substr(static_cast<size_t>(m_nEditPos), static_cast<size_t>(found - m_nEditPos));
+        EmitText(m_strSourceLine.substr(static_cast<size_t>(m_nEditPos), static_cast<size_t>(found - m_nEditPos)), false);
+        EmitText(cmd.m_strReplace, false);
         m_nEditPos = found + static_cast<int64_t>(cmd.m_strText.size());
-        if (writeDirect) {
-            if (!lineStartedInOutput && !m_strOutLine.empty()) {
-                if (!m_fileOutput.WritePiece(m_strOutLine)) return WriteFailed();
-                m_strOutLine.clear();
-            }
-            lineStartedInOutput = true;
-            if (!m_fileOutput.WritePiece(before) || !m_fileOutput.WritePiece(cmd.m_strReplace)) return WriteFailed();
-        } else {
-            EmitText(before, false);
-            EmitText(cmd.m_strReplace, false);
-        }
         if (!global) return EXEC_CONTINUE;
     }
 }
 
-int EditEngine::WriteFailed() {
-    ReportFileError(m_fileOutput.LastError());
-    return EXEC_WRITE_FAILED;
+bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
+                                   int64_t& replacements) {
+    int64_t pos = 0;
+    for (int64_t found; (found = FindText(line, find, pos)) != kNotFound; pos = found + static_cast<int64_t>(find.size())) {
+        ++replacements;
+        if (!m_fileOutput.WritePiece(line.substr(static_cast<size_t>(pos), static_cast<size_t>(found - pos))) ||
+            !m_fileOutput.WritePiece(replace))
+            return false;
+    }
+    return m_fileOutput.WriteLine(line.substr(static_cast<size_t>(pos)));
+}
+
+bool EditEngine::CanStreamWholeLines() const {
+    return m_nLastLineRead < m_nCurLine && m_strOutLine.empty() && !m_bDebug && m_fileOutput.IsOpen() &&
+           m_fileSource.IsOpen() && !StopRequested();
 }
 
 }  // namespace tavisk

@@ -93,6 +93,7 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
     m_identity = IdentityOf(info);
     m_nBegin = m_nEnd = m_nScanned = 0;
     m_bEof = false;
+    m_bFailed = false;
     return true;
 }
 
@@ -138,25 +139,19 @@ bool TextFileReader::Fill() {
 
 TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line) {
     if (m_fd < 0) return ReadResult::End;
+    if (m_bFailed) return ReadResult::Error;
     for (;;) {
-        const size_t from = std::max(m_nScanned, m_nBegin);
-        const void* found = from < m_nEnd ? std::memchr(m_pBuffer + from, '\n', m_nEnd - from) : nullptr;
-        if (found) {
-            const size_t lineFeed = static_cast<size_t>(static_cast<const char*>(found) - m_pBuffer);
-            size_t length = lineFeed - m_nBegin;
-            if (length > 0 && m_pBuffer[lineFeed - 1] == '\r') --length;
-            line = std::string_view(m_pBuffer + m_nBegin, length);
-            m_nBegin = m_nScanned = lineFeed + 1;
-            return ReadResult::Line;
-        }
-        m_nScanned = m_nEnd;
+        if (NextBufferedLine(line)) return ReadResult::Line;
         if (m_bEof) {
             if (m_nBegin == m_nEnd) return ReadResult::End;
             line = std::string_view(m_pBuffer + m_nBegin, m_nEnd - m_nBegin);  // last line without LF
-            m_nBegin = m_nEnd;
+            m_nBegin = m_nScanned = m_nEnd;
             return ReadResult::Line;
         }
-        if (!Fill()) return ReadResult::Error;
+        if (!Fill()) {
+            m_bFailed = true;
+            return ReadResult::Error;
+        }
     }
 }
 

@@ -10,6 +10,8 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -44,8 +46,27 @@ public:
     bool Open(const std::string& path, ShareMode share, FileError& error);
     // On Line, `line` views the line without its terminator; it stays valid
     // until the next ReadLine or Close.  On Error, LastError() tells why.
+    // A read error is kept: every later read returns Error again.
     ReadResult ReadLine(std::string_view& line);
     const FileError& LastError() const { return m_lastError; }
+
+    // Hands each remaining line to `sink` (which returns false to stop) and
+    // counts them.  Returns End or Error as ReadLine does, or Line when the
+    // sink stopped.
+    template <typename Sink>
+    ReadResult ForEachLine(Sink&& sink, int64_t& count) {
+        std::string_view line;
+        for (;;) {
+            while (NextBufferedLine(line)) {
+                ++count;
+                if (!sink(line)) return ReadResult::Line;
+            }
+            const ReadResult result = ReadLine(line);  // refills the buffer
+            if (result != ReadResult::Line) return result;
+            ++count;
+            if (!sink(line)) return ReadResult::Line;
+        }
+    }
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     const FileIdentity& Identity() const { return m_identity; }
@@ -53,6 +74,23 @@ public:
 
 private:
     bool Fill();
+
+    // The next line when its LF is already in the buffer.
+    bool NextBufferedLine(std::string_view& line) {
+        const size_t from = m_nScanned > m_nBegin ? m_nScanned : m_nBegin;
+        if (from >= m_nEnd) return false;
+        const void* found = std::memchr(m_pBuffer + from, '\n', m_nEnd - from);
+        if (!found) {
+            m_nScanned = m_nEnd;
+            return false;
+        }
+        const size_t lineFeed = static_cast<size_t>(static_cast<const char*>(found) - m_pBuffer);
+        size_t length = lineFeed - m_nBegin;
+        if (length > 0 && m_pBuffer[lineFeed - 1] == '\r') --length;
+        line = std::string_view(m_pBuffer + m_nBegin, length);
+        m_nBegin = m_nScanned = lineFeed + 1;
+        return true;
+    }
 
     int m_fd = -1;
     std::string m_strPath;
@@ -64,6 +102,7 @@ private:
     size_t m_nEnd = 0;    // end of data read so far
     size_t m_nScanned = 0;  // data before this offset holds no LF
     bool m_bEof = false;
+    bool m_bFailed = false;
 };
 
 class TextFileWriter {
