@@ -10,8 +10,10 @@ namespace tavisk {
 
 namespace {
 
+// The first and last bytes are known to match.
 bool MiddleMatches(const char* at, const char* needle, size_t length) {
-    return length <= 2 || std::memcmp(at + 1, needle + 1, length - 2) == 0;
+    if (length <= 3) return length < 3 || at[1] == needle[1];
+    return std::memcmp(at + 1, needle + 1, length - 2) == 0;
 }
 
 int64_t FindScalar(const char* text, size_t size, const char* needle, size_t length, size_t pos) {

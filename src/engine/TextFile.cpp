@@ -16,7 +16,6 @@ namespace {
 
 constexpr size_t kReadBufferSize = size_t{1} << 20;   // grows for longer lines
 constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read()
-constexpr size_t kWriteBufferSize = size_t{1} << 20;
 constexpr const char* kSharingViolation = "sharing violation";
 constexpr const char* kSameAsSource = "is the same file as the source being read";
 
@@ -203,7 +202,7 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Fil
         return false;
     }
     if (!m_pBuffer) {
-        m_pBuffer = static_cast<char*>(std::malloc(kWriteBufferSize));
+        m_pBuffer = static_cast<char*>(std::malloc(kBufferSize));
         if (!m_pBuffer) {
             error.m_strCause = DescribeErrno(ENOMEM);
             ::close(fd);
@@ -235,9 +234,9 @@ bool TextFileWriter::Flush() {
 }
 
 bool TextFileWriter::Append(std::string_view bytes) {
-    if (m_nUsed + bytes.size() > kWriteBufferSize) {
+    if (m_nUsed + bytes.size() > kBufferSize) {
         if (!Flush()) return false;
-        if (bytes.size() >= kWriteBufferSize / 2) return WriteAll(bytes.data(), bytes.size());
+        if (bytes.size() >= kBufferSize / 2) return WriteAll(bytes.data(), bytes.size());
     }
     if (bytes.empty()) return true;  // an empty view may carry a null pointer, which memcpy must not get
     std::memcpy(m_pBuffer + m_nUsed, bytes.data(), bytes.size());
@@ -245,22 +244,13 @@ bool TextFileWriter::Append(std::string_view bytes) {
     return true;
 }
 
-bool TextFileWriter::AppendLineEnd() {
-    if (m_nUsed + 2 > kWriteBufferSize && !Flush()) return false;
-    m_pBuffer[m_nUsed++] = '\r';
-    m_pBuffer[m_nUsed++] = '\n';
-    return true;
-}
-
-bool TextFileWriter::WritePiece(std::string_view piece) {
+bool TextFileWriter::WritePieceSlowly(std::string_view piece) {
     if (m_fd < 0 || m_bFailed) {
         m_lastError = FileError{m_strPath, DescribeErrno(EBADF)};
         return false;
     }
     return Append(piece);
 }
-
-bool TextFileWriter::WriteLine(std::string_view line) { return WritePiece(line) && AppendLineEnd(); }
 
 bool TextFileWriter::Close(FileError& error) {
     if (m_fd < 0) return true;

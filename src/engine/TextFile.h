@@ -117,9 +117,16 @@ public:
     // output that turns out to be that same file is refused untouched.
     bool Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer = {});
     // Writes `line` and a line end.  On failure LastError() tells why.
-    bool WriteLine(std::string_view line);
+    bool WriteLine(std::string_view line) { return WritePiece(line) && AppendLineEnd(); }
     // Writes the start of a line; a later WriteLine completes it.
-    bool WritePiece(std::string_view piece);
+    bool WritePiece(std::string_view piece) {
+        if (m_nUsed + piece.size() <= kBufferSize && m_fd >= 0 && !m_bFailed) {  // the common case
+            std::memcpy(m_pBuffer + m_nUsed, piece.data(), piece.size());
+            m_nUsed += piece.size();
+            return true;
+        }
+        return WritePieceSlowly(piece);
+    }
     const FileError& LastError() const { return m_lastError; }
     // Flushes and closes.  After a failed write the rest is dropped and no
     // second error is returned.
@@ -128,8 +135,16 @@ public:
     const std::string& Path() const { return m_strPath; }
 
 private:
+    static constexpr size_t kBufferSize = size_t{1} << 20;
+
+    bool WritePieceSlowly(std::string_view piece);
     bool Append(std::string_view bytes);
-    bool AppendLineEnd();
+    bool AppendLineEnd() {
+        if (m_nUsed + 2 > kBufferSize && !Flush()) return false;
+        m_pBuffer[m_nUsed++] = '\r';
+        m_pBuffer[m_nUsed++] = '\n';
+        return true;
+    }
     bool Flush();
     bool WriteAll(const char* data, size_t size);
     bool Fail(int errorNumber);
