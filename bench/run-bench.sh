@@ -7,9 +7,11 @@
 # byte for byte with tavisk-cli's.  The table gives, per case and tool, the
 # median wall time of the runs, the median CPU time (user + system), the
 # throughput, the speed relative to the fastest peer and the peak memory.
+# The raw numbers come from tavisk-benchrun (wait4: wall clock, user and
+# system time, ru_maxrss, which is what /usr/bin/time prints as %M).
 #
 # Environment:
-#   BENCH_QUICK=1         small data and 3 runs: a fast try (about 20 s)
+#   BENCH_QUICK=1         small data and 3 runs: a fast try (about a minute)
 #   BENCH_BIG_MB=N        size of the large file in MB (default 200; quick 20)
 #   BENCH_SMALL_COUNT=N   number of small files (default 2000; quick 200)
 #   BENCH_LONG_MB=N       size of each of the ten long lines in MB (default 10; quick 1)
@@ -186,8 +188,8 @@ run_once() {
     local redirect=()
     [[ -n $IN ]] && redirect=(--in "$IN" --out "$OUTPUT")
     read -r wall user sys rss status < <("$TIMER" "${redirect[@]}" -- "${CMD[@]}")
-    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$CASE" "$tool" "$run" "$wall" \
-        "$(awk -v u="$user" -v s="$sys" 'BEGIN{printf "%.6f", u + s}')" "$rss" "$status" >>"$RESULTS"
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$CASE" "$tool" "$run" "$wall" \
+        "$(awk -v u="$user" -v s="$sys" 'BEGIN{printf "%.6f", u + s}')" "$rss" "$status" "$sys" >>"$RESULTS"
     if [[ $status != 0 ]]; then
         loud "$CASE: $tool exited with status $status"
         FAILED=1
@@ -272,12 +274,13 @@ say "Load after: $LOAD_AFTER"
     cat "$RESULTS"
 } | perl -e '
 use strict; use warnings;
-my (%check, %bytes, %longest, %wall, %cpu, %rss, @cases, %tools);
+my (%check, %bytes, %longest, %wall, %cpu, %sys, %rss, @cases, %tools);
 while (<STDIN>) {
     chomp; my @f = split /\t/;
     if ($f[0] eq "check") { $check{$f[1]} = $f[2]; next }
     if ($f[0] eq "case") { $bytes{$f[1]} = $f[2]; $longest{$f[1]} = $f[3]; next }
-    my ($case, $tool, $run, $wall, $cpu, $rss) = @f;
+    my ($case, $tool, $run, $wall, $cpu, $rss, $status, $sys) = @f;
+    push @{$sys{$case}{$tool}}, $sys;
     push @cases, $case unless grep { $_ eq $case } @cases;
     push @{$tools{$case}}, $tool unless grep { $_ eq $tool } @{$tools{$case} // []};
     push @{$wall{$case}{$tool}}, $wall; push @{$cpu{$case}{$tool}}, $cpu;
@@ -286,21 +289,21 @@ while (<STDIN>) {
 sub median { my @s = sort { $a <=> $b } @_; my $n = @s; $n % 2 ? $s[$n / 2] : ($s[$n / 2 - 1] + $s[$n / 2]) / 2 }
 my %floor = map { $_ => 1 } qw(cat dd cp);
 my @goals; my $tavisk = "tavisk-cli";
-printf "\n%-13s %-10s %9s %8s %9s %10s %9s  %s\n", "case", "tool", "median s", "cpu s", "MB/s", "vs best", "peak MB", "output";
-printf "%-13s %-10s %9s %8s %9s %10s %9s  %s\n", "", "", "(wall)", "(u+s)", "", "peer", "(max RSS)", "";
+printf "\n%-13s %-10s %9s %8s %7s %9s %10s %9s  %s\n", "case", "tool", "median s", "cpu s", "sys s", "MB/s", "vs best", "peak MB", "output";
+printf "%-13s %-10s %9s %8s %7s %9s %10s %9s  %s\n", "", "", "(wall)", "(u+s)", "", "", "peer", "(max RSS)", "";
 for my $case (@cases) {
     my %med = map { $_ => median(@{$wall{$case}{$_}}) } @{$tools{$case}};
     my @peers = grep { $_ ne $tavisk && !$floor{$_} } @{$tools{$case}};
     my ($best) = sort { $med{$a} <=> $med{$b} } @peers;
     my $mb = $bytes{$case} / 1e6;
-    printf "%s\n", "-" x 86;
+    printf "%s\n", "-" x 94;
     for my $tool (sort { $med{$a} <=> $med{$b} } @{$tools{$case}}) {
         my $role = $tool eq $tavisk ? "" : $floor{$tool} ? " (floor)" : "";
         my $out = $check{"$case/$tool"} // "?";
         $out = "n/a: plain copy" if $out eq "n/a";
         $out .= $role;
-        printf "%-13s %-10s %9.3f %8.3f %9.1f %9.2fx %9.1f  %s\n", $case, $tool, $med{$tool},
-            median(@{$cpu{$case}{$tool}}), $mb / $med{$tool}, $med{$best} / $med{$tool},
+        printf "%-13s %-10s %9.3f %8.3f %7.3f %9.1f %9.2fx %9.1f  %s\n", $case, $tool, $med{$tool},
+            median(@{$cpu{$case}{$tool}}), median(@{$sys{$case}{$tool}}), $mb / $med{$tool}, $med{$best} / $med{$tool},
             $rss{$case}{$tool} / 1024, $out;
     }
     next unless defined $med{$tavisk};
@@ -334,7 +337,7 @@ for my $case (@cases) {
     push @goals, [$case, sprintf("peak memory %.1f MB; goal < 16 MB + longest line (%s bytes) = %.1f MB",
                                  $peak / 1048576, $longest{$case}, $limit / 1048576), $peak < $limit];
 }
-printf "%s\n", "-" x 86;
+printf "%s\n", "-" x 94;
 print "MB = 10^6 bytes of input; peak MB = MiB of max RSS; vs best peer = fastest peer time / tool time (above 1 is faster).\n";
 print "Floors (cat, dd, cp) only copy bytes; they are not peers.\n";
 print "\nGoals for tavisk-cli:\n";
