@@ -121,7 +121,8 @@ public:
     // Writes the start of a line; a later WriteLine completes it.
     bool WritePiece(std::string_view piece) {
         if (m_nUsed + piece.size() <= kBufferSize && m_fd >= 0 && !m_bFailed) {  // the common case
-            std::memcpy(m_pBuffer + m_nUsed, piece.data(), piece.size());
+            // An empty view may carry a null pointer, which memcpy must not get.
+            if (!piece.empty()) std::memcpy(m_pBuffer + m_nUsed, piece.data(), piece.size());
             m_nUsed += piece.size();
             return true;
         }
