@@ -20,7 +20,7 @@ constexpr DialogTemplate kTemplate = {"Debug Window", 437, 185, "Tahoma", 8, tru
 }  // namespace
 
 CDebugDlg::CDebugDlg(QWidget* parent) : CTemplateDialog(kTemplate, parent), m_editDebug(DlgItem<QPlainTextEdit>(*this, IDC_DEBUG_TEXT)) {
-    setModal(false);
+    setWindowModality(Qt::NonModal);
     move(Units().ToPixelsX(10), Units().ToPixelsY(10));
     // Appended text is not for undoing, and a long debug run must not pile up undo steps.
     m_editDebug->setUndoRedoEnabled(false);

@@ -25,6 +25,7 @@ private slots:
     void syntaxErrorClosesAnyWayAsCancel();
     void debugWindowAppendsAtTheEndOnly();
     void debugWindowCannotBeClosedByTheUser();
+    void dialogsLeaveWindowsWithoutOwnerUsable();
     void responseNameRefusesAnEmptyName_data();
     void responseNameRefusesAnEmptyName();
     void responseViewIsASnapshotWithTabsExpanded();
@@ -106,6 +107,20 @@ void TestDialogs::debugWindowCannotBeClosedByTheUser() {
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QTest::keyClick(&dlg, Qt::Key_Return);
     QVERIFY(dlg.isVisible());
+}
+
+void TestDialogs::dialogsLeaveWindowsWithoutOwnerUsable() {
+    // Application-modal dialogs would block the help window, which has no owner.
+    QWidget owner;
+    CSyntaxErrorDlg syntax(&owner);
+    CResponseNameDlg name(&owner);
+    CResponseViewDlg view(&owner);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&syntax, &name, &view})
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+    CDebugDlg debug(&owner);
+    ShowAndSettle(debug);
+    QCOMPARE(debug.windowModality(), Qt::NonModal);
+    QVERIFY(!debug.isModal());
 }
 
 void TestDialogs::responseNameRefusesAnEmptyName_data() {
