@@ -71,6 +71,8 @@ TIMER=$BUILD/bench/tavisk-benchrun   # wall, user and system time, and ru_maxrss
 grep -q 'CMAKE_BUILD_TYPE:STRING=Release' "$BUILD/CMakeCache.txt" ||
     loud "$BUILD is not a Release build: the numbers will not mean much"
 
+TREE_REV=$(cd "$ROOT" && git describe --always --dirty 2>/dev/null || echo unknown)
+
 # ---------------------------------------------------------------- data
 need_mb=$((BIG_MB * 8 + LONG_MB * LONG_LINES * 4 + SMALL_COUNT * 20 / 1000 + 64))
 if [[ -n ${BENCH_DIR:-} ]]; then
@@ -346,7 +348,7 @@ printf "  %-13s %-4s %s\n", $_->[0], $_->[2] ? "MET" : "MISS", $_->[1] for @goal
 echo
 echo "Machine: $(nproc) cores; load average (1, 5, 15 min) before: $LOAD_BEFORE, after: $LOAD_AFTER."
 echo "Above about $(nproc) the wall times are noisy: compare the CPU times (cpu s) as well."
-echo "tavisk-cli: $CLI ($(cd "$ROOT" && git describe --always --dirty 2>/dev/null || echo unknown))."
+echo "tavisk-cli: $CLI (tree at the start: $TREE_REV)."
 
 # Shows a command as one would type it.
 shown() {
