@@ -87,7 +87,7 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
         }
         m_nCapacity = kReadBufferSize;
     }
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (info.st_size > static_cast<off_t>(kReadChunk)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // one read does a small file
     m_fd = fd;
     m_identity = IdentityOf(info);
     m_nBegin = m_nEnd = m_nScanned = 0;
