@@ -6,10 +6,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "FuzzSupport.h"
 #include "batch/BatchRun.h"
+#include "engine/FindText.h"
 
 namespace {
 
@@ -41,14 +41,20 @@ struct RunOutcome {
     std::vector<std::string> fileErrors;
 };
 
-std::unique_ptr<BatchRun> MakeBatch(const std::vector<std::string>& script, RecordingWindow& window,
-                                    RecordingSyntaxReport& syntaxReport) {
-    auto batch = std::make_unique<BatchRun>();
-    batch->m_arrScriptLines = script;
-    batch->SetSourcePaths({ScratchPaths().source});
-    batch->m_strDestFolder = ScratchPaths().destFolder;
-    batch->SetWindow(&window);
-    batch->SetSyntaxErrorReport(&syntaxReport);
+// The batches live for the whole fuzzing run, as the program's one batch
+// does across runs: their file buffers are made once, which keeps each
+// input fast under AddressSanitizer.
+enum BatchRole { kWholeCopy, kDebugRun, kFileRun, kRoles };
+
+BatchRun& PrepareBatch(BatchRole role, const std::vector<std::string>& script, RecordingWindow& window,
+                       RecordingSyntaxReport& syntaxReport) {
+    static BatchRun batches[kRoles];
+    BatchRun& batch = batches[role];
+    batch.m_arrScriptLines = script;
+    batch.SetSourcePaths({ScratchPaths().source});
+    batch.m_strDestFolder = ScratchPaths().destFolder;
+    batch.SetWindow(&window);
+    batch.SetSyntaxErrorReport(&syntaxReport);
     return batch;
 }
 
@@ -63,7 +69,8 @@ void CheckStream(const EditEngine& engine) {
 
 // The batch of one file, with the interpreter loop unrolled here so that the
 // stream can be checked after every command and the run cut off at the budget.
-void RunWatched(BatchRun& batch, bool debug) {
+// True when the file came to its end within the budget.
+bool RunWatched(BatchRun& batch, bool debug) {
     EditEngine& engine = batch.Engine();
     ScriptParser& parser = batch.Parser();
     batch.m_log.Clear();
@@ -71,6 +78,7 @@ void RunWatched(BatchRun& batch, bool debug) {
     batch.m_bDebug = debug;
     engine.m_bDebug = debug;
     parser.m_bCheckOnly = false;
+    bool ended = true;
     if (batch.OpenSourceFile(0) && batch.OpenOutputFile(0)) {
         engine.m_nCurLine = 0;
         engine.m_nEditPos = 0;
@@ -84,20 +92,12 @@ void RunWatched(BatchRun& batch, bool debug) {
             if (result < PARSE_ERROR) result = engine.ExecuteCommand(cmd);
             CheckStream(engine);
         }
+        ended = result >= EXEC_FILE_DONE;
         engine.CloseFiles();
     }
     batch.CloseBatchFiles();
     batch.ShowBatchVerdict();
-}
-
-// True when a run's command stream ends within the budget.
-bool StreamEndsWithinBudget(const std::vector<std::string>& script) {
-    ScriptParser parser(script);
-    parser.Reset();
-    CScriptCommand cmd;
-    for (uint64_t commands = 0; commands < kCommandBudget; ++commands)
-        if (parser.ParseNextCommand(cmd) != PARSE_COMMAND) return true;
-    return false;
+    return ended;
 }
 
 RunOutcome Collect(BatchRun& batch, const RecordingWindow& window, bool debug) {
@@ -138,10 +138,10 @@ void CheckOutcome(const RunOutcome& run) {
 void CheckWholeCopy(std::string_view source) {
     RecordingWindow window(false);
     RecordingSyntaxReport syntaxReport;
-    auto batch = MakeBatch({"te"}, window, syntaxReport);
-    FUZZ_CHECK(batch->PrepareStart());
-    batch->RunBatch();
-    const RunOutcome run = Collect(*batch, window, false);
+    BatchRun& batch = PrepareBatch(kWholeCopy, {"te"}, window, syntaxReport);
+    FUZZ_CHECK(batch.PrepareStart());
+    batch.RunBatch();
+    const RunOutcome run = Collect(batch, window, false);
     FUZZ_CHECK(run.text == NormaliseLines(source));
     FUZZ_CHECK(run.responseLines == std::vector<std::string>({"s.txt", kVerdictClean}));
 }
@@ -179,6 +179,23 @@ void CheckLoneGlobalReplace(const std::vector<std::string>& script, std::string_
     FUZZ_CHECK(run.responseLines[1] == "\t" + again.m_strCommandText + " caused " + std::to_string(count) + ", Replacements");
 }
 
+// The line search against the plain one: the source as the text, needles cut
+// from the script's lines, searches begun around the vector widths.
+void CheckFindText(std::string_view text, const std::vector<std::string>& script) {
+    for (const std::string& line : script) {
+        for (size_t length : {size_t{1}, size_t{2}, size_t{3}, size_t{5}, size_t{16}, size_t{33}, line.size()}) {
+            if (length == 0 || length > line.size()) continue;
+            const std::string_view needle = std::string_view(line).substr(line.size() - length);
+            for (size_t from : {0, 1, 15, 16, 17, 31, 32, 33, 64}) {
+                if (from > text.size()) break;
+                const size_t want = text.find(needle, from);
+                const int64_t found = FindText(text, needle, static_cast<int64_t>(from));
+                FUZZ_CHECK(found == (want == std::string_view::npos ? kTextNotFound : static_cast<int64_t>(want)));
+            }
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -189,33 +206,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Paths& paths = ScratchPaths();
     FUZZ_CHECK(WriteWholeFile(paths.source, source));
 
+    CheckFindText(source, script);
     CheckWholeCopy(source);
 
     RecordingWindow debugWindow(true);
     RecordingSyntaxReport debugSyntax;
-    auto debugBatch = MakeBatch(script, debugWindow, debugSyntax);
-    if (!debugBatch->PrepareStart()) {
+    BatchRun& debugBatch = PrepareBatch(kDebugRun, script, debugWindow, debugSyntax);
+    debugBatch.m_log.Clear();
+    if (!debugBatch.PrepareStart()) {
         // Refused before any file was touched.
-        FUZZ_CHECK(debugBatch->m_log.m_arrResponseLines.empty());
+        FUZZ_CHECK(debugBatch.m_log.m_arrResponseLines.empty());
         FUZZ_CHECK(script.empty() ? !debugWindow.m_complaints.empty() : debugSyntax.m_errors.size() == 1);
         return 0;
     }
-    RunWatched(*debugBatch, true);
-    const RunOutcome debugRun = Collect(*debugBatch, debugWindow, true);
+    const bool endedWithinBudget = RunWatched(debugBatch, true);
+    const RunOutcome debugRun = Collect(debugBatch, debugWindow, true);
     CheckOutcome(debugRun);
 
-    // The same batch on files: through the program's own loop when the script
-    // comes to an end, else through the watched loop, cut at the same budget.
+    // The same batch on files: through the program's own loop when the run
+    // above came to its end (the same commands end it here), else through the
+    // watched loop, cut at the same budget.
     unlink(paths.output.c_str());
     RecordingWindow fileWindow(false);
     RecordingSyntaxReport fileSyntax;
-    auto fileBatch = MakeBatch(script, fileWindow, fileSyntax);
-    FUZZ_CHECK(fileBatch->PrepareStart());
-    if (StreamEndsWithinBudget(script))
-        fileBatch->RunBatch();
+    BatchRun& fileBatch = PrepareBatch(kFileRun, script, fileWindow, fileSyntax);
+    FUZZ_CHECK(fileBatch.PrepareStart());
+    if (endedWithinBudget)
+        fileBatch.RunBatch();
     else
-        RunWatched(*fileBatch, false);
-    const RunOutcome fileRun = Collect(*fileBatch, fileWindow, false);
+        RunWatched(fileBatch, false);
+    const RunOutcome fileRun = Collect(fileBatch, fileWindow, false);
     CheckOutcome(fileRun);
 
     FUZZ_CHECK(fileRun.text == debugRun.text);
