@@ -29,7 +29,6 @@ private slots:
     void responseNameRefusesAnEmptyName_data();
     void responseNameRefusesAnEmptyName();
     void responseViewIsASnapshotWithTabsExpanded();
-    void responseViewLayoutFollowsResizing();
 };
 
 void TestDialogs::syntaxErrorShowsScriptTextLiterally() {
@@ -163,20 +162,6 @@ void TestDialogs::responseViewIsASnapshotWithTabsExpanded() {
     SaveScreenshot(dlg, QStringLiteral("response-view"));
     DlgItem<QPushButton>(dlg, IDOK)->click();
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
-}
-
-void TestDialogs::responseViewLayoutFollowsResizing() {
-    std::vector<std::string> lines;
-    CResponseViewDlg dlg;
-    dlg.m_pResponseLines = &lines;
-    ShowAndSettle(dlg);
-    QWidget* done = DlgItem(dlg, IDOK);
-    QWidget* list = DlgItem(dlg, IDC_RESPONSE_LIST);
-    const QRect doneBefore = done->geometry();
-    const QRect listBefore = list->geometry();
-    dlg.resize(dlg.width() + 40, dlg.height() + 30);
-    QTRY_COMPARE(done->geometry(), doneBefore.translated(40, 30));
-    QCOMPARE(list->geometry(), listBefore.adjusted(0, 0, 40, 30));
 }
 
 QTEST_MAIN(TestDialogs)
