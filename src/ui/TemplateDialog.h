@@ -1,6 +1,7 @@
 #pragma once
 // A dialog built from a template.  Its initialisation runs when it opens,
 // after the caller has set its inputs, as with any modal dialog of ours.
+#include <QAbstractButton>
 #include <QDialog>
 
 #include "DialogTemplate.h"
@@ -16,9 +17,12 @@ protected:
     virtual void OnInitDialog() {}
     void showEvent(QShowEvent* event) override;
     const DialogUnits& Units() const { return m_units; }
-    // Connects button `id` to `handler`.
+
+    // Connects the clicks of button `id` to `handler`.
     template <class Handler>
-    void OnClicked(int id, Handler handler);
+    void OnClicked(int id, Handler handler) {
+        if (auto* button = DlgItem<QAbstractButton>(*this, id)) connect(button, &QAbstractButton::clicked, this, handler);
+    }
 
 private:
     DialogUnits m_units;
@@ -26,10 +30,3 @@ private:
 };
 
 }  // namespace tavisk::ui
-
-#include <QAbstractButton>
-
-template <class Handler>
-void tavisk::ui::CTemplateDialog::OnClicked(int id, Handler handler) {
-    if (auto* button = DlgItem<QAbstractButton>(*this, id)) connect(button, &QAbstractButton::clicked, this, handler);
-}
