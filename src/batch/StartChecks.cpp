@@ -40,15 +40,7 @@ std::string BatchRun::StartComplaints() const {
     return complaints;
 }
 
-int BatchRun::CheckSyntax() {
-    m_parser.Reset();
-    m_parser.m_bCheckOnly = true;
-    CScriptCommand scratch;
-    int result = PARSE_COMMAND;
-    while ((result = m_parser.ParseNextCommand(scratch)) == PARSE_COMMAND) {
-    }
-    return result;
-}
+int BatchRun::CheckSyntax() { return m_parser.CheckWholeScript(); }
 
 bool BatchRun::PrepareStart() {
     m_pWindow->SetProgressRange(0, m_nSourceCount);

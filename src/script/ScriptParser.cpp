@@ -320,15 +320,19 @@ int ScriptParser::ParseNextCommand(CScriptCommand& cmd) {
     return PARSE_COMMAND;
 }
 
-int CheckScriptSyntax(const std::vector<std::string>& scriptLines, SyntaxErrorReport& report) {
-    ScriptParser parser(scriptLines, &report);
-    parser.Reset();
-    parser.m_bCheckOnly = true;
+int ScriptParser::CheckWholeScript() {
+    Reset();
+    m_bCheckOnly = true;
     CScriptCommand scratch;
     int result = PARSE_COMMAND;
-    while ((result = parser.ParseNextCommand(scratch)) == PARSE_COMMAND) {
+    while ((result = ParseNextCommand(scratch)) == PARSE_COMMAND) {
     }
     return result;
+}
+
+int CheckScriptSyntax(const std::vector<std::string>& scriptLines, SyntaxErrorReport& report) {
+    ScriptParser parser(scriptLines, &report);
+    return parser.CheckWholeScript();
 }
 
 }  // namespace tavisk

@@ -25,6 +25,10 @@ public:
     // Reads the next command into `cmd`; returns a ParseResult.
     int ParseNextCommand(CScriptCommand& cmd);
 
+    // Parses the whole script from the top in check mode (loops read once);
+    // PARSE_END when it is clean, PARSE_ERROR after a reported error.
+    int CheckWholeScript();
+
     // Cursor and loop stack (kept between calls).
     int32_t m_nScriptLine = 0;
     int32_t m_nScriptCol = 0;

@@ -24,6 +24,32 @@ struct CollectingSink : DebugOutputSink {
     void AppendText(std::string_view text) override { pieces.emplace_back(text); }
 };
 
+// One script and an engine over files of a throwaway folder, with the
+// engine's reports recorded.
+struct EngineRig {
+    TempDir dir;
+    std::vector<std::string> script;
+    ScriptParser parser{script};
+    ResponseLog log;
+    RecordingFileErrors fileErrors;
+    EditEngine engine{parser, log};
+
+    explicit EngineRig(std::vector<std::string> lines) : script(std::move(lines)) {
+        engine.SetFileErrorReport(&fileErrors);
+    }
+    // Opens `source` (a path; empty: none) and creates `output` (a path; empty:
+    // none), as the batch does, then runs the script over them.
+    void Run(const std::string& source, const std::string& output) {
+        FileError error;
+        if (!source.empty()) ASSERT_TRUE(engine.m_fileSource.Open(source, ShareMode::Exclusive, error)) << error.Text();
+        if (!output.empty()) ASSERT_TRUE(engine.m_fileOutput.Create(output, error)) << error.Text();
+        engine.m_nLastLineRead = -1;
+        engine.RunScriptOnFile();
+        EXPECT_FALSE(engine.m_fileSource.IsOpen());
+        EXPECT_FALSE(engine.m_fileOutput.IsOpen());
+    }
+};
+
 struct RunResult {
     std::string output;
     std::vector<std::string> responses;
@@ -33,21 +59,10 @@ struct RunResult {
 
 // Runs `script` over `source` once, as the batch does for one file.
 RunResult RunScript(const std::vector<std::string>& script, const std::string& source) {
-    TempDir dir;
-    WriteFile(dir / "in.txt", source);
-    ScriptParser parser(script);
-    ResponseLog log;
-    RecordingFileErrors fileErrors;
-    EditEngine engine(parser, log);
-    engine.SetFileErrorReport(&fileErrors);
-    FileError error;
-    EXPECT_TRUE(engine.m_fileSource.Open(dir / "in.txt", ShareMode::Exclusive, error)) << error.Text();
-    EXPECT_TRUE(engine.m_fileOutput.Create(dir / "out.txt", error)) << error.Text();
-    engine.m_nLastLineRead = -1;
-    engine.RunScriptOnFile();
-    EXPECT_FALSE(engine.m_fileSource.IsOpen());
-    EXPECT_FALSE(engine.m_fileOutput.IsOpen());
-    return {ReadFile(dir / "out.txt"), log.m_arrResponseLines, log.m_nErrorCount, fileErrors.texts};
+    EngineRig rig(script);
+    WriteFile(rig.dir / "in.txt", source);
+    rig.Run(rig.dir / "in.txt", rig.dir / "out.txt");
+    return {ReadFile(rig.dir / "out.txt"), rig.log.m_arrResponseLines, rig.log.m_nErrorCount, rig.fileErrors.texts};
 }
 
 struct EngineCase {
@@ -161,94 +176,50 @@ TEST(EngineStream, ReplaceInsideLongLine) {
 }
 
 TEST(EngineStream, NextFileStartsClean) {
-    TempDir dir;
-    WriteFile(dir / "a", "abc\n");
-    WriteFile(dir / "b", "xyz\nabc\n");
-    const std::vector<std::string> script{"t.1,i/>/,te"};
-    ScriptParser parser(script);
-    ResponseLog log;
-    EditEngine engine(parser, log);
-    FileError error;
-    for (const char* name : {"a", "b"}) {
-        ASSERT_TRUE(engine.m_fileSource.Open(dir / name, ShareMode::Exclusive, error));
-        ASSERT_TRUE(engine.m_fileOutput.Create(dir / (std::string(name) + ".out"), error));
-        engine.m_nLastLineRead = -1;
-        engine.RunScriptOnFile();
-    }
-    EXPECT_EQ(ReadFile(dir / "a.out"), "a>bc\r\n");
-    EXPECT_EQ(ReadFile(dir / "b.out"), "x>yz\r\nabc\r\n");
+    EngineRig rig({"t.1,i/>/,te"});
+    WriteFile(rig.dir / "a", "abc\n");
+    WriteFile(rig.dir / "b", "xyz\nabc\n");
+    for (const char* name : {"a", "b"}) rig.Run(rig.dir / name, rig.dir / (std::string(name) + ".out"));
+    EXPECT_EQ(ReadFile(rig.dir / "a.out"), "a>bc\r\n");
+    EXPECT_EQ(ReadFile(rig.dir / "b.out"), "x>yz\r\nabc\r\n");
 }
 
 TEST(EngineStream, DebugModeSendsEachLineToTheSinkAndWritesNoFile) {
-    TempDir dir;
-    WriteFile(dir / "a", "one\ntwo\nthree");
-    const std::vector<std::string> script{"r/w/W/,te"};
-    ScriptParser parser(script);
-    ResponseLog log;
-    EditEngine engine(parser, log);
+    EngineRig rig({"r/w/W/,te"});
+    WriteFile(rig.dir / "a", "one\ntwo\nthree");
     CollectingSink sink;
-    engine.SetDebugSink(&sink);
-    engine.m_bDebug = true;
-    FileError error;
-    ASSERT_TRUE(engine.m_fileSource.Open(dir / "a", ShareMode::Exclusive, error));
-    engine.m_nLastLineRead = -1;
-    engine.RunScriptOnFile();
+    rig.engine.SetDebugSink(&sink);
+    rig.engine.m_bDebug = true;
+    rig.Run(rig.dir / "a", "");
     EXPECT_EQ(sink.pieces, (std::vector<std::string>{"one\r\n", "tWo\r\n", "three\r\n"}));
 }
 
 TEST(EngineStream, WriteErrorIsReportedCountedAndStopsTheFile) {
-    TempDir dir;
+    EngineRig rig({"te,i/never/"});
     std::string source;
     for (int i = 0; i < 200000; ++i) source += "a line of text to fill the buffer\n";
-    WriteFile(dir / "a", source);
-    const std::vector<std::string> script{"te,i/never/"};
-    ScriptParser parser(script);
-    ResponseLog log;
-    RecordingFileErrors fileErrors;
-    EditEngine engine(parser, log);
-    engine.SetFileErrorReport(&fileErrors);
-    FileError error;
-    ASSERT_TRUE(engine.m_fileSource.Open(dir / "a", ShareMode::Exclusive, error));
-    ASSERT_TRUE(engine.m_fileOutput.Create("/dev/full", error));
-    engine.m_nLastLineRead = -1;
-    engine.RunScriptOnFile();
-    ASSERT_EQ(fileErrors.texts.size(), 1u);
-    EXPECT_EQ(fileErrors.texts[0], "/dev/full: No space left on device");
-    EXPECT_EQ(log.m_arrResponseLines, std::vector<std::string>{"\t/dev/full: No space left on device"});
-    EXPECT_EQ(log.m_nErrorCount, 1);
-    EXPECT_FALSE(engine.m_fileOutput.IsOpen());
+    WriteFile(rig.dir / "a", source);
+    rig.Run(rig.dir / "a", "/dev/full");
+    ASSERT_EQ(rig.fileErrors.texts.size(), 1u);
+    EXPECT_EQ(rig.fileErrors.texts[0], "/dev/full: No space left on device");
+    EXPECT_EQ(rig.log.m_arrResponseLines, std::vector<std::string>{"\t/dev/full: No space left on device"});
+    EXPECT_EQ(rig.log.m_nErrorCount, 1);
 }
 
 TEST(EngineStream, WriteErrorFoundAtCloseIsStillReported) {
-    const std::vector<std::string> script{"i/x/,l"};
-    ScriptParser parser(script);
-    ResponseLog log;
-    RecordingFileErrors fileErrors;
-    EditEngine engine(parser, log);
-    engine.SetFileErrorReport(&fileErrors);
-    FileError error;
-    ASSERT_TRUE(engine.m_fileOutput.Create("/dev/full", error));
-    engine.RunScriptOnFile();
-    EXPECT_EQ(fileErrors.texts.size(), 1u);
-    EXPECT_EQ(log.m_nErrorCount, 1);
+    EngineRig rig({"i/x/,l"});
+    rig.Run("", "/dev/full");
+    EXPECT_EQ(rig.fileErrors.texts.size(), 1u);
+    EXPECT_EQ(rig.log.m_nErrorCount, 1);
 }
 
 TEST(EngineStream, StopFlagEndsTheFileBeforeTheNextCommand) {
-    TempDir dir;
-    WriteFile(dir / "a", kThreeLines);
-    const std::vector<std::string> script{"t1,t1,t1"};
-    ScriptParser parser(script);
-    ResponseLog log;
-    EditEngine engine(parser, log);
+    EngineRig rig({"t1,t1,t1"});
+    WriteFile(rig.dir / "a", kThreeLines);
     std::atomic<bool> stop{true};
-    engine.SetStopFlag(&stop);
-    FileError error;
-    ASSERT_TRUE(engine.m_fileSource.Open(dir / "a", ShareMode::Exclusive, error));
-    ASSERT_TRUE(engine.m_fileOutput.Create(dir / "out", error));
-    engine.m_nLastLineRead = -1;
-    engine.RunScriptOnFile();
-    EXPECT_EQ(ReadFile(dir / "out"), "");
-    EXPECT_FALSE(engine.m_fileSource.IsOpen());
+    rig.engine.SetStopFlag(&stop);
+    rig.Run(rig.dir / "a", rig.dir / "out");
+    EXPECT_EQ(ReadFile(rig.dir / "out"), "");
 }
 
 }  // namespace
