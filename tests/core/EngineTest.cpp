@@ -41,8 +41,12 @@ struct EngineRig {
     // none), as the batch does, then runs the script over them.
     void Run(const std::string& source, const std::string& output) {
         FileError error;
-        if (!source.empty()) ASSERT_TRUE(engine.m_fileSource.Open(source, ShareMode::Exclusive, error)) << error.Text();
-        if (!output.empty()) ASSERT_TRUE(engine.m_fileOutput.Create(output, error)) << error.Text();
+        if (!source.empty()) {
+            ASSERT_TRUE(engine.m_fileSource.Open(source, ShareMode::Exclusive, error)) << error.Text();
+        }
+        if (!output.empty()) {
+            ASSERT_TRUE(engine.m_fileOutput.Create(output, error)) << error.Text();
+        }
         engine.m_nLastLineRead = -1;
         engine.RunScriptOnFile();
         EXPECT_FALSE(engine.m_fileSource.IsOpen());
