@@ -38,6 +38,7 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) test-tsan
 
 # The core and CLI tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
