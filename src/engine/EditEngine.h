@@ -70,6 +70,7 @@ private:
     bool CanStreamWholeLines() const;
     template <typename LineAction>
     int StreamLines(LineAction&& action);
+    int CopyRestOfSource();
     bool WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
                            int64_t& replacements);
 

@@ -68,8 +68,7 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
     for (;;) {
         if (cmd.m_nEndKind == END_FILE && CanStreamWholeLines()) {
             // Every line from here to the end is passed whole: stream them.
-            const int result = copying ? StreamLines([this](std::string_view line) { return m_fileOutput.WriteLine(line); })
-                                       : StreamLines([](std::string_view) { return true; });
+            const int result = copying ? CopyRestOfSource() : StreamLines([](std::string_view) { return true; });
             if (result != EXEC_CONTINUE) return result;
         }
         if (m_nLastLineRead < m_nCurLine) {
@@ -184,6 +183,16 @@ bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find,
             return false;
     }
     return m_fileOutput.WriteLine(line.substr(static_cast<size_t>(pos)));
+}
+
+int EditEngine::CopyRestOfSource() {
+    int64_t lines = 0;
+    const auto result = m_fileSource.CopyRestTo(m_fileOutput, lines);
+    m_nLastLineRead += lines;
+    m_nCurLine += lines;
+    if (result != TextFileReader::CopyResult::WriteFailed) return EXEC_CONTINUE;  // the next read meets the end
+    ReportFileError(m_fileOutput.LastError());
+    return EXEC_WRITE_FAILED;
 }
 
 bool EditEngine::CanStreamWholeLines() const {

@@ -154,6 +154,40 @@ TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line) {
     }
 }
 
+TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64_t& lines) {
+    if (m_fd < 0) return CopyResult::Done;
+    if (m_bFailed) return CopyResult::ReadFailed;
+    std::string_view line;
+    bool lineStarted = false;  // part of the current line is out already
+    for (;;) {
+        while (NextBufferedLine(line)) {
+            ++lines;
+            lineStarted = false;
+            if (!out.WriteLine(line)) return CopyResult::WriteFailed;
+        }
+        if (m_bEof) {
+            if (m_nBegin == m_nEnd && !lineStarted) return CopyResult::Done;
+            ++lines;  // the last line, without LF
+            line = std::string_view(m_pBuffer + m_nBegin, m_nEnd - m_nBegin);
+            m_nBegin = m_nScanned = m_nEnd;
+            return out.WriteLine(line) ? CopyResult::Done : CopyResult::WriteFailed;
+        }
+        // The start of a line whose LF is not read yet goes out now, but for a
+        // final CR, which is dropped if an LF follows it.
+        const size_t pending = m_nEnd - m_nBegin;
+        const size_t now = pending > 0 && m_pBuffer[m_nEnd - 1] == '\r' ? pending - 1 : pending;
+        if (now > 0) {
+            if (!out.WritePiece(std::string_view(m_pBuffer + m_nBegin, now))) return CopyResult::WriteFailed;
+            m_nBegin += now;
+            lineStarted = true;
+        }
+        if (!Fill()) {
+            m_bFailed = true;
+            return CopyResult::ReadFailed;
+        }
+    }
+}
+
 // ---------------------------------------------------------------- writer
 
 TextFileWriter::~TextFileWriter() {

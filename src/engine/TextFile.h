@@ -34,6 +34,8 @@ struct FileIdentity {
     }
 };
 
+class TextFileWriter;
+
 class TextFileReader {
 public:
     enum class ReadResult { Line, End, Error };
@@ -49,6 +51,12 @@ public:
     // A read error is kept: every later read returns Error again.
     ReadResult ReadLine(std::string_view& line);
     const FileError& LastError() const { return m_lastError; }
+
+    enum class CopyResult { Done, ReadFailed, WriteFailed };
+    // Copies everything not read yet to `out`, each line ended by CR LF, and
+    // counts the lines.  A long line goes out in pieces as it is read, so it
+    // is never held whole.
+    CopyResult CopyRestTo(TextFileWriter& out, int64_t& lines);
 
     // Hands each remaining line to `sink` (which returns false to stop) and
     // counts them.  Returns End or Error as ReadLine does, or Line when the

@@ -172,6 +172,20 @@ TEST(EngineStream, LongLineAndManyLinesPassUnchanged) {
     EXPECT_TRUE(result.output == expected);
 }
 
+TEST(EngineStream, CopyToTheEndSplitsNoLineEndAcrossReads) {
+    // A CR as the last byte of one read and its LF as the first of the next,
+    // long lines that span several reads, and a last line without LF.
+    const size_t chunk = size_t{1} << 20;
+    std::string source = "head\n" + std::string(chunk - 6, 'a') + "\r\n";
+    source += std::string(3 * chunk + 7, 'b') + "\r\r\n" + std::string(chunk, 'c') + "\r";
+    std::string expected = "head\r\n" + std::string(chunk - 6, 'a') + "\r\n";
+    expected += std::string(3 * chunk + 7, 'b') + "\r\r\n" + std::string(chunk, 'c') + "\r\r\n";
+    const RunResult result = RunScript({"t1,te,t1"}, source);
+    EXPECT_TRUE(result.output == expected);
+    // The line count stays right: the lines after "te" do not exist.
+    EXPECT_EQ(result.responses, std::vector<std::string>{"\tRun past end of file doing t1"});
+}
+
 TEST(EngineStream, ReplaceInsideLongLine) {
     const std::string pad(2 << 20, '.');
     const RunResult result = RunScript({"g/old/new/"}, pad + "old" + pad + "old\n");
