@@ -70,6 +70,8 @@ private:
     bool CanStreamWholeLines() const;
     template <typename LineAction>
     int StreamLines(LineAction&& action);
+    // Adds to the pending output line; false, reported, when memory runs out.
+    bool AppendPending(std::string_view text);
     int CopyRestOfSource();
     bool WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
                            int64_t& replacements);

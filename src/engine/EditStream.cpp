@@ -2,6 +2,10 @@
 // text, and reporting what went wrong.
 #include "EditEngine.h"
 
+#include <cerrno>
+#include <new>
+#include <stdexcept>
+
 namespace tavisk {
 
 EditEngine::EditEngine(ScriptParser& parser, ResponseLog& log) : m_parser(parser), m_log(log) {}
@@ -26,26 +30,22 @@ bool EditEngine::ReadSourceLine() {
 }
 
 bool EditEngine::EmitText(std::string_view text, bool endLine) {
-    if (!endLine) {
-        m_strOutLine.append(text);
-        return true;
-    }
+    if (!endLine) return AppendPending(text);
     if (m_bDebug) {
-        m_strOutLine.append(text);
-        m_strOutLine.append("\r\n");
+        if (!AppendPending(text) || !AppendPending("\r\n")) return false;
         if (m_pDebugSink) m_pDebugSink->AppendText(m_strOutLine);
         m_strOutLine.clear();
         return true;
     }
     if (!m_fileOutput.IsOpen()) {
-        m_strOutLine.append(text);
+        AppendPending(text);
         return false;
     }
     bool written;
     if (m_strOutLine.empty()) {
         written = m_fileOutput.WriteLine(text);  // nothing pending: no copy needed
     } else {
-        m_strOutLine.append(text);
+        if (!AppendPending(text)) return false;
         written = m_fileOutput.WriteLine(m_strOutLine);
     }
     if (!written) {
@@ -54,6 +54,21 @@ bool EditEngine::EmitText(std::string_view text, bool endLine) {
     }
     m_strOutLine.clear();
     return true;
+}
+
+bool EditEngine::AppendPending(std::string_view text) {
+    // A script can make one output line longer than the memory there is (an
+    // insert in a loop of four billion passes): that fails this file's
+    // output, like a full disk, instead of ending the program.
+    try {
+        m_strOutLine.append(text);
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    std::string().swap(m_strOutLine);  // the line is lost anyway; give its memory back
+    ReportFileError(FileError{m_bDebug ? m_fileSource.Path() : m_fileOutput.Path(), DescribeErrno(ENOMEM)});
+    return false;
 }
 
 void EditEngine::AddErrorLine(const char* format) {

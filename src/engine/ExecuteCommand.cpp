@@ -26,8 +26,7 @@ int EditEngine::ExecuteCommand(const CScriptCommand& cmd) {
     case CMD_NEWLINE:
         return EmitText({}, true) ? EXEC_CONTINUE : EXEC_WRITE_FAILED;
     case CMD_INSERT:
-        EmitText(cmd.m_strText, false);
-        return EXEC_CONTINUE;
+        return EmitText(cmd.m_strText, false) ? EXEC_CONTINUE : EXEC_WRITE_FAILED;
     case CMD_END:
         return FinishFile();
     case CMD_LOOPEND:
@@ -166,8 +165,9 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
             continue;
         }
         ++replacements;
-        EmitText(m_strSourceLine.substr(static_cast<size_t>(m_nEditPos), static_cast<size_t>(found - m_nEditPos)), false);
-        EmitText(cmd.m_strReplace, false);
+        if (!EmitText(m_strSourceLine.substr(static_cast<size_t>(m_nEditPos), static_cast<size_t>(found - m_nEditPos)), false) ||
+            !EmitText(cmd.m_strReplace, false))
+            return EXEC_WRITE_FAILED;
         m_nEditPos = found + static_cast<int64_t>(cmd.m_strText.size());
         if (!global) return EXEC_CONTINUE;
     }

@@ -66,6 +66,11 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
         dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (options.addressSpaceLimitMb > 0) {
+            const rlim_t bytes = static_cast<rlim_t>(options.addressSpaceLimitMb) << 20;
+            const struct rlimit limit = {bytes, bytes};
+            setrlimit(RLIMIT_AS, &limit);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -20,6 +20,7 @@ struct CliOptions {
     std::string stdoutPath;  // standard output goes here instead of being captured
     bool interruptWhenFileGrows = false;  // send SIGINT once `watchPath` holds data
     std::string watchPath;
+    long addressSpaceLimitMb = 0;  // a memory limit for the child (RLIMIT_AS), 0 for none
 };
 
 // The path of the tavisk-cli built with these tests.

@@ -76,5 +76,34 @@ TEST_F(NumberLimits, SmallCountsAreRefusedAsWritten) {
     }
 }
 
+#if !defined(__has_feature)
+#define __has_feature(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || __has_feature(address_sanitizer) || \
+    __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;  // sanitizers reserve far more address space than any limit allows
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A loop that inserts more text into one line than there is memory: that
+// file's output fails like a full disk, and the batch goes on.
+TEST_F(NumberLimits, LineLongerThanMemoryFailsThatFileOnly) {
+    if (kSanitized) GTEST_SKIP() << "a memory limit cannot be set under a sanitizer";
+    const std::string a = Source("a.txt", "line one\nbefore grow\n");
+    const std::string b = Source("b.txt", "nothing\n");
+    const std::string script = "t/grow/,(i/" + std::string(1000, 'x') + "/)4294967295";
+    CliOptions limited;
+    limited.addressSpaceLimitMb = 1024;
+    const CliResult run = RunCli({"-e", script, m_out, a, b}, limited);
+    EXPECT_EQ(run.exitStatus, 3) << run.err;
+    const std::string error = OutputPath("a.txt") + ": Cannot allocate memory";
+    EXPECT_EQ(run.OutLines(), (std::vector<std::string>{"a.txt", "\t" + error, "b.txt",
+                                                        "\tRun past end of file doing t/grow/,", kErrors}));
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{error});
+    EXPECT_EQ(Output("a.txt"), "line one\r\n");
+    EXPECT_EQ(Output("b.txt"), "nothing\r\n");
+}
+
 }  // namespace
 }  // namespace tavisk::test
