@@ -19,6 +19,8 @@ constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read
 constexpr const char* kSharingViolation = "sharing violation";
 constexpr const char* kSameAsSource = "is the same file as the source being read";
 
+// Share-mode locks are taken on regular files only: a device such as
+// /dev/null or /dev/full is shared by every program on the machine.
 // Locks that the file system cannot give are not a conflict with anybody.
 bool LockUnsupported(int errorNumber) {
     return errorNumber == ENOLCK || errorNumber == EOPNOTSUPP || errorNumber == EINVAL;
@@ -74,7 +76,7 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
         ::close(fd);
         return false;
     }
-    if (!TakeShareLock(fd, share, error.m_strCause)) {
+    if (S_ISREG(info.st_mode) && !TakeShareLock(fd, share, error.m_strCause)) {
         ::close(fd);
         return false;
     }
@@ -226,7 +228,7 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Fil
         ::close(fd);
         return false;
     }
-    if (!TakeShareLock(fd, ShareMode::Exclusive, error.m_strCause)) {
+    if (S_ISREG(info.st_mode) && !TakeShareLock(fd, ShareMode::Exclusive, error.m_strCause)) {
         ::close(fd);
         return false;
     }

@@ -231,6 +231,17 @@ TEST(EngineStream, WriteErrorFoundAtCloseIsStillReported) {
     EXPECT_EQ(rig.log.m_nErrorCount, 1);
 }
 
+TEST(TextFiles, DevicesTakeNoShareLock) {
+    // Every program on the machine shares /dev/null; locking it would refuse
+    // a second writer, or a run that another program happens to hold it for.
+    TextFileWriter first, second;
+    FileError error;
+    ASSERT_TRUE(first.Create("/dev/null", error)) << error.Text();
+    EXPECT_TRUE(second.Create("/dev/null", error)) << error.Text();
+    TextFileReader reader;
+    EXPECT_TRUE(reader.Open("/dev/null", ShareMode::Exclusive, error)) << error.Text();
+}
+
 TEST(EngineStream, StopFlagEndsTheFileBeforeTheNextCommand) {
     EngineRig rig({"t1,t1,t1"});
     WriteFile(rig.dir / "a", kThreeLines);
