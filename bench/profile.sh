@@ -43,8 +43,8 @@ mkdir -p "$W/small" "$W/out"
 head -c 20000000 "$W/big-lf.txt" >"$W/cg-lf.txt"
 head -c 20300000 "$W/big-crlf.txt" >"$W/cg-crlf.txt"
 
-for spec in "replace-lf g/old/new/ lf" "replace-crlf g/old/new/ crlf" "copy-lf te lf" "copy-crlf te crlf"; do
-    read -r name script ending <<<"$spec"
+for job in "replace-lf g/old/new/ lf" "replace-crlf g/old/new/ crlf" "copy-lf te lf" "copy-crlf te crlf"; do
+    read -r name script ending <<<"$job"
     [[ $name =~ $CASES_RE ]] || continue
     echo "=== $name: tavisk-cli -q -e '$script' on ${MB} MB ($ending)"
     perf record -q -e cpu-clock -F 9999 -o "$W/perf.data" \
