@@ -38,7 +38,10 @@ void CBatchDlg::StartWorker() {
     SetRunning(true);
     m_pWorker = QThread::create([this] { m_batch.RunBatch(); });
     connect(m_pWorker, &QThread::finished, this, &CBatchDlg::OnWorkerFinished);
-    m_pWorker->start(QThread::IdlePriority);
+    // The lowest ordinary priority keeps the window responsive.  Qt's
+    // IdlePriority is SCHED_IDLE on Linux, where a batch makes no progress at
+    // all while any other program keeps the processors busy.
+    m_pWorker->start(QThread::LowestPriority);
 }
 
 void CBatchDlg::OnWorkerFinished() {
