@@ -93,11 +93,8 @@ int Run(const cli::CliOptions& options) {
     batch.SetWindow(&window);
 
     // A refused start has already printed its complaints; a syntax error its report.
-    if (!batch.StartComplaints().empty()) {
-        batch.PrepareStart();
-        return kExitRefusedOrFileError;
-    }
-    if (!batch.PrepareStart()) return kExitSyntaxError;
+    const bool refused = !batch.StartComplaints().empty();
+    if (!batch.PrepareStart()) return refused ? kExitRefusedOrFileError : kExitSyntaxError;
 
     g_runningBatch = &batch;
     InstallInterruptHandler();

@@ -73,6 +73,8 @@ private:
     // Adds to the pending output line; false, reported, when memory runs out.
     bool AppendPending(std::string_view text);
     int CopyRestOfSource();
+    // Counts the lines a fast path passed; reports its write error, if any.
+    int AfterStreamedLines(int64_t lines, bool writeFailed);
     bool WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
                            int64_t& replacements);
 
@@ -89,11 +91,7 @@ template <typename LineAction>
 int EditEngine::StreamLines(LineAction&& action) {
     int64_t lines = 0;
     const auto result = m_fileSource.ForEachLine(action, lines);
-    m_nLastLineRead += lines;
-    m_nCurLine += lines;
-    if (result != TextFileReader::ReadResult::Line) return EXEC_CONTINUE;
-    ReportFileError(m_fileOutput.LastError());
-    return EXEC_WRITE_FAILED;
+    return AfterStreamedLines(lines, result == TextFileReader::ReadResult::Line);
 }
 
 }  // namespace tavisk

@@ -7,8 +7,6 @@ namespace tavisk {
 
 namespace {
 
-constexpr int64_t kNotFound = kTextNotFound;
-
 struct Target {
     int64_t line = 0;
     int64_t character = 0;
@@ -87,7 +85,7 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
             break;
         case END_TEXT: {
             const int64_t found = FindText(m_strSourceLine, cmd.m_strEndText, m_nEditPos);
-            if (found == kNotFound) {
+            if (found == kTextNotFound) {
                 target.line = m_nCurLine + 1;
             } else if (cmd.m_nQualifier == QUAL_AFTER) {
                 target.character = found + static_cast<int64_t>(cmd.m_strEndText.size());
@@ -157,7 +155,7 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
             m_nEditPos = 0;
         }
         const int64_t found = FindText(m_strSourceLine, cmd.m_strText, m_nEditPos);
-        if (found == kNotFound) {
+        if (found == kTextNotFound) {
             const std::string_view rest = m_strSourceLine.substr(static_cast<size_t>(m_nEditPos));
             ++m_nCurLine;
             m_nEditPos = 0;
@@ -176,7 +174,7 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
 bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
                                    int64_t& replacements) {
     int64_t pos = 0;
-    for (int64_t found; (found = FindText(line, find, pos)) != kNotFound; pos = found + static_cast<int64_t>(find.size())) {
+    for (int64_t found; (found = FindText(line, find, pos)) != kTextNotFound; pos = found + static_cast<int64_t>(find.size())) {
         ++replacements;
         if (!m_fileOutput.WritePiece(line.substr(static_cast<size_t>(pos), static_cast<size_t>(found - pos))) ||
             !m_fileOutput.WritePiece(replace))
@@ -188,9 +186,13 @@ bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find,
 int EditEngine::CopyRestOfSource() {
     int64_t lines = 0;
     const auto result = m_fileSource.CopyRestTo(m_fileOutput, lines);
+    return AfterStreamedLines(lines, result == TextFileReader::CopyResult::WriteFailed);
+}
+
+int EditEngine::AfterStreamedLines(int64_t lines, bool writeFailed) {
     m_nLastLineRead += lines;
     m_nCurLine += lines;
-    if (result != TextFileReader::CopyResult::WriteFailed) return EXEC_CONTINUE;  // the next read meets the end
+    if (!writeFailed) return EXEC_CONTINUE;  // the caller's next read meets the end, or the read error
     ReportFileError(m_fileOutput.LastError());
     return EXEC_WRITE_FAILED;
 }
