@@ -117,6 +117,7 @@ void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
     m_bDebug = m_pWindow->IsDebugChecked();
     m_engine.m_bDebug = m_bDebug;
+    m_engine.m_lineEnds = m_lineEnds;
     m_log.Clear();
     m_bFileErrorOccurred = false;
     m_bStopped = false;

@@ -63,6 +63,7 @@ public:
     std::string m_strResponseFile = kDefaultResponseFile;
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bDebug = false;
+    LineEndStyle m_lineEnds = LineEndStyle::CrLf;  // of the outputs; the response file keeps CR LF
 
     // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;

@@ -20,6 +20,9 @@ const char* UsageText() {
            "  -r, --response FILE     write the response file after the run (a name without \"/\"\n"
            "                          lands in DEST-FOLDER)\n"
            "  -q, --quiet             do not print the response lines\n"
+           "      --line-ends STYLE   end output lines with crlf (the default), lf, or keep\n"
+           "                          (each line as in its source; lines the script makes\n"
+           "                          take the end of the file's first line)\n"
            "  -h, --help              show this help\n"
            "      --version           show the version\n"
            "\n"
@@ -45,7 +48,7 @@ void AddExpressionLines(std::string_view value, std::vector<std::string>& lines)
 }  // namespace
 
 bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& problem) {
-    enum { kVersion = 1000 };
+    enum { kVersion = 1000, kLineEnds };
     static const option kLongOptions[] = {
         {"expression", required_argument, nullptr, 'e'},
         {"check", no_argument, nullptr, 'c'},
@@ -54,6 +57,7 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         {"quiet", no_argument, nullptr, 'q'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
+        {"line-ends", required_argument, nullptr, kLineEnds},
         {nullptr, 0, nullptr, 0},
     };
     optind = 1;
@@ -68,6 +72,12 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         case 'q': options.quiet = true; break;
         case 'h': options.help = true; break;
         case kVersion: options.version = true; break;
+        case kLineEnds:
+            if (!ParseLineEndStyle(optarg, options.lineEnds)) {
+                problem = std::string("--line-ends takes crlf, lf or keep, not '") + optarg + "'";
+                return false;
+            }
+            break;
         case ':':
             problem = std::string("option '") + argv[optind - 1] + "' needs a value";
             return false;

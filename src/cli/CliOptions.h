@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/LineEnds.h"
+
 namespace tavisk::cli {
 
 struct CliOptions {
@@ -16,6 +18,7 @@ struct CliOptions {
     bool quiet = false;
     bool help = false;
     bool version = false;
+    LineEndStyle lineEnds = LineEndStyle::CrLf;  // --line-ends
 };
 
 // Fills `options` from argv; false with `problem` set on bad usage.

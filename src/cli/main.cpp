@@ -86,6 +86,7 @@ int Run(const cli::CliOptions& options) {
 
     batch.SetSourcePaths(options.sources);
     batch.m_strDestFolder = options.destFolder;
+    batch.m_lineEnds = options.lineEnds;
     if (!options.responseFile.empty()) batch.m_strResponseFile = options.responseFile;
 
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);

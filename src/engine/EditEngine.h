@@ -39,6 +39,9 @@ public:
     // Stream primitives.
     bool ReadSourceLine();
     bool EmitText(std::string_view text, bool endLine);
+    // Completes the pending line with `text` and the end of the source line
+    // the edit position just passed.
+    bool EmitSourceLineEnd(std::string_view text);
 
     // Appends an engine message (its "%s" is the current command text) and counts it.
     void AddErrorLine(const char* format);
@@ -58,8 +61,13 @@ public:
     TextFileReader m_fileSource;
     TextFileWriter m_fileOutput;
     bool m_bDebug = false;
+    LineEndStyle m_lineEnds = LineEndStyle::CrLf;
 
 private:
+    // Completes the pending line with `text` and `end`, resolved already.
+    bool CompleteLine(std::string_view text, LineEnd end, bool sourceEnd);
+    // Chooses the end of the lines the script makes itself for this file.
+    void ChooseMadeLineEnd();
     int MoveToEndpoint(const CScriptCommand& cmd);
     int Replace(const CScriptCommand& cmd);
     int FinishFile();
@@ -83,6 +91,8 @@ private:
     FileErrorReport* m_pFileErrorReport = nullptr;
     DebugOutputSink* m_pDebugSink = nullptr;
     const std::atomic<bool>* m_pStopRequested = nullptr;
+    LineEnd m_madeLineEnd = LineEnd::CrLf;  // the end of lines the script makes itself
+    bool m_bDebugLineEndOwed = false;       // debug mode: a line went out without an end
 };
 
 // Streams lines until the source ends (EXEC_CONTINUE: the caller's next read

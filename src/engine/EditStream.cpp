@@ -31,9 +31,36 @@ bool EditEngine::ReadSourceLine() {
 
 bool EditEngine::EmitText(std::string_view text, bool endLine) {
     if (!endLine) return AppendPending(text);
+    return CompleteLine(text, m_madeLineEnd, false);
+}
+
+bool EditEngine::EmitSourceLineEnd(std::string_view text) {
+    return CompleteLine(text, OutputLineEnd(m_lineEnds, m_fileSource.LastLineEnd()), true);
+}
+
+void EditEngine::ChooseMadeLineEnd() {
+    // With kept line ends, a line the script makes takes the end of the
+    // file's first line (LF when it has none).
+    LineEnd first = LineEnd::Lf;
+    if (m_lineEnds == LineEndStyle::Keep) {
+        first = m_fileSource.PeekFirstLineEnd();
+        if (first == LineEnd::None) first = LineEnd::Lf;
+    }
+    m_madeLineEnd = OutputLineEnd(m_lineEnds, first);
+    m_fileOutput.SetLineEnds(m_lineEnds, m_madeLineEnd);
+    m_bDebugLineEndOwed = false;
+}
+
+bool EditEngine::CompleteLine(std::string_view text, LineEnd end, bool sourceEnd) {
     if (m_bDebug) {
-        if (!AppendPending(text) || !AppendPending("\r\n")) return false;
-        if (m_pDebugSink) m_pDebugSink->AppendText(m_strOutLine);
+        // A line that went out without an end gets one once more text follows.
+        const std::string_view owed = m_bDebugLineEndOwed ? LineEndBytes(m_madeLineEnd) : std::string_view();
+        m_bDebugLineEndOwed = end == LineEnd::None;
+        if (!AppendPending(text) || !AppendPending(LineEndBytes(end))) return false;
+        if (m_pDebugSink) {
+            if (!owed.empty()) m_pDebugSink->AppendText(owed);
+            m_pDebugSink->AppendText(m_strOutLine);
+        }
         m_strOutLine.clear();
         return true;
     }
@@ -43,10 +70,12 @@ bool EditEngine::EmitText(std::string_view text, bool endLine) {
     }
     bool written;
     if (m_strOutLine.empty()) {
-        written = m_fileOutput.WriteLine(text);  // nothing pending: no copy needed
+        written = sourceEnd ? m_fileOutput.WriteSourceLine(text, m_fileSource.LastLineEnd())
+                            : m_fileOutput.WriteLine(text);  // nothing pending: no copy needed
     } else {
         if (!AppendPending(text)) return false;
-        written = m_fileOutput.WriteLine(m_strOutLine);
+        written = sourceEnd ? m_fileOutput.WriteSourceLine(m_strOutLine, m_fileSource.LastLineEnd())
+                            : m_fileOutput.WriteLine(m_strOutLine);
     }
     if (!written) {
         ReportFileError(m_fileOutput.LastError());

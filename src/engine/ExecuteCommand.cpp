@@ -123,7 +123,9 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
             m_nEditPos = target.character;
             lastIteration = true;
         }
-        if (copying && !EmitText(piece, m_nEditPos == 0)) return EXEC_WRITE_FAILED;
+        // Passing the end of a source line completes the output line with that line's end.
+        if (copying && !(m_nEditPos == 0 ? EmitSourceLineEnd(piece) : EmitText(piece, false)))
+            return EXEC_WRITE_FAILED;
         if (lastIteration) return EXEC_CONTINUE;
     }
 }
@@ -159,7 +161,7 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
             const std::string_view rest = m_strSourceLine.substr(static_cast<size_t>(m_nEditPos));
             ++m_nCurLine;
             m_nEditPos = 0;
-            if (!EmitText(rest, true)) return EXEC_WRITE_FAILED;
+            if (!EmitSourceLineEnd(rest)) return EXEC_WRITE_FAILED;
             continue;
         }
         ++replacements;
@@ -180,7 +182,7 @@ bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find,
             !m_fileOutput.WritePiece(replace))
             return false;
     }
-    return m_fileOutput.WriteLine(line.substr(static_cast<size_t>(pos)));
+    return m_fileOutput.WriteSourceLine(line.substr(static_cast<size_t>(pos)), m_fileSource.LastLineEnd());
 }
 
 int EditEngine::CopyRestOfSource() {

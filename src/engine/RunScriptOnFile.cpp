@@ -10,6 +10,7 @@ void EditEngine::RunScriptOnFile() {
     m_parser.Reset();
     m_parser.m_strCommandText.clear();
     m_strOutLine.clear();
+    ChooseMadeLineEnd();
 
     CScriptCommand cmd;
     int result = EXEC_CONTINUE;

@@ -16,6 +16,7 @@ namespace {
 
 constexpr size_t kReadBufferSize = size_t{1} << 20;   // grows for longer lines
 constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read()
+constexpr size_t kPeekLimit = size_t{16} << 20;       // how far to look for the first line end
 constexpr const char* kSharingViolation = "sharing violation";
 constexpr const char* kSameAsSource = "is the same file as the source being read";
 
@@ -95,7 +96,25 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
     m_nBegin = m_nEnd = m_nScanned = 0;
     m_bEof = false;
     m_bFailed = false;
+    m_lastEnd = LineEnd::None;
     return true;
+}
+
+LineEnd TextFileReader::PeekFirstLineEnd() {
+    if (m_fd < 0 || m_bFailed) return LineEnd::None;
+    for (;;) {
+        const size_t pending = m_nEnd - m_nBegin;
+        const void* found = pending ? std::memchr(m_pBuffer + m_nBegin, '\n', pending) : nullptr;
+        if (found) {
+            const size_t lineFeed = static_cast<size_t>(static_cast<const char*>(found) - m_pBuffer);
+            return lineFeed > m_nBegin && m_pBuffer[lineFeed - 1] == '\r' ? LineEnd::CrLf : LineEnd::Lf;
+        }
+        if (m_bEof || pending >= kPeekLimit) return LineEnd::None;
+        if (!Fill()) {
+            m_bFailed = true;  // the next read reports it
+            return LineEnd::None;
+        }
+    }
 }
 
 void TextFileReader::Close() {
@@ -147,6 +166,7 @@ TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line) {
             if (m_nBegin == m_nEnd) return ReadResult::End;
             line = std::string_view(m_pBuffer + m_nBegin, m_nEnd - m_nBegin);  // last line without LF
             m_nBegin = m_nScanned = m_nEnd;
+            m_lastEnd = LineEnd::None;
             return ReadResult::Line;
         }
         if (!Fill()) {
@@ -165,14 +185,15 @@ TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64
         while (NextBufferedLine(line)) {
             ++lines;
             lineStarted = false;
-            if (!out.WriteLine(line)) return CopyResult::WriteFailed;
+            if (!out.WriteSourceLine(line, m_lastEnd)) return CopyResult::WriteFailed;
         }
         if (m_bEof) {
             if (m_nBegin == m_nEnd && !lineStarted) return CopyResult::Done;
             ++lines;  // the last line, without LF
             line = std::string_view(m_pBuffer + m_nBegin, m_nEnd - m_nBegin);
             m_nBegin = m_nScanned = m_nEnd;
-            return out.WriteLine(line) ? CopyResult::Done : CopyResult::WriteFailed;
+            m_lastEnd = LineEnd::None;
+            return out.WriteSourceLine(line, LineEnd::None) ? CopyResult::Done : CopyResult::WriteFailed;
         }
         // The start of a line whose LF is not read yet goes out now, but for a
         // final CR, which is dropped if an LF follows it.
@@ -201,7 +222,26 @@ TextFileWriter::~TextFileWriter() {
 bool TextFileWriter::Fail(int errorNumber) {
     m_lastError = FileError{m_strPath, DescribeErrno(errorNumber)};
     m_bFailed = true;
+    m_bReady = false;
     return false;
+}
+
+void TextFileWriter::SetLineEnds(LineEndStyle style, LineEnd made) {
+    m_style = style;
+    m_madeEnd = OutputLineEnd(style, made == LineEnd::None ? LineEnd::Lf : made);
+}
+
+void TextFileWriter::CreateCaptured(const std::string& path, OutputCapture* capture) {
+    FileError ignored;
+    Close(ignored);
+    m_strPath = path;
+    m_bFailed = false;
+    m_bLineEndOwed = false;
+    m_nUsed = 0;
+    if (!m_pBuffer) m_pBuffer = static_cast<char*>(std::malloc(kBufferSize));
+    m_pCapture = capture;
+    if (!m_pBuffer) Fail(ENOMEM);  // the first write reports it
+    UpdateReady();
 }
 
 bool TextFileWriter::Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer) {
@@ -209,6 +249,7 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Fil
     Close(ignored);
     m_strPath = path;
     m_bFailed = false;
+    m_bLineEndOwed = false;
     m_nUsed = 0;
     error = FileError{path, {}};
     // No O_TRUNC: the file is emptied only after the checks and the lock below.
@@ -246,10 +287,12 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Fil
         }
     }
     m_fd = fd;
+    UpdateReady();
     return true;
 }
 
 bool TextFileWriter::WriteAll(const char* data, size_t size) {
+    if (m_pCapture) return m_pCapture->Take(std::string_view(data, size)) || Fail(ENOMEM);
     while (size > 0) {
         const ssize_t written = ::write(m_fd, data, size);
         if (written < 0) {
@@ -281,21 +324,28 @@ bool TextFileWriter::Append(std::string_view bytes) {
 }
 
 bool TextFileWriter::WritePieceSlowly(std::string_view piece) {
-    if (m_fd < 0 || m_bFailed) {
+    if (!IsOpen() || m_bFailed) {
         m_lastError = FileError{m_strPath, DescribeErrno(EBADF)};
         return false;
+    }
+    if (m_bLineEndOwed) {  // a line without an end is followed by more text
+        m_bLineEndOwed = false;
+        UpdateReady();
+        if (!Append(LineEndBytes(m_madeEnd))) return false;
     }
     return Append(piece);
 }
 
 bool TextFileWriter::Close(FileError& error) {
-    if (m_fd < 0) return true;
+    if (!IsOpen()) return true;
     const bool alreadyFailed = m_bFailed;  // reported when it happened
     bool ok = alreadyFailed || Flush();
-    if (::close(m_fd) != 0 && ok && !alreadyFailed) ok = Fail(errno);
+    if (m_fd >= 0 && ::close(m_fd) != 0 && ok && !alreadyFailed) ok = Fail(errno);
     if (!ok) error = m_lastError;
     m_fd = -1;
+    m_pCapture = nullptr;
     m_nUsed = 0;
+    m_bReady = false;
     return ok;
 }
 

@@ -2,9 +2,11 @@
 // Buffered text files on POSIX descriptors.
 //  - Reading: a line ends at LF; one CR directly before it is dropped; a last
 //    line without LF is still a line.  Lines of any length; NUL is a byte.
-//  - Writing: every line is written followed by CR LF.  Lines hold no LF:
-//    every text the program writes was split at LF when it was read.  Output
-//    is gathered in a large buffer.
+//    The reader remembers the end each line had (LF, CR LF, none).
+//  - Writing: every line is written followed by CR LF, or as SetLineEnds
+//    says.  Lines hold no LF: every text the program writes was split at LF
+//    when it was read.  Output is gathered in a large buffer and goes to the
+//    file, or to an OutputCapture instead (a run that writes nothing).
 //  - Sharing: advisory flock locks, taken without blocking; a conflict is the
 //    error "sharing violation".
 #include <sys/types.h>
@@ -16,6 +18,7 @@
 #include <string_view>
 
 #include "FileError.h"
+#include "LineEnds.h"
 
 namespace tavisk {
 
@@ -36,6 +39,14 @@ struct FileIdentity {
 
 class TextFileWriter;
 
+// Takes the bytes of an output that is not written to a file.
+class OutputCapture {
+public:
+    virtual ~OutputCapture() = default;
+    // False when the bytes cannot be kept (out of memory).
+    virtual bool Take(std::string_view bytes) = 0;
+};
+
 class TextFileReader {
 public:
     enum class ReadResult { Line, End, Error };
@@ -51,10 +62,15 @@ public:
     // A read error is kept: every later read returns Error again.
     ReadResult ReadLine(std::string_view& line);
     const FileError& LastError() const { return m_lastError; }
+    // The end of the line the last read returned.
+    LineEnd LastLineEnd() const { return m_lastEnd; }
+    // Before the first line is read: the end of the first line, reading ahead
+    // as far as its LF (up to a limit); None when it has none.
+    LineEnd PeekFirstLineEnd();
 
     enum class CopyResult { Done, ReadFailed, WriteFailed };
-    // Copies everything not read yet to `out`, each line ended by CR LF, and
-    // counts the lines.  A long line goes out in pieces as it is read, so it
+    // Copies everything not read yet to `out`, each line ended as `out` ends
+    // a source line, and counts the lines.  A long line goes out in pieces as it is read, so it
     // is never held whole.
     CopyResult CopyRestTo(TextFileWriter& out, int64_t& lines);
 
@@ -94,7 +110,9 @@ private:
         }
         const size_t lineFeed = static_cast<size_t>(static_cast<const char*>(found) - m_pBuffer);
         size_t length = lineFeed - m_nBegin;
-        if (length > 0 && m_pBuffer[lineFeed - 1] == '\r') --length;
+        const bool carriageReturn = length > 0 && m_pBuffer[lineFeed - 1] == '\r';
+        length -= carriageReturn;
+        m_lastEnd = carriageReturn ? LineEnd::CrLf : LineEnd::Lf;
         line = std::string_view(m_pBuffer + m_nBegin, length);
         m_nBegin = m_nScanned = lineFeed + 1;
         return true;
@@ -111,6 +129,7 @@ private:
     size_t m_nScanned = 0;  // data before this offset holds no LF
     bool m_bEof = false;
     bool m_bFailed = false;
+    LineEnd m_lastEnd = LineEnd::None;
 };
 
 class TextFileWriter {
@@ -124,11 +143,23 @@ public:
     // `mustDiffer`, when valid, names a file that is open for reading: an
     // output that turns out to be that same file is refused untouched.
     bool Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer = {});
-    // Writes `line` and a line end.  On failure LastError() tells why.
-    bool WriteLine(std::string_view line) { return WritePiece(line) && AppendLineEnd(); }
+    // Opens no file: everything written goes to `capture`.  `path` names
+    // the output in errors.
+    void CreateCaptured(const std::string& path, OutputCapture* capture);
+    // How lines end from now on: `style` for the lines of the source, and
+    // `made` (LF when None) for lines the script completes itself.  With
+    // Keep, a line written with no end gets `made` once anything follows it.
+    void SetLineEnds(LineEndStyle style, LineEnd made);
+    // Writes `line` and the end of a line the script completed itself.  On
+    // failure LastError() tells why.
+    bool WriteLine(std::string_view line) { return WritePiece(line) && AppendLineEnd(m_madeEnd); }
+    // Writes `line` and the end for a source line that ended with `sourceEnd`.
+    bool WriteSourceLine(std::string_view line, LineEnd sourceEnd) {
+        return WritePiece(line) && AppendLineEnd(OutputLineEnd(m_style, sourceEnd));
+    }
     // Writes the start of a line; a later WriteLine completes it.
     bool WritePiece(std::string_view piece) {
-        if (m_nUsed + piece.size() <= kBufferSize && m_fd >= 0 && !m_bFailed) {  // the common case
+        if (m_nUsed + piece.size() <= kBufferSize && m_bReady) {  // the common case
             // An empty view may carry a null pointer, which memcpy must not get.
             if (!piece.empty()) std::memcpy(m_pBuffer + m_nUsed, piece.data(), piece.size());
             m_nUsed += piece.size();
@@ -140,7 +171,7 @@ public:
     // Flushes and closes.  After a failed write the rest is dropped and no
     // second error is returned.
     bool Close(FileError& error);
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_fd >= 0 || m_pCapture; }
     const std::string& Path() const { return m_strPath; }
 
 private:
@@ -148,12 +179,18 @@ private:
 
     bool WritePieceSlowly(std::string_view piece);
     bool Append(std::string_view bytes);
-    bool AppendLineEnd() {
+    bool AppendLineEnd(LineEnd end) {
         if (m_nUsed + 2 > kBufferSize && !Flush()) return false;
-        m_pBuffer[m_nUsed++] = '\r';
-        m_pBuffer[m_nUsed++] = '\n';
+        if (end == LineEnd::CrLf) m_pBuffer[m_nUsed++] = '\r';
+        if (end != LineEnd::None) {
+            m_pBuffer[m_nUsed++] = '\n';
+        } else {
+            m_bLineEndOwed = true;
+            m_bReady = false;
+        }
         return true;
     }
+    void UpdateReady() { m_bReady = IsOpen() && !m_bFailed && !m_bLineEndOwed; }
     bool Flush();
     bool WriteAll(const char* data, size_t size);
     bool Fail(int errorNumber);
@@ -161,9 +198,14 @@ private:
     int m_fd = -1;
     std::string m_strPath;
     FileError m_lastError;
+    OutputCapture* m_pCapture = nullptr;
     char* m_pBuffer = nullptr;
     size_t m_nUsed = 0;
     bool m_bFailed = false;
+    bool m_bReady = false;        // open, not failed, no line end owed: pieces go straight in
+    bool m_bLineEndOwed = false;  // a line went out without an end; one is due before more text
+    LineEndStyle m_style = LineEndStyle::CrLf;
+    LineEnd m_madeEnd = LineEnd::CrLf;
 };
 
 }  // namespace tavisk
