@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "RunProcess.h"
 #include "TempDir.h"
 #include "engine/EditEngine.h"
 
@@ -62,8 +63,10 @@ struct RunResult {
 };
 
 // Runs `script` over `source` once, as the batch does for one file.
-RunResult RunScript(const std::vector<std::string>& script, const std::string& source) {
+RunResult RunScript(const std::vector<std::string>& script, const std::string& source,
+                    LineEndStyle lineEnds = LineEndStyle::CrLf) {
     EngineRig rig(script);
+    rig.engine.m_lineEnds = lineEnds;
     WriteFile(rig.dir / "in.txt", source);
     rig.Run(rig.dir / "in.txt", rig.dir / "out.txt");
     return {ReadFile(rig.dir / "out.txt"), rig.log.m_arrResponseLines, rig.log.m_nErrorCount, rig.fileErrors.texts};
@@ -157,6 +160,86 @@ INSTANTIATE_TEST_SUITE_P(
         EngineCase{"CommentsAndSeveralLines", {"// header", "r/b/B/,", "te"}, "abc\n", "aBc\r\n", {}},
         EngineCase{"PoundDelimiter", {"r\xC2\xA3" "b\xC2\xA3" "B\xC2\xA3,te"}, "abc\n", "aBc\r\n", {}}),
     [](const testing::TestParamInfo<EngineCase>& info) { return std::string(info.param.name); });
+
+// Kept line ends: "te" gives the file back and "g" gives what sed gives,
+// byte for byte; lines the script makes take the end of the first line.
+struct LineEndCase {
+    const char* name;
+    LineEndStyle style;
+    std::vector<std::string> script;
+    std::string source;
+    const char* sedScript;  // the expected output is sed's; null: `output`
+    std::string output;
+};
+
+class LineEnds : public testing::TestWithParam<LineEndCase> {};
+
+TEST_P(LineEnds, MatchSedOrTheExpectedBytes) {
+    const LineEndCase& c = GetParam();
+    std::string expected = c.output;
+    if (c.sedScript) {
+        TempDir dir;
+        WriteFile(dir / "in", c.source);
+        const test::ProcessResult sed = test::RunProcess("/bin/sed", {c.sedScript, dir / "in"});
+        ASSERT_EQ(sed.exitStatus, 0) << sed.err;
+        expected = sed.out;
+    }
+    const RunResult result = RunScript(c.script, c.source, c.style);
+    EXPECT_EQ(result.output, expected);
+    EXPECT_TRUE(result.fileErrors.empty());
+}
+
+constexpr auto kKeep = LineEndStyle::Keep;
+const std::string kMixed = "x\r\nold old\ny\r\n";
+const std::string kNoFinal = "old\nlast old";
+const std::string kCarriageReturns = "a\r\r\nold\rb\nc\r";
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, LineEnds,
+    testing::Values(
+        LineEndCase{"KeepCopyLf", kKeep, {"te"}, "a\nold\n", "", {}},
+        LineEndCase{"KeepCopyCrLf", kKeep, {"te"}, "a\r\nold\r\n", "", {}},
+        LineEndCase{"KeepCopyMixed", kKeep, {"te"}, kMixed, "", {}},
+        LineEndCase{"KeepCopyNoFinalLineFeed", kKeep, {"te"}, kNoFinal, "", {}},
+        LineEndCase{"KeepCopyEmpty", kKeep, {"te"}, "", "", {}},
+        LineEndCase{"KeepCopyCarriageReturns", kKeep, {"te"}, kCarriageReturns, "", {}},
+        LineEndCase{"KeepCopyLineByLine", kKeep, {"(t1)3"}, kMixed, "", {}},
+        LineEndCase{"KeepGlobalLf", kKeep, {"g/old/new/"}, "old\nbold old\n", "s/old/new/g", {}},
+        LineEndCase{"KeepGlobalCrLf", kKeep, {"g/old/new/"}, "old\r\nbold\r\n", "s/old/new/g", {}},
+        LineEndCase{"KeepGlobalMixed", kKeep, {"g/old/new/"}, kMixed, "s/old/new/g", {}},
+        LineEndCase{"KeepGlobalNoFinalLineFeed", kKeep, {"g/old/new/"}, kNoFinal, "s/old/new/g", {}},
+        LineEndCase{"KeepGlobalCarriageReturns", kKeep, {"g/old/new/"}, kCarriageReturns, "s/old/new/g", {}},
+        LineEndCase{"KeepGlobalAfterCopy", kKeep, {"t1,g/old/new/"}, kMixed, "s/old/new/g", {}},
+        LineEndCase{"KeepReplaceLineByLine", kKeep, {"(r/old/new/,t1)2,te"}, "old\r\nold\nx", "s/old/new/", {}},
+        LineEndCase{"KeepMadeLinesTakeFirstEnd", kKeep, {"l,i/>/,t1,te,i/end/"}, "a\r\nb\n", nullptr, "\r\n>a\r\nb\nend\r\n"},
+        LineEndCase{"KeepTextAfterLastLineGetsAnEnd", kKeep, {"te,i/x/"}, kNoFinal, nullptr, "old\nlast old\nx\n"},
+        LineEndCase{"KeepNoLineEndAnywhereMakesLf", kKeep, {"i/x/,l,te"}, "one", nullptr, "x\none"},
+        LineEndCase{"KeepScriptEndingMidLine", kKeep, {"t1,t.2"}, "a\nbcd\r\n", nullptr, "a\nbc\n"},
+        LineEndCase{"LfCopyMixed", LineEndStyle::Lf, {"te"}, kMixed + "z", nullptr, "x\nold old\ny\nz\n"},
+        LineEndCase{"LfGlobalAndMadeLines", LineEndStyle::Lf, {"l,g/old/new/"}, "old\r\n", nullptr, "\nnew\n"},
+        LineEndCase{"CrLfStaysTheDefault", LineEndStyle::CrLf, {"te,l"}, kMixed, nullptr, "x\r\nold old\r\ny\r\n\r\n"}),
+    [](const testing::TestParamInfo<LineEndCase>& info) { return std::string(info.param.name); });
+
+TEST(EngineStream, KeptLineEndsOfLongLinesAcrossReads) {
+    // A streamed copy splits a long line across reads; its CR LF, a lone
+    // CR at a read's end, and a missing last LF all stay as they were.
+    const size_t chunk = size_t{1} << 20;
+    const std::string source = "x\n" + std::string(chunk - 3, 'a') + "\r\n" + std::string(2 * chunk, 'b') + "\n" +
+                               std::string(chunk, 'c') + "\r";
+    EXPECT_TRUE(RunScript({"te"}, source, kKeep).output == source);
+    EXPECT_TRUE(RunScript({"t1,te"}, source, kKeep).output == source);
+}
+
+TEST(EngineStream, DebugModeKeepsLineEnds) {
+    EngineRig rig({"te,i/x/"});
+    rig.engine.m_lineEnds = kKeep;
+    WriteFile(rig.dir / "a", "one\r\ntwo");
+    CollectingSink sink;
+    rig.engine.SetDebugSink(&sink);
+    rig.engine.m_bDebug = true;
+    rig.Run(rig.dir / "a", "");
+    EXPECT_EQ(sink.pieces, (std::vector<std::string>{"one\r\n", "two", "\r\n", "x\r\n"}));
+}
 
 TEST(EngineStream, LongLineAndManyLinesPassUnchanged) {
     std::string longLine(3 << 20, 'x');
