@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "RunProcess.h"
 #include "TempDir.h"
 #include "batch/BatchRun.h"
+#include "batch/UnifiedDiff.h"
 
 namespace tavisk {
 namespace {
@@ -350,6 +352,62 @@ TEST_F(BatchFixture, SourceLockedByAnotherRunIsASharingViolation) {
     ASSERT_TRUE(Start());
     EXPECT_EQ(window.fileErrors, std::vector<std::string>{src + "/a.txt: sharing violation"});
     EXPECT_FALSE(FileExists(dest + "/a.txt"));
+}
+
+}  // namespace
+}  // namespace tavisk
+
+namespace tavisk {
+namespace {
+
+// The diff of two texts is what `diff -u` prints for them, hunks and all.
+struct DiffCase {
+    const char* name;
+    std::string before;
+    std::string after;
+};
+
+class UnifiedDiffs : public testing::TestWithParam<DiffCase> {};
+
+std::string Numbered(int from, int to) {
+    std::string text;
+    for (int i = from; i <= to; ++i) text += "line " + std::to_string(i) + "\n";
+    return text;
+}
+
+TEST_P(UnifiedDiffs, MatchDiffU) {
+    const DiffCase& c = GetParam();
+    TempDir dir;
+    WriteFile(dir / "before", c.before);
+    WriteFile(dir / "after", c.after);
+    const test::ProcessResult reference =
+        test::RunProcess("/usr/bin/diff", {"-u", "--label", "src/a.txt", "--label", "out/a.txt", dir / "before", dir / "after"});
+    ASSERT_EQ(reference.exitStatus, 1) << reference.err;
+    std::string diff;
+    EXPECT_EQ(AppendUnifiedDiff(c.before, c.after, "src/a.txt", "out/a.txt", diff), DiffOutcome::Differs);
+    EXPECT_EQ(diff, reference.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, UnifiedDiffs,
+    testing::Values(
+        DiffCase{"OneLineChanged", Numbered(1, 20), Numbered(1, 9) + "changed\n" + Numbered(11, 20)},
+        DiffCase{"FirstAndLastLines", Numbered(1, 20), "new first\n" + Numbered(2, 19) + "new last\n"},
+        DiffCase{"NearChangesShareAHunk", Numbered(1, 30), Numbered(1, 4) + "x\n" + Numbered(6, 11) + "y\n" + Numbered(13, 30)},
+        DiffCase{"FarChangesSplit", Numbered(1, 30), Numbered(1, 4) + "x\n" + Numbered(6, 12) + "y\n" + Numbered(14, 30)},
+        DiffCase{"LinesInsertedAndDeleted", Numbered(1, 25), Numbered(1, 3) + "new a\nnew b\n" + Numbered(4, 15) + Numbered(19, 25)},
+        DiffCase{"SeveralLinesReplacedByOne", Numbered(1, 12), Numbered(1, 5) + "one\n" + Numbered(9, 12)},
+        DiffCase{"FromEmpty", "", Numbered(1, 2)},
+        DiffCase{"ToEmpty", Numbered(1, 5), ""},
+        DiffCase{"OneLineFiles", "a\n", "b\n"}),
+    [](const testing::TestParamInfo<DiffCase>& info) { return std::string(info.param.name); });
+
+TEST(UnifiedDiff, LineEndsAloneAreNotADiff) {
+    std::string diff;
+    EXPECT_EQ(AppendUnifiedDiff("a\nb\n", "a\nb\n", "s", "o", diff), DiffOutcome::Same);
+    EXPECT_EQ(AppendUnifiedDiff("a\nb", "a\r\nb\r\n", "s", "o", diff), DiffOutcome::LineEndsOnly);
+    EXPECT_EQ(AppendUnifiedDiff("a\r\nb\n", "a\nc\r\n", "s", "o", diff), DiffOutcome::Differs);
+    EXPECT_EQ(diff, "--- s\n+++ o\n@@ -1,2 +1,2 @@\n a\n-b\n+c\n");
 }
 
 }  // namespace
