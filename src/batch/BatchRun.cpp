@@ -2,6 +2,11 @@
 // verdict and the response file.
 #include "BatchRun.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace tavisk {
 
 namespace {
@@ -23,6 +28,14 @@ public:
 };
 
 NoWindow g_noWindow;
+
+// The outputs of a dry run nobody looks at.
+class DiscardedOutput final : public OutputCapture {
+public:
+    bool Take(std::string_view) override { return true; }
+};
+
+DiscardedOutput g_discardedOutput;
 
 }  // namespace
 
@@ -65,6 +78,7 @@ std::string BatchRun::ResponsePath() const {
 
 void BatchRun::ReportFileError(const FileError& error) {
     m_bFileErrorOccurred = true;
+    ++m_nFileErrorsReported;
     m_pWindow->ReportFileError(error);
 }
 
@@ -82,11 +96,40 @@ bool BatchRun::OpenOutputFile(int i) {
         m_pWindow->ClearDebugText();
         return true;
     }
+    if (m_bDryRun) return OpenPreviewOutput(i);
     FileError error;
     // An output that is the open source itself is refused before anything is truncated.
     if (m_engine.m_fileOutput.Create(OutputPath(i), error, m_engine.m_fileSource.Identity())) return true;
     m_engine.ReportFileError(error);
     return false;
+}
+
+bool BatchRun::CheckOutputCreatable(int i, FileError& error) const {
+    const std::string path = OutputPath(i);
+    error = FileError{path, {}};
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        error.m_strCause = DescribeErrno(EISDIR);
+        return false;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == 0 ? "/" : slash == std::string::npos ? "." : path.substr(0, slash);
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        error.m_strCause = DescribeErrno(errno);
+        return false;
+    }
+    return true;
+}
+
+bool BatchRun::OpenPreviewOutput(int i) {
+    FileError error;
+    if (!CheckOutputCreatable(i, error)) {
+        m_engine.ReportFileError(error);
+        return false;
+    }
+    OutputCapture* capture = m_pPreview ? m_pPreview->BeginFile(SourcePath(i), OutputPath(i)) : &g_discardedOutput;
+    m_engine.m_fileOutput.CreateCaptured(OutputPath(i), capture);
+    return true;
 }
 
 void BatchRun::CloseBatchFiles() { m_engine.CloseFiles(); }
@@ -135,7 +178,10 @@ void BatchRun::RunBatch() {
         if (!OpenSourceFile(i)) break;
         if (!OpenOutputFile(i)) break;
         m_pWindow->SetProgressPos(i + 1);
+        const int fileErrorsBefore = m_nFileErrorsReported;
         m_engine.RunScriptOnFile();
+        if (m_bDryRun && !m_bDebug && m_pPreview)
+            m_pPreview->EndFile(m_nFileErrorsReported == fileErrorsBefore && !m_bStopRequested.load());
         if (m_bStopRequested.load()) {
             m_bStopped = true;
             m_log.AddErrorLine(kStoppedLine);
@@ -144,7 +190,7 @@ void BatchRun::RunBatch() {
     }
     CloseBatchFiles();
     ShowBatchVerdict();
-    if (m_pWindow->IsSaveResponseChecked()) WriteResponseFile();
+    if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();
     m_bStopRequested.store(false);
     m_pWindow->EnableStart(true);
 }

@@ -9,6 +9,7 @@
 #include "../engine/ResponseLog.h"
 #include "../script/ScriptParser.h"
 #include "BatchWindow.h"
+#include "OutputPreview.h"
 
 namespace tavisk {
 
@@ -64,6 +65,10 @@ public:
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bDebug = false;
     LineEndStyle m_lineEnds = LineEndStyle::CrLf;  // of the outputs; the response file keeps CR LF
+    // A dry run runs the whole batch and writes nothing: no output, no
+    // response file, no folder.  Each output goes to the preview, if any.
+    bool m_bDryRun = false;
+    OutputPreview* m_pPreview = nullptr;
 
     // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;
@@ -74,11 +79,15 @@ public:
 
 private:
     void ReportFileError(const FileError& error) override;
+    // What creating output `i` would meet, found without creating anything.
+    bool CheckOutputCreatable(int i, FileError& error) const;
+    bool OpenPreviewOutput(int i);
 
     ScriptParser m_parser;
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
+    int m_nFileErrorsReported = 0;
 };
 
 }  // namespace tavisk

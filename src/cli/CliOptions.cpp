@@ -20,11 +20,21 @@ const char* UsageText() {
            "  -r, --response FILE     write the response file after the run (a name without \"/\"\n"
            "                          lands in DEST-FOLDER)\n"
            "  -q, --quiet             do not print the response lines\n"
+           "  -h, --help              show this help\n"
+           "      --version           show the version\n"
+           " seeing before writing\n"
+           "  -n, --dry-run           run the whole batch and write nothing: no output, no\n"
+           "                          response file; response lines and exit status as a real run\n"
+           "  -d, --diff              as --dry-run, and show each change as a unified diff on\n"
+           "                          standard output (the response lines go to standard error)\n"
            "      --line-ends STYLE   end output lines with crlf (the default), lf, or keep\n"
            "                          (each line as in its source; lines the script makes\n"
            "                          take the end of the file's first line)\n"
-           "  -h, --help              show this help\n"
-           "      --version           show the version\n"
+           "\n"
+           "Examples:\n"
+           "  tavisk-cli -n -e 'g/old/new/' out *.txt           what would happen, nothing written\n"
+           "  tavisk-cli -d -e 'g/old/new/' out *.txt | less    the changes as a diff\n"
+           "  tavisk-cli --line-ends keep -e 'g/old/new/' out *.txt   line ends as they were\n"
            "\n"
            "Exit status: 0 batch completed without errors; 1 errors during processing;\n"
            "2 syntax error; 3 run refused or a file could not be read, opened, created or\n"
@@ -58,12 +68,14 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},
         {"line-ends", required_argument, nullptr, kLineEnds},
+        {"dry-run", no_argument, nullptr, 'n'},
+        {"diff", no_argument, nullptr, 'd'},
         {nullptr, 0, nullptr, 0},
     };
     optind = 1;
     opterr = 0;
     int option = 0;
-    while ((option = getopt_long(argc, argv, ":e:cgr:qh", kLongOptions, nullptr)) != -1) {
+    while ((option = getopt_long(argc, argv, ":e:cgr:qhnd", kLongOptions, nullptr)) != -1) {
         switch (option) {
         case 'e': AddExpressionLines(optarg, options.expressions); break;
         case 'c': options.check = true; break;
@@ -71,6 +83,8 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         case 'r': options.responseFile = optarg; break;
         case 'q': options.quiet = true; break;
         case 'h': options.help = true; break;
+        case 'n': options.dryRun = true; break;
+        case 'd': options.diff = options.dryRun = true; break;
         case kVersion: options.version = true; break;
         case kLineEnds:
             if (!ParseLineEndStyle(optarg, options.lineEnds)) {
@@ -88,6 +102,10 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         }
     }
     if (options.help || options.version) return true;
+    if (options.diff && options.debug) {
+        problem = "--diff and --debug both write to standard output";
+        return false;
+    }
 
     std::vector<std::string> operands(argv + optind, argv + argc);
     size_t next = 0;

@@ -19,6 +19,8 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     LineEndStyle lineEnds = LineEndStyle::CrLf;  // --line-ends
+    bool dryRun = false;                         // -n; also set by -d
+    bool diff = false;                           // -d
 };
 
 // Fills `options` from argv; false with `problem` set on bad usage.

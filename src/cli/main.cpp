@@ -9,6 +9,7 @@
 #include "CliOptions.h"
 #include "CliWindow.h"
 #include "batch/BatchRun.h"
+#include "batch/DiffPreview.h"
 #include "batch/ScriptFile.h"
 
 namespace {
@@ -87,6 +88,9 @@ int Run(const cli::CliOptions& options) {
     batch.SetSourcePaths(options.sources);
     batch.m_strDestFolder = options.destFolder;
     batch.m_lineEnds = options.lineEnds;
+    batch.m_bDryRun = options.dryRun;
+    DiffPreview diffPreview([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    if (options.diff) batch.m_pPreview = &diffPreview;
     if (!options.responseFile.empty()) batch.m_strResponseFile = options.responseFile;
 
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
@@ -102,7 +106,8 @@ int Run(const cli::CliOptions& options) {
     batch.RunBatch();
     g_runningBatch = nullptr;
 
-    if (!options.quiet) PrintLines(options.debug ? stderr : stdout, batch.m_log.m_arrResponseLines);
+    // The edited text or the diffs own standard output; the response lines then go to standard error.
+    if (!options.quiet) PrintLines(options.debug || options.diff ? stderr : stdout, batch.m_log.m_arrResponseLines);
     const bool outputOk = FlushStandardOutput();
 
     if (batch.m_bStopped) return kExitInterrupted;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "RunProcess.h"
@@ -157,6 +158,62 @@ TEST_F(CliFixture, ExpressionWithAPercentAndAFailedStandardOutput) {
                                                                     src + "/a.txt > /dev/full"});
     EXPECT_EQ(sh.exitStatus, 3);
     EXPECT_NE(sh.err.find("standard output: No space left on device"), std::string::npos);
+}
+
+// Every entry under `folder` with its bytes (or link target), in name order.
+std::string FolderSnapshot(const std::string& folder) {
+    std::string snapshot;
+    std::vector<std::filesystem::path> paths;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) paths.push_back(entry.path());
+    std::sort(paths.begin(), paths.end());
+    for (const auto& path : paths) {
+        snapshot += path.string() + "\n";
+        if (std::filesystem::is_symlink(path)) snapshot += "-> " + std::filesystem::read_symlink(path).string() + "\n";
+        else if (std::filesystem::is_regular_file(path)) snapshot += ReadFile(path.string()) + "\n";
+    }
+    return snapshot;
+}
+
+TEST_F(CliFixture, DryRunAndDiffWriteNothingAndAnswerAsARealRun) {
+    WriteFile(out + "/a.txt", "an older output\r\n");
+    ASSERT_EQ(symlink("a.txt", (out + "/link.txt").c_str()), 0);
+    MakeDir(out + "/sub");
+    WriteFile(src + "/c.txt", "x\ny\n");
+    const std::string before = FolderSnapshot(dir.Path());
+    const std::vector<std::string> sources = {src + "/a.txt", src + "/b.txt", src + "/c.txt", src + "/gone.txt"};
+    std::vector<std::string> args = {"-r", "resp.txt", "-e", "r/old/new/,te", out};
+    args.insert(args.end(), sources.begin(), sources.end());
+
+    std::vector<std::string> dryArgs = args;
+    dryArgs.insert(dryArgs.begin(), "-n");
+    const ProcessResult dry = Cli(dryArgs);
+    std::vector<std::string> diffArgs = args;
+    diffArgs.insert(diffArgs.begin(), "--diff");
+    const ProcessResult diff = Cli(diffArgs);
+    EXPECT_EQ(FolderSnapshot(dir.Path()), before);
+
+    const ProcessResult real = Cli(args);
+    EXPECT_EQ(real.exitStatus, 3);
+    EXPECT_EQ(dry.exitStatus, real.exitStatus);
+    EXPECT_EQ(dry.out, real.out);
+    EXPECT_EQ(dry.err, real.err);
+    EXPECT_EQ(diff.exitStatus, real.exitStatus);
+    EXPECT_EQ(diff.err, real.err + real.out);  // the response lines after the file error
+    EXPECT_EQ(diff.out, "--- " + src + "/a.txt\n+++ " + out + "/a.txt\n@@ -1,2 +1,2 @@\n-an old line\n+an new line\n nothing\n"
+                        "Files " + src + "/c.txt and " + out + "/c.txt differ only in their line ends\n");
+    EXPECT_TRUE(FileExists(out + "/resp.txt"));
+}
+
+TEST_F(CliFixture, DryRunReportsAnOutputThatCouldNotBeCreated) {
+    const ProcessResult r = Cli({"-n", "-e", "te", dir / "none", src + "/a.txt"});
+    EXPECT_EQ(r.exitStatus, 3);
+    EXPECT_EQ(r.err, dir / "none/a.txt: No such file or directory\n");
+    EXPECT_FALSE(FileExists(dir / "none"));
+    const ProcessResult keep = Cli({"-d", "--line-ends", "keep", "-e", "te", out, src + "/a.txt", src + "/b.txt"});
+    EXPECT_EQ(keep.exitStatus, 0);
+    EXPECT_EQ(keep.out, "");
+    EXPECT_EQ(Cli({"--line-ends", "cr", "-e", "te", out, src + "/a.txt"}).exitStatus, 64);
+    EXPECT_EQ(Cli({"-d", "-g", "-e", "te", out, src + "/a.txt"}).exitStatus, 64);
 }
 
 TEST_F(CliFixture, InterruptEndsTheRunAfterTheCurrentCommandAndKeepsWhatWasWritten) {
