@@ -124,7 +124,24 @@ for $f (@ARGV) {
     close(O) or die "$d/$n: $!"; close(I);
 }'
 
-# Case table: NAME INPUT SCRIPT KIND, KIND = big (one file) or files (the small ones).
+# The same work with --line-ends keep (sed's own behaviour) and --line-ends lf.
+KEEP_SED_REPLACE=(sed -e 's/old/new/g')
+KEEP_SED_COPY=(sed -e '')
+KEEP_PERL_REPLACE=(perl -pe 's/old/new/g')
+KEEP_PERL_COPY=(perl -pe '')
+KEEP_AWK_REPLACE='/old/ { gsub(/old/, "new") } 1'
+KEEP_AWK_COPY='1'
+LF_SED_REPLACE=(sed -e 's/\r$//' -e 's/old/new/g')
+LF_SED_COPY=(sed -e 's/\r$//')
+LF_PERL_REPLACE=(perl -pe 's/old/new/g; s/\r?\n/\n/')
+LF_PERL_COPY=(perl -pe 's/\r?\n/\n/')
+LF_AWK_REPLACE='/\r$/ { sub(/\r$/, "") } /old/ { gsub(/old/, "new") } 1'
+LF_AWK_REPLACE_RS='BEGIN { RS = "\r?\n" } /old/ { gsub(/old/, "new") } 1'
+LF_AWK_COPY='/\r$/ { sub(/\r$/, "") } 1'
+LF_AWK_COPY_RS='BEGIN { RS = "\r?\n" } 1'
+
+# Case table: NAME INPUT SCRIPT KIND [LINE-ENDS], KIND = big (one file) or
+# files (the small ones), LINE-ENDS the --line-ends style (default crlf).
 CASES=(
     "replace-lf     big-lf.txt   g/old/new/ replace"
     "replace-crlf   big-crlf.txt g/old/new/ replace"
@@ -133,6 +150,10 @@ CASES=(
     "small-files    small        g/old/new/ files"
     "long-replace   long.txt     g/old/new/ replace"
     "long-copy      long.txt     te         copy"
+    "replace-keep   big-lf.txt   g/old/new/ replace keep"
+    "copy-keep      big-crlf.txt te         copy    keep"
+    "replace-lfends big-crlf.txt g/old/new/ replace lf"
+    "copy-lfends    big-crlf.txt te         copy    lf"
 )
 
 # Sets CMD (argv), IN (stdin or empty), OUTPUT (what to compare) and ROLE
@@ -143,8 +164,11 @@ set_command() {
     case $KIND/$tool in
     */tavisk-cli)
         ROLE=tavisk; IN=
-        if [[ $KIND = files ]]; then CMD=("$CLI" -q -e "$SCRIPT" "$dir" "${SMALL_FILES[@]}"); OUTPUT=$dir
-        else CMD=("$CLI" -q -e "$SCRIPT" "$dir" "$D/$INPUT"); OUTPUT=$dir/$INPUT; fi ;;
+        local ends=()
+        [[ $ENDS = crlf ]] || ends=(--line-ends "$ENDS")
+        if [[ $KIND = files ]]; then CMD=("$CLI" -q "${ends[@]}" -e "$SCRIPT" "$dir" "${SMALL_FILES[@]}"); OUTPUT=$dir
+        else CMD=("$CLI" -q "${ends[@]}" -e "$SCRIPT" "$dir" "$D/$INPUT"); OUTPUT=$dir/$INPUT; fi ;;
+    */sed|*/perl|*/gawk*|*/mawk*) [[ $ENDS = crlf ]] || { set_line_end_peer "$tool"; return; } ;;&
     replace/sed) CMD=("${SED_REPLACE[@]}") ;;
     replace/perl) CMD=("${PERL_REPLACE[@]}") ;;
     replace/gawk) CMD=(gawk "$AWK_REPLACE") ;;
@@ -169,6 +193,21 @@ set_command() {
     files/mawk-RS) CMD=(mawk -v "d=$dir" "$AWK_FILES_RS" "${SMALL_FILES[@]}") ;;
     files/cp) ROLE=floor; CMD=(cp -t "$dir" "${SMALL_FILES[@]}") ;;
     *) say "no command for $tool in $KIND"; exit 2 ;;
+    esac
+}
+
+# Sets CMD for peer $1 of the current case when its line ends are not crlf.
+set_line_end_peer() {
+    local p=${ENDS^^}_
+    local -n sed_cmd=${p}SED_${KIND^^} perl_cmd=${p}PERL_${KIND^^}
+    local awk_var=${p}AWK_${KIND^^} awk_rs_var=${p}AWK_${KIND^^}_RS
+    [[ -v $awk_rs_var ]] || awk_rs_var=$awk_var  # kept line ends need no record separator
+    case $1 in
+    sed) CMD=("${sed_cmd[@]}") ;;
+    perl) CMD=("${perl_cmd[@]}") ;;
+    gawk|mawk) CMD=("$1" "${!awk_var}") ;;
+    gawk-RS|mawk-RS) CMD=("${1%-RS}" "${!awk_rs_var}") ;;
+    *) say "no command for $1 in $KIND with $ENDS line ends"; exit 2 ;;
     esac
 }
 
@@ -237,7 +276,8 @@ FAILED=0
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 say "Load before: $LOAD_BEFORE"
 for line in "${CASES[@]}"; do
-    read -r CASE INPUT SCRIPT KIND <<<"$line"
+    read -r CASE INPUT SCRIPT KIND ENDS <<<"$line"
+    ENDS=${ENDS:-crlf}
     [[ $CASE =~ $CASES_RE ]] || continue
     read -r -a tools <<<"$(tools_for "$KIND")"
     say "== $CASE: ${tools[*]} (${RUNS} runs each)"
@@ -368,6 +408,8 @@ Commands (LC_ALL=C; each peer reads stdin and writes stdout unless said):
               small files: one perl process looping over the files, writing DEST/NAME
   gawk, mawk  awk $(shown "$AWK_REPLACE")  |  copy: awk $(shown "$AWK_COPY")
   *-RS        awk $(shown "$AWK_REPLACE_RS")  |  copy: awk $(shown "$AWK_COPY_RS")
+  keep        tavisk-cli --line-ends keep; sed $(shown "${KEEP_SED_REPLACE[@]:1}"), perl $(shown "${KEEP_PERL_REPLACE[@]:1}"), awk $(shown "$KEEP_AWK_REPLACE")
+  lfends      tavisk-cli --line-ends lf; sed $(shown "${LF_SED_REPLACE[@]:1}"), perl $(shown "${LF_PERL_REPLACE[@]:1}"), awk $(shown "$LF_AWK_REPLACE")
               small files: one awk process; on FNR == 1 it closes the last output and opens DEST/NAME
   floors      cat; dd bs=1M; cp -t DEST FILES  (a plain copy: on LF input not the same output)
 EOF
