@@ -89,6 +89,12 @@ bool CountFileLines(const std::string& path, uint64_t& lines) {
     }
 }
 
+std::string LineCountText(uint64_t lines) { return std::to_string(lines) + (lines == 1 ? " line" : " lines"); }
+
+std::string SizeText(size_t bytes) {
+    return bytes % (size_t{1} << 20) == 0 ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes) + " bytes";
+}
+
 }  // namespace
 
 DiffPreview::~DiffPreview() { CloseSource(); }
@@ -110,7 +116,7 @@ bool DiffPreview::Take(std::string_view bytes) {
     if (bytes.empty()) return true;
     m_nOutputLines += CountLineFeeds(bytes);
     m_bOutputEndsInLineFeed = bytes.back() == '\n';
-    if (m_bKeeping && m_output.size() + bytes.size() > kSizeLimit) StopKeeping();
+    if (m_bKeeping && m_output.size() + bytes.size() > m_nSizeLimit) StopKeeping();
     const uint64_t offset = m_nOutputBytes;
     m_nOutputBytes += bytes.size();
     if (!m_bKeeping) {
@@ -157,9 +163,9 @@ void DiffPreview::ReportLargeFile() {
     }
     const uint64_t outputLines = m_nOutputLines + (m_nOutputBytes > 0 && !m_bOutputEndsInLineFeed ? 1 : 0);
     std::string text = "Files " + m_strSourcePath + " and " + m_strOutputPath + " differ (" +
-                       (counted ? std::to_string(sourceLines) : std::string("?")) + " and " +
-                       std::to_string(outputLines) + " lines; larger than " + std::to_string(kSizeLimit >> 20) +
-                       " MiB, not compared line by line)\n";
+                       (counted ? LineCountText(sourceLines) : std::string("? lines")) + " and " +
+                       LineCountText(outputLines) + "; larger than " + SizeText(m_nSizeLimit) +
+                       ", not compared line by line)\n";
     m_print(text);
 }
 
@@ -168,7 +174,7 @@ void DiffPreview::EndFile(bool complete) {
         std::string source;
         bool sourceTooLarge = false;
         std::string cause;
-        if (!m_bKeeping || (ReadWholeFile(m_strSourcePath, kSizeLimit, source, sourceTooLarge, cause) && sourceTooLarge)) {
+        if (!m_bKeeping || (ReadWholeFile(m_strSourcePath, m_nSizeLimit, source, sourceTooLarge, cause) && sourceTooLarge)) {
             if (m_bKeeping) {  // a large source and an output within the limit differ in size
                 m_bKeeping = false;
                 m_bSameSoFar = false;

@@ -17,7 +17,8 @@ public:
     static constexpr size_t kSizeLimit = size_t{32} << 20;  // bytes of a source or an output
 
     // `print` takes the diff text of each file as it is ready.
-    explicit DiffPreview(std::function<void(std::string_view)> print) : m_print(std::move(print)) {}
+    explicit DiffPreview(std::function<void(std::string_view)> print, size_t sizeLimit = kSizeLimit)
+        : m_print(std::move(print)), m_nSizeLimit(sizeLimit) {}
     ~DiffPreview() override;
 
     OutputCapture* BeginFile(const std::string& sourcePath, const std::string& outputPath) override;
@@ -32,6 +33,7 @@ private:
     void CloseSource();
 
     std::function<void(std::string_view)> m_print;
+    size_t m_nSizeLimit;
     std::string m_strSourcePath;
     std::string m_strOutputPath;
     std::string m_output;       // the output while it is within the limit

@@ -9,6 +9,7 @@
 #include "RunProcess.h"
 #include "TempDir.h"
 #include "batch/BatchRun.h"
+#include "batch/DiffPreview.h"
 #include "batch/UnifiedDiff.h"
 
 namespace tavisk {
@@ -401,6 +402,34 @@ INSTANTIATE_TEST_SUITE_P(
         DiffCase{"ToEmpty", Numbered(1, 5), ""},
         DiffCase{"OneLineFiles", "a\n", "b\n"}),
     [](const testing::TestParamInfo<DiffCase>& info) { return std::string(info.param.name); });
+
+TEST(DiffPreviews, TextsAboveTheLimitAreComparedAsStreamsAndCounted) {
+    TempDir dir;
+    const std::string source = Numbered(1, 150);  // 1242 bytes
+    WriteFile(dir / "src", source);
+    std::string printed;
+    DiffPreview preview([&](std::string_view text) { printed += text; }, 1024);
+    const auto run = [&](const std::string& sourceName, const std::string& output) {
+        printed.clear();
+        OutputCapture* capture = preview.BeginFile(dir / sourceName, "out");
+        for (size_t at = 0; at < output.size(); at += 100) ASSERT_TRUE(capture->Take(std::string_view(output).substr(at, 100)));
+        preview.EndFile(true);
+    };
+    run("src", source);
+    EXPECT_EQ(printed, "");
+    const std::string tail = "Files " + dir / "src" + " and out differ (";
+    run("src", source + "more");
+    EXPECT_EQ(printed, tail + "150 lines and 151 lines; larger than 1024 bytes, not compared line by line)\n");
+    run("src", source.substr(0, 1030));  // 126 lines and a part
+    EXPECT_EQ(printed, tail + "150 lines and 127 lines; larger than 1024 bytes, not compared line by line)\n");
+    run("src", "short\n");  // the source alone is over the limit
+    EXPECT_EQ(printed, tail + "150 lines and 1 line; larger than 1024 bytes, not compared line by line)\n");
+    WriteFile(dir / "small", "a\nb\n");
+    run("small", "a\r\nb\r\n");
+    EXPECT_EQ(printed, "Files " + dir / "small" + " and out differ only in their line ends\n");
+    run("small", "a\nc\n");
+    EXPECT_EQ(printed, "--- " + dir / "small" + "\n+++ out\n@@ -1,2 +1,2 @@\n a\n-b\n+c\n");
+}
 
 TEST(UnifiedDiff, LineEndsAloneAreNotADiff) {
     std::string diff;
