@@ -164,37 +164,44 @@ void DiffPreview::ReportLargeFile() {
     const uint64_t outputLines = m_nOutputLines + (m_nOutputBytes > 0 && !m_bOutputEndsInLineFeed ? 1 : 0);
     std::string text = "Files " + m_strSourcePath + " and " + m_strOutputPath + " differ (" +
                        (counted ? LineCountText(sourceLines) : std::string("? lines")) + " and " +
-                       LineCountText(outputLines) + "; larger than " + SizeText(m_nSizeLimit) +
-                       ", not compared line by line)\n";
+                       LineCountText(outputLines) + "; over " + SizeText(m_nSizeLimit) + " or " +
+                       std::to_string(m_nLineLimit) + " lines, not compared line by line)\n";
     m_print(text);
 }
 
 void DiffPreview::EndFile(bool complete) {
-    if (complete) {
-        std::string source;
-        bool sourceTooLarge = false;
-        std::string cause;
-        if (!m_bKeeping || (ReadWholeFile(m_strSourcePath, m_nSizeLimit, source, sourceTooLarge, cause) && sourceTooLarge)) {
-            if (m_bKeeping) {  // a large source and an output within the limit differ in size
-                m_bKeeping = false;
-                m_bSameSoFar = false;
-            }
-            ReportLargeFile();
-        } else if (!cause.empty()) {
-            m_print("Cannot compare with " + m_strSourcePath + ": " + cause + "\n");
-        } else {
-            std::string text;
-            switch (AppendUnifiedDiff(source, m_output, m_strSourcePath, m_strOutputPath, text)) {
-            case DiffOutcome::Same: break;
-            case DiffOutcome::LineEndsOnly:
-                m_print("Files " + m_strSourcePath + " and " + m_strOutputPath + " differ only in their line ends\n");
-                break;
-            case DiffOutcome::Differs: m_print(text); break;
-            }
-        }
-    }
+    if (complete) ShowFile();
     CloseSource();
     std::string().swap(m_output);
+}
+
+void DiffPreview::ShowFile() {
+    if (!m_bKeeping) {  // the output was too large to keep: it was compared as a stream
+        ReportLargeFile();
+        return;
+    }
+    std::string source;
+    bool sourceTooLarge = false;
+    std::string cause;
+    if (!ReadWholeFile(m_strSourcePath, m_nSizeLimit, source, sourceTooLarge, cause)) {
+        m_print("Cannot compare with " + m_strSourcePath + ": " + cause + "\n");
+        return;
+    }
+    if (!sourceTooLarge && source == m_output) return;
+    const uint64_t outputLines = m_nOutputLines + (m_nOutputBytes > 0 && !m_bOutputEndsInLineFeed ? 1 : 0);
+    if (sourceTooLarge || outputLines > m_nLineLimit || SplitLines(source).size() > m_nLineLimit) {
+        m_bSameSoFar = false;  // a source over the limit is larger than the output kept
+        ReportLargeFile();
+        return;
+    }
+    std::string text;
+    switch (AppendUnifiedDiff(source, m_output, m_strSourcePath, m_strOutputPath, text)) {
+    case DiffOutcome::Same: break;
+    case DiffOutcome::LineEndsOnly:
+        m_print("Files " + m_strSourcePath + " and " + m_strOutputPath + " differ only in their line ends\n");
+        break;
+    case DiffOutcome::Differs: m_print(text); break;
+    }
 }
 
 }  // namespace tavisk

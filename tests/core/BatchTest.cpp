@@ -408,7 +408,7 @@ TEST(DiffPreviews, TextsAboveTheLimitAreComparedAsStreamsAndCounted) {
     const std::string source = Numbered(1, 150);  // 1242 bytes
     WriteFile(dir / "src", source);
     std::string printed;
-    DiffPreview preview([&](std::string_view text) { printed += text; }, 1024);
+    DiffPreview preview([&](std::string_view text) { printed += text; }, 1024, 200);
     const auto run = [&](const std::string& sourceName, const std::string& output) {
         printed.clear();
         OutputCapture* capture = preview.BeginFile(dir / sourceName, "out");
@@ -419,14 +419,16 @@ TEST(DiffPreviews, TextsAboveTheLimitAreComparedAsStreamsAndCounted) {
     EXPECT_EQ(printed, "");
     const std::string tail = "Files " + dir / "src" + " and out differ (";
     run("src", source + "more");
-    EXPECT_EQ(printed, tail + "150 lines and 151 lines; larger than 1024 bytes, not compared line by line)\n");
+    EXPECT_EQ(printed, tail + "150 lines and 151 lines; over 1024 bytes or 200 lines, not compared line by line)\n");
     run("src", source.substr(0, 1030));  // 126 lines and a part
-    EXPECT_EQ(printed, tail + "150 lines and 127 lines; larger than 1024 bytes, not compared line by line)\n");
+    EXPECT_EQ(printed, tail + "150 lines and 127 lines; over 1024 bytes or 200 lines, not compared line by line)\n");
     run("src", "short\n");  // the source alone is over the limit
-    EXPECT_EQ(printed, tail + "150 lines and 1 line; larger than 1024 bytes, not compared line by line)\n");
+    EXPECT_EQ(printed, tail + "150 lines and 1 line; over 1024 bytes or 200 lines, not compared line by line)\n");
     WriteFile(dir / "small", "a\nb\n");
     run("small", "a\r\nb\r\n");
     EXPECT_EQ(printed, "Files " + dir / "small" + " and out differ only in their line ends\n");
+    run("small", Numbered(1, 201));  // too many lines
+    EXPECT_EQ(printed, "Files " + dir / "small" + " and out differ (2 lines and 201 lines; over 1024 bytes or 200 lines, not compared line by line)\n");
     run("small", "a\nc\n");
     EXPECT_EQ(printed, "--- " + dir / "small" + "\n+++ out\n@@ -1,2 +1,2 @@\n a\n-b\n+c\n");
 }
