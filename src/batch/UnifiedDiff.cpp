@@ -26,7 +26,8 @@ struct Change {
 
 // Gives each distinct line a small number, so the diff compares numbers.
 void NumberLines(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b, size_t from,
-                 size_t toA, size_t toB, std::vector<uint32_t>& numbersA, std::vector<uint32_t>& numbersB) {
+                 size_t toA, size_t toB, std::vector<uint32_t>& numbersA, std::vector<uint32_t>& numbersB,
+                 size_t& distinct) {
     std::unordered_map<std::string_view, uint32_t> numbers;
     numbers.reserve((toA - from) + (toB - from));
     const auto number = [&](std::string_view line) {
@@ -36,37 +37,55 @@ void NumberLines(const std::vector<std::string_view>& a, const std::vector<std::
     numbersB.reserve(toB - from);
     for (size_t i = from; i < toA; ++i) numbersA.push_back(number(a[i]));
     for (size_t i = from; i < toB; ++i) numbersB.push_back(number(b[i]));
+    distinct = numbers.size();
+}
+
+// Keeps the lines that occur in the other text too, with their places: a
+// line found in one text only is changed whatever the diff finds, so it
+// need not be diffed (a changed line is usually such a line).
+void KeepShared(std::vector<uint32_t>& numbers, const std::vector<bool>& inOther, std::vector<size_t>& places) {
+    size_t kept = 0;
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        if (!inOther[numbers[i]]) continue;
+        numbers[kept++] = numbers[i];
+        places.push_back(i);
+    }
+    numbers.resize(kept);
 }
 
 // The changes between a[from, toA) and b[from, toB), in line numbers of the whole texts.
 std::vector<Change> FindChanges(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b,
                                 size_t from, size_t toA, size_t toB) {
     std::vector<uint32_t> numbersA, numbersB;
-    NumberLines(a, b, from, toA, toB, numbersA, numbersB);
-    dtl::Diff<uint32_t, std::vector<uint32_t>> diff(numbersA, numbersB);
-    diff.compose();
+    size_t distinct = 0;
+    NumberLines(a, b, from, toA, toB, numbersA, numbersB, distinct);
+    std::vector<bool> inA(distinct), inB(distinct);
+    for (const uint32_t n : numbersA) inA[n] = true;
+    for (const uint32_t n : numbersB) inB[n] = true;
+    std::vector<size_t> placesA, placesB;
+    KeepShared(numbersA, inB, placesA);
+    KeepShared(numbersB, inA, placesB);
 
+    // Every stretch between two lines the texts share is a change.
     std::vector<Change> changes;
-    size_t i = from, j = from;
-    bool open = false;
-    for (const auto& element : diff.getSes().getSequence()) {
-        const dtl::edit_t type = element.second.type;
-        if (type == dtl::SES_COMMON) {
-            open = false;
-            ++i;
-            ++j;
-            continue;
-        }
-        if (!open) changes.push_back(Change{i, 0, j, 0});
-        open = true;
-        if (type == dtl::SES_DELETE) {
-            ++changes.back().deleted;
-            ++i;
-        } else {
-            ++changes.back().added;
-            ++j;
+    size_t nextA = from, nextB = from;
+    const auto common = [&](size_t i, size_t j) {
+        if (i > nextA || j > nextB) changes.push_back(Change{nextA, i - nextA, nextB, j - nextB});
+        nextA = i + 1;
+        nextB = j + 1;
+    };
+    if (!numbersA.empty() && !numbersB.empty()) {
+        dtl::Diff<uint32_t, std::vector<uint32_t>> diff(numbersA, numbersB);
+        diff.compose();
+        size_t i = 0, j = 0;  // in the kept lines
+        for (const auto& element : diff.getSes().getSequence()) {
+            const dtl::edit_t type = element.second.type;
+            if (type == dtl::SES_COMMON) common(from + placesA[i++], from + placesB[j++]);
+            else if (type == dtl::SES_DELETE) ++i;
+            else ++j;
         }
     }
+    if (toA > nextA || toB > nextB) changes.push_back(Change{nextA, toA - nextA, nextB, toB - nextB});
     return changes;
 }
 

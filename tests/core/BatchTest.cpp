@@ -400,7 +400,9 @@ INSTANTIATE_TEST_SUITE_P(
         DiffCase{"SeveralLinesReplacedByOne", Numbered(1, 12), Numbered(1, 5) + "one\n" + Numbered(9, 12)},
         DiffCase{"FromEmpty", "", Numbered(1, 2)},
         DiffCase{"ToEmpty", Numbered(1, 5), ""},
-        DiffCase{"OneLineFiles", "a\n", "b\n"}),
+        DiffCase{"OneLineFiles", "a\n", "b\n"},
+        DiffCase{"LineMovedDown", Numbered(1, 20), Numbered(1, 2) + Numbered(4, 12) + "line 3\n" + Numbered(13, 20)},
+        DiffCase{"RepeatedLines", "{\n}\n\n{\nx\n}\n\n{\n}\n", "{\n}\n\n{\n}\n\n{\ny\n}\n"}),
     [](const testing::TestParamInfo<DiffCase>& info) { return std::string(info.param.name); });
 
 TEST(DiffPreviews, TextsAboveTheLimitAreComparedAsStreamsAndCounted) {
