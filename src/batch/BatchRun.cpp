@@ -2,6 +2,8 @@
 // verdict and the response file.
 #include "BatchRun.h"
 
+#include "../engine/WideText.h"
+
 namespace tavisk {
 
 namespace {
@@ -76,20 +78,37 @@ bool BatchRun::OpenSourceFile(int i) {
     return false;
 }
 
+bool BatchRun::RefuseWideText() {
+    const char* encoding = WideEncodingName(m_engine.m_fileSource.Peek(4));
+    if (!encoding) return false;
+    m_engine.ReportFileError(FileError{m_engine.m_fileSource.Path(), std::string(encoding) + " text cannot be edited"});
+    m_engine.m_fileSource.Close();
+    return true;
+}
+
 bool BatchRun::OpenOutputFile(int i) {
     if (m_bDebug) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
         return true;
     }
+    OutputOptions options;
+    options.mustDiffer = m_engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
+    options.permissions = m_engine.m_fileSource.Permissions();
     FileError error;
-    // An output that is the open source itself is refused before anything is truncated.
-    if (m_engine.m_fileOutput.Create(OutputPath(i), error, m_engine.m_fileSource.Identity())) return true;
+    if (m_engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
     m_engine.ReportFileError(error);
     return false;
 }
 
-void BatchRun::CloseBatchFiles() { m_engine.CloseFiles(); }
+void BatchRun::CommitOrDiscardOutput(bool keep) {
+    if (keep)
+        m_engine.CloseFiles();
+    else
+        m_engine.DiscardFiles();
+}
+
+void BatchRun::CloseBatchFiles() { m_engine.DiscardFiles(); }
 
 void BatchRun::ShowBatchVerdict() {
     const char* verdict = m_log.m_nErrorCount != 0 ? kVerdictErrors : kVerdictClean;
@@ -98,19 +117,31 @@ void BatchRun::ShowBatchVerdict() {
 }
 
 void BatchRun::WriteResponseFile() {
+    const std::string path = ResponsePath();
+    if (IsInput(path)) {  // it became one while the batch ran
+        ReportFileError(FileError{path, "would overwrite an input"});
+        return;
+    }
     TextFileWriter file;
     FileError error;
-    if (!file.Create(ResponsePath(), error)) {
+    OutputOptions options;
+    options.followDeviceLinks = true;  // "-r /dev/stdout" means the descriptor
+    if (!file.Create(path, error, options)) {
         ReportFileError(error);
         return;
     }
     for (const std::string& line : m_log.m_arrResponseLines) {
-        if (!file.WriteLine(line)) {
+        if (!file.WriteTextLine(line)) {
             ReportFileError(file.LastError());
-            return;  // the lines written so far stay in the file
+            return;  // the file is dropped: its name keeps what it held
         }
     }
-    if (!file.Close(error)) ReportFileError(error);
+    if (!file.Commit(error)) ReportFileError(error);
+}
+
+void BatchRun::NoteStop() {
+    m_bStopped = true;
+    m_log.AddErrorLine(kStoppedLine);
 }
 
 void BatchRun::RunBatch() {
@@ -128,16 +159,23 @@ void BatchRun::RunBatch() {
         filesToRun = std::min(filesToRun, 1);
     else
         m_pWindow->ShowDebugWindow(false);
+    if (!m_bDebug) RemoveLeftoverTempFiles(m_strDestFolder);
 
     for (int i = 0; i < filesToRun; ++i) {
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        const int64_t fileErrorsBefore = m_engine.FileErrorCount();
         if (!OpenSourceFile(i)) break;
+        if (RefuseWideText()) {
+            m_pWindow->SetProgressPos(i + 1);
+            continue;
+        }
         if (!OpenOutputFile(i)) break;
         m_pWindow->SetProgressPos(i + 1);
-        m_engine.RunScriptOnFile();
-        if (m_bStopRequested.load()) {
-            m_bStopped = true;
-            m_log.AddErrorLine(kStoppedLine);
+        const FileRun run = m_engine.RunScriptOnFile();
+        CommitOrDiscardOutput(run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore);
+        // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
+        if (run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun)) {
+            NoteStop();
             break;
         }
     }

@@ -6,6 +6,7 @@
 
 #include "BatchDlg.h"
 #include "ControlIds.h"
+#include "DisplayText.h"
 
 namespace tavisk::ui {
 
@@ -31,6 +32,7 @@ CBatchDlg::~CBatchDlg() {
 
 void CBatchDlg::OnStartBulkEdit() {
     if (IsBatchRunning()) return;
+    m_batch.m_strControlFile = PathBytes(m_strScriptPath);  // no output may replace it
     if (m_batch.PrepareStart()) StartWorker();
 }
 
