@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "../engine/WideText.h"
+
 namespace tavisk {
 
 namespace {
@@ -78,7 +80,6 @@ std::string BatchRun::ResponsePath() const {
 
 void BatchRun::ReportFileError(const FileError& error) {
     m_bFileErrorOccurred = true;
-    ++m_nFileErrorsReported;
     m_pWindow->ReportFileError(error);
 }
 
@@ -90,6 +91,14 @@ bool BatchRun::OpenSourceFile(int i) {
     return false;
 }
 
+bool BatchRun::RefuseWideText() {
+    const char* encoding = WideEncodingName(m_engine.m_fileSource.Peek(4));
+    if (!encoding) return false;
+    m_engine.ReportFileError(FileError{m_engine.m_fileSource.Path(), std::string(encoding) + " text cannot be edited"});
+    m_engine.m_fileSource.Close();
+    return true;
+}
+
 bool BatchRun::OpenOutputFile(int i) {
     if (m_bDebug) {
         m_pWindow->ShowDebugWindow(true);
@@ -97,9 +106,11 @@ bool BatchRun::OpenOutputFile(int i) {
         return true;
     }
     if (m_bDryRun) return OpenPreviewOutput(i);
+    OutputOptions options;
+    options.mustDiffer = m_engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
+    options.permissions = m_engine.m_fileSource.Permissions();
     FileError error;
-    // An output that is the open source itself is refused before anything is truncated.
-    if (m_engine.m_fileOutput.Create(OutputPath(i), error, m_engine.m_fileSource.Identity())) return true;
+    if (m_engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
     m_engine.ReportFileError(error);
     return false;
 }
@@ -108,10 +119,14 @@ bool BatchRun::CheckOutputCreatable(int i, FileError& error) const {
     const std::string path = OutputPath(i);
     error = FileError{path, {}};
     struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        error.m_strCause = DescribeErrno(EISDIR);
-        return false;
+    if (lstat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            error.m_strCause = DescribeErrno(EISDIR);
+            return false;
+        }
+        if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return true;  // written directly, not beside
     }
+    // The output is made as a new file in its folder.
     const size_t slash = path.rfind('/');
     const std::string folder = slash == 0 ? "/" : slash == std::string::npos ? "." : path.substr(0, slash);
     if (access(folder.c_str(), W_OK | X_OK) != 0) {
@@ -132,7 +147,14 @@ bool BatchRun::OpenPreviewOutput(int i) {
     return true;
 }
 
-void BatchRun::CloseBatchFiles() { m_engine.CloseFiles(); }
+void BatchRun::CommitOrDiscardOutput(bool keep) {
+    if (keep)
+        m_engine.CloseFiles();
+    else
+        m_engine.DiscardFiles();
+}
+
+void BatchRun::CloseBatchFiles() { m_engine.DiscardFiles(); }
 
 void BatchRun::ShowBatchVerdict() {
     const char* verdict = m_log.m_nErrorCount != 0 ? kVerdictErrors : kVerdictClean;
@@ -141,19 +163,31 @@ void BatchRun::ShowBatchVerdict() {
 }
 
 void BatchRun::WriteResponseFile() {
+    const std::string path = ResponsePath();
+    if (IsInput(path)) {  // it became one while the batch ran
+        ReportFileError(FileError{path, "would overwrite an input"});
+        return;
+    }
     TextFileWriter file;
     FileError error;
-    if (!file.Create(ResponsePath(), error)) {
+    OutputOptions options;
+    options.followDeviceLinks = true;  // "-r /dev/stdout" means the descriptor
+    if (!file.Create(path, error, options)) {
         ReportFileError(error);
         return;
     }
     for (const std::string& line : m_log.m_arrResponseLines) {
-        if (!file.WriteLine(line)) {
+        if (!file.WriteTextLine(line)) {
             ReportFileError(file.LastError());
-            return;  // the lines written so far stay in the file
+            return;  // the file is dropped: its name keeps what it held
         }
     }
-    if (!file.Close(error)) ReportFileError(error);
+    if (!file.Commit(error)) ReportFileError(error);
+}
+
+void BatchRun::NoteStop() {
+    m_bStopped = true;
+    m_log.AddErrorLine(kStoppedLine);
 }
 
 void BatchRun::RunBatch() {
@@ -172,19 +206,25 @@ void BatchRun::RunBatch() {
         filesToRun = std::min(filesToRun, 1);
     else
         m_pWindow->ShowDebugWindow(false);
+    if (!m_bDebug && !m_bDryRun) RemoveLeftoverTempFiles(m_strDestFolder);  // a dry run changes nothing
 
     for (int i = 0; i < filesToRun; ++i) {
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        const int64_t fileErrorsBefore = m_engine.FileErrorCount();
         if (!OpenSourceFile(i)) break;
+        if (RefuseWideText()) {
+            m_pWindow->SetProgressPos(i + 1);
+            continue;
+        }
         if (!OpenOutputFile(i)) break;
         m_pWindow->SetProgressPos(i + 1);
-        const int fileErrorsBefore = m_nFileErrorsReported;
-        m_engine.RunScriptOnFile();
-        if (m_bDryRun && !m_bDebug && m_pPreview)
-            m_pPreview->EndFile(m_nFileErrorsReported == fileErrorsBefore && !m_bStopRequested.load());
-        if (m_bStopRequested.load()) {
-            m_bStopped = true;
-            m_log.AddErrorLine(kStoppedLine);
+        const FileRun run = m_engine.RunScriptOnFile();
+        const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
+        CommitOrDiscardOutput(keep);
+        if (m_bDryRun && !m_bDebug && m_pPreview) m_pPreview->EndFile(keep);
+        // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
+        if (run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun)) {
+            NoteStop();
             break;
         }
     }

@@ -17,6 +17,8 @@ inline constexpr const char* kVerdictErrors = "**** Errors during Processing";
 inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
 inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
+inline constexpr const char* kNoDestination = "No Destination Folder";
+inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
 
 class BatchRun : private FileErrorReport {
 public:
@@ -31,10 +33,12 @@ public:
     void SetSourcePaths(const std::vector<std::string>& paths);
 
     // The window-thread part of Start: progress, the start checks and the
-    // syntax check.  True when the worker may run RunBatch.
+    // syntax check.  True when the worker may run RunBatch; m_bStartRefused
+    // tells a refusal from a syntax error.
     bool PrepareStart();
-    // The complaints of the start checks, each ending in "\r\n"; empty when none.
-    std::string StartComplaints() const;
+    // The complaints of the start checks, each ending in "\r\n"; empty when
+    // none.  Also records what the batch reads, for the checks of the run.
+    std::string StartComplaints();
     // Parses the whole script in check mode; PARSE_END when it is clean.
     int CheckSyntax();
 
@@ -42,6 +46,9 @@ public:
     void RunBatch();
     bool OpenSourceFile(int i);
     bool OpenOutputFile(int i);
+    // Ends the current file's output: puts it in place when `keep`, else
+    // drops it so that its name keeps what it held before the run.
+    void CommitOrDiscardOutput(bool keep);
     void CloseBatchFiles();
     void ShowBatchVerdict();
     void WriteResponseFile();
@@ -62,6 +69,7 @@ public:
     std::string m_strDestFolder;
     int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
+    std::string m_strControlFile;  // the control file's path; empty when the script has none
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bDebug = false;
     LineEndStyle m_lineEnds = LineEndStyle::CrLf;  // of the outputs; the response file keeps CR LF
@@ -70,7 +78,8 @@ public:
     bool m_bDryRun = false;
     OutputPreview* m_pPreview = nullptr;
 
-    // How the last run went, beyond the verdict.
+    // How the last start and run went, beyond the verdict.
+    bool m_bStartRefused = false;
     bool m_bFileErrorOccurred = false;
     bool m_bStopped = false;
 
@@ -79,6 +88,12 @@ public:
 
 private:
     void ReportFileError(const FileError& error) override;
+    // The start complaints about outputs that would replace what the batch reads.
+    std::string OverwriteComplaints();
+    bool IsInput(const std::string& path) const;
+    // A source in UTF-16 or UTF-32 is reported and left alone; true when it is one.
+    bool RefuseWideText();
+    void NoteStop();
     // What creating output `i` would meet, found without creating anything.
     bool CheckOutputCreatable(int i, FileError& error) const;
     bool OpenPreviewOutput(int i);
@@ -87,7 +102,7 @@ private:
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
-    int m_nFileErrorsReported = 0;
+    std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
 };
 
 }  // namespace tavisk
