@@ -178,6 +178,7 @@ TEST_F(CliFixture, DryRunAndDiffWriteNothingAndAnswerAsARealRun) {
     WriteFile(out + "/a.txt", "an older output\r\n");
     ASSERT_EQ(symlink("a.txt", (out + "/link.txt").c_str()), 0);
     MakeDir(out + "/sub");
+    WriteFile(out + "/.tavisk-partial-abcdef-a.txt", "left by a killed run");  // a real run removes it
     WriteFile(src + "/c.txt", "x\ny\n");
     const std::string before = FolderSnapshot(dir.Path());
     const std::vector<std::string> sources = {src + "/a.txt", src + "/b.txt", src + "/c.txt", src + "/gone.txt"};
