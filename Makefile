@@ -55,7 +55,7 @@ test-tsan: deps
 
 # libFuzzer with clang: builds the fuzz targets and runs each for FUZZ_SECONDS.
 fuzz:
-	$(MAKE) deps PACKAGES="$(FUZZ_PACKAGES) cmake ninja-build libgtest-dev"
+	$(MAKE) deps PACKAGES="$(FUZZ_PACKAGES) cmake ninja-build libgtest-dev libdtl-dev"
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
 	  -DTAVISK_GUI=OFF -DTAVISK_FUZZ=ON -DTAVISK_SANITIZE=address,undefined
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_parser fuzz_engine
