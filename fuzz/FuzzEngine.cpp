@@ -75,7 +75,6 @@ bool RunWatched(BatchRun& batch, bool debug) {
     ScriptParser& parser = batch.Parser();
     batch.m_log.Clear();
     batch.m_log.AddLine("s.txt");
-    batch.m_bDebug = debug;
     engine.m_bDebug = debug;
     parser.m_bCheckOnly = false;
     bool ended = true;
@@ -139,7 +138,7 @@ void CheckWholeCopy(std::string_view source) {
     RecordingWindow window(false);
     RecordingSyntaxReport syntaxReport;
     BatchRun& batch = PrepareBatch(kWholeCopy, {"te"}, window, syntaxReport);
-    FUZZ_CHECK(batch.PrepareStart());
+    FUZZ_CHECK(batch.PrepareStart() == StartResult::Ready);
     batch.RunBatch();
     const RunOutcome run = Collect(batch, window, false);
     FUZZ_CHECK(run.text == NormaliseLines(source));
@@ -213,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RecordingSyntaxReport debugSyntax;
     BatchRun& debugBatch = PrepareBatch(kDebugRun, script, debugWindow, debugSyntax);
     debugBatch.m_log.Clear();
-    if (!debugBatch.PrepareStart()) {
+    if (debugBatch.PrepareStart() != StartResult::Ready) {
         // Refused before any file was touched.
         FUZZ_CHECK(debugBatch.m_log.m_arrResponseLines.empty());
         FUZZ_CHECK(script.empty() ? !debugWindow.m_complaints.empty() : debugSyntax.m_errors.size() == 1);
@@ -230,7 +229,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RecordingWindow fileWindow(false);
     RecordingSyntaxReport fileSyntax;
     BatchRun& fileBatch = PrepareBatch(kFileRun, script, fileWindow, fileSyntax);
-    FUZZ_CHECK(fileBatch.PrepareStart());
+    FUZZ_CHECK(fileBatch.PrepareStart() == StartResult::Ready);
     if (endedWithinBudget)
         fileBatch.RunBatch();
     else

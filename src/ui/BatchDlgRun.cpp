@@ -31,7 +31,7 @@ CBatchDlg::~CBatchDlg() {
 
 void CBatchDlg::OnStartBulkEdit() {
     if (IsBatchRunning()) return;
-    if (m_batch.PrepareStart()) StartWorker();
+    if (m_batch.PrepareStart() == StartResult::Ready) StartWorker();
 }
 
 void CBatchDlg::StartWorker() {

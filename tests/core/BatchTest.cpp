@@ -87,7 +87,7 @@ struct BatchFixture : testing::Test {
         batch.m_nSourceCount = static_cast<int>(batch.m_arrSourceFiles.size());
     }
     bool Start() {
-        if (!batch.PrepareStart()) return false;
+        if (batch.PrepareStart() != StartResult::Ready) return false;
         batch.RunBatch();
         return true;
     }
@@ -119,8 +119,7 @@ TEST_P(StartComplaints, AreListedInTheirFixedOrderInOneMessage) {
     window.progressPos = 7;
 
     EXPECT_EQ(batch.StartComplaints(), c.complaints);
-    const bool started = batch.PrepareStart();
-    EXPECT_EQ(started, c.complaints.empty());
+    EXPECT_EQ(batch.PrepareStart(), c.complaints.empty() ? StartResult::Ready : StartResult::Refused);
     EXPECT_EQ(window.progressTop, c.sources);  // set before any check
     EXPECT_EQ(window.progressPos, 0);
     if (c.complaints.empty()) {
@@ -159,7 +158,7 @@ TEST_F(BatchFixture, SyntaxErrorIsReportedAndNothingIsTouched) {
     batch.m_arrScriptLines = {"te", "r/a/b"};
     Sources({{"a.txt", "abc\n"}});
     window.status = "previous";
-    EXPECT_FALSE(Start());
+    EXPECT_EQ(batch.PrepareStart(), StartResult::SyntaxError);
     ASSERT_EQ(syntax.errors.size(), 1u);
     EXPECT_EQ(syntax.errors[0].m_strMessage, "Replacement Parameter2 terminator not found");
     EXPECT_EQ(syntax.errors[0].m_strLineNo, "2:");
@@ -246,7 +245,7 @@ TEST_F(BatchFixture, DebugModeRunsTheFirstFileIntoTheDebugWindowOnly) {
     EXPECT_FALSE(FileExists(dest + "/one.txt"));
     EXPECT_FALSE(FileExists(dest + "/two.txt"));
     EXPECT_EQ(ReadFile(dest + "/re$pon$e.txt"), "one.txt\r\n Batch Completed without Errors\r\n");
-    EXPECT_TRUE(batch.m_bDebug);
+    EXPECT_TRUE(batch.IsDebugRun());
 }
 
 TEST_F(BatchFixture, StopRequestEndsTheBatchAfterTheCurrentCommand) {

@@ -52,7 +52,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndKeepsWholeLines) {
     batch.m_arrScriptLines = {"(i/line/,l)4294967295"};
     batch.SetSourcePaths({a, b});
     batch.m_strDestFolder = m_out;
-    ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
 
     std::thread worker([&batch] { batch.RunBatch(); });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -85,7 +85,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndKeepsWholeLines) {
 
     // The next run starts afresh: no stop left over from the last one.
     batch.m_arrScriptLines = {"te"};
-    ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
     std::thread again([&batch] { batch.RunBatch(); });
     again.join();
     EXPECT_FALSE(batch.m_bStopped);
