@@ -9,31 +9,11 @@
 #include <thread>
 
 #include "HardeningFixture.h"
+#include "RecordingFakes.h"
 #include "batch/BatchRun.h"
 
 namespace tavisk::test {
 namespace {
-
-// Records what the worker reports; the test reads it only after join().
-class QuietWindow final : public BatchWindow {
-public:
-    void ReportFileError(const FileError& error) override { fileErrors.push_back(error.Text()); }
-    void AppendText(std::string_view) override {}
-    void EnableStart(bool enable) override { startEnabled = enable; }
-    bool IsDebugChecked() override { return false; }
-    bool IsSaveResponseChecked() override { return true; }
-    void SetStatusText(const std::string& text) override { status = text; }
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-    void ShowDebugWindow(bool) override {}
-    void ClearDebugText() override {}
-    void ShowErrorMessage(const std::string& text) override { complaints += text; }
-
-    std::vector<std::string> fileErrors;
-    bool startEnabled = true;
-    std::string status;
-    std::string complaints;
-};
 
 off_t SizeOf(const std::string& path) {
     struct stat info {};
@@ -46,7 +26,8 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndKeepsWholeLines) {
     const std::string a = Source("a.txt", "alpha\n");
     const std::string b = Source("b.txt", "beta\n");
     BatchRun batch;
-    QuietWindow window;
+    RecordingBatchWindow window;
+    window.saveResponseChecked = true;
     batch.SetWindow(&window);
     // Endless in practice: four billion passes, each writing one line.
     batch.m_arrScriptLines = {"(i/line/,l)4294967295"};
