@@ -17,12 +17,14 @@ TSAN_BUILD   ?= build-tsan
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES = clang-14 libclang-rt-14-dev
+# The tools `make bench` measures against.
+BENCH_PACKAGES = gawk mawk perl sed coreutils diffutils
 
 .PHONY: all deps configure build check test test-asan test-tsan fuzz run bench clean
 
 all: build
 
-# The only target that installs packages; run, test and bench call it first.
+# The only target that installs packages; run, test, bench and fuzz call it first.
 deps:
 	@missing=""; for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
@@ -77,7 +79,8 @@ run: deps
 	$(MAKE) build
 	./tools/run-desktop.sh $(BUILD)
 
-bench: deps
+bench:
+	$(MAKE) deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
 	$(MAKE) build
 	./bench/run-bench.sh $(BUILD)
 
