@@ -100,7 +100,7 @@ bool BatchRun::RefuseWideText() {
 }
 
 bool BatchRun::OpenOutputFile(int i) {
-    if (m_bDebug) {
+    if (m_engine.m_bDebug) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
         return true;
@@ -192,8 +192,7 @@ void BatchRun::NoteStop() {
 
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
-    m_bDebug = m_pWindow->IsDebugChecked();
-    m_engine.m_bDebug = m_bDebug;
+    m_engine.m_bDebug = m_pWindow->IsDebugChecked();
     m_engine.m_lineEnds = m_lineEnds;
     m_log.Clear();
     m_bFileErrorOccurred = false;
@@ -202,11 +201,11 @@ void BatchRun::RunBatch() {
     m_parser.m_bCheckOnly = false;
 
     int filesToRun = m_nSourceCount;
-    if (m_bDebug)
+    if (m_engine.m_bDebug)
         filesToRun = std::min(filesToRun, 1);
     else
         m_pWindow->ShowDebugWindow(false);
-    if (!m_bDebug && !m_bDryRun) RemoveLeftoverTempFiles(m_strDestFolder);  // a dry run changes nothing
+    if (!m_engine.m_bDebug && !m_bDryRun) RemoveLeftoverTempFiles(m_strDestFolder);  // a dry run changes nothing
 
     for (int i = 0; i < filesToRun; ++i) {
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
@@ -221,7 +220,7 @@ void BatchRun::RunBatch() {
         const FileRun run = m_engine.RunScriptOnFile();
         const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
         CommitOrDiscardOutput(keep);
-        if (m_bDryRun && !m_bDebug && m_pPreview) m_pPreview->EndFile(keep);
+        if (m_bDryRun && !m_engine.m_bDebug && m_pPreview) m_pPreview->EndFile(keep);
         // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
         if (run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun)) {
             NoteStop();
