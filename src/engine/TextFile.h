@@ -150,6 +150,8 @@ public:
     bool Commit(FileError& error);
     // Drops the file: the final name keeps what it held before.
     void Discard();
+    // See OutputTarget::CloseFolder.
+    void CloseFolder() { m_target.CloseFolder(); }
     bool IsOpen() const { return m_target.IsOpen(); }
     const std::string& Path() const { return m_target.Path(); }
 
