@@ -5,8 +5,8 @@
 #include <QThread>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
 #include "DisplayText.h"
+#include "dialogs/ControlIds.h"
 
 namespace tavisk::ui {
 
