@@ -87,7 +87,7 @@ bool BatchRun::RefuseWideText() {
 }
 
 bool BatchRun::OpenOutputFile(int i) {
-    if (m_bDebug) {
+    if (m_engine.m_bDebug) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
         return true;
@@ -152,8 +152,7 @@ void BatchRun::NoteStop() {
 
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
-    m_bDebug = m_pWindow->IsDebugChecked();
-    m_engine.m_bDebug = m_bDebug;
+    m_engine.m_bDebug = m_pWindow->IsDebugChecked();
     m_log.Clear();
     m_bFileErrorOccurred = false;
     m_bStopped = false;
@@ -161,11 +160,12 @@ void BatchRun::RunBatch() {
     m_parser.m_bCheckOnly = false;
 
     int filesToRun = m_nSourceCount;
-    if (m_bDebug)
+    if (m_engine.m_bDebug) {
         filesToRun = std::min(filesToRun, 1);
-    else
+    } else {
         m_pWindow->ShowDebugWindow(false);
-    if (!m_bDebug) RemoveLeftoverTempFiles(m_strDestFolder);
+        RemoveLeftoverTempFiles(m_strDestFolder);
+    }
 
     for (int i = 0; i < filesToRun; ++i) {
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));

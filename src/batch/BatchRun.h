@@ -19,6 +19,13 @@ inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
 inline constexpr const char* kNoDestination = "No Destination Folder";
 inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
 
+// Whether a batch may start, and if not, why; the reason has been shown.
+enum class StartResult {
+    Ready,        // the worker may run RunBatch
+    Refused,      // a start check failed: its complaints are shown
+    SyntaxError,  // the script has a syntax error: it is reported
+};
+
 class BatchRun : private FileErrorReport {
 public:
     BatchRun();
@@ -32,9 +39,8 @@ public:
     void SetSourcePaths(const std::vector<std::string>& paths);
 
     // The window-thread part of Start: progress, the start checks and the
-    // syntax check.  True when the worker may run RunBatch; m_bStartRefused
-    // tells a refusal from a syntax error.
-    bool PrepareStart();
+    // syntax check.
+    StartResult PrepareStart();
     // The complaints of the start checks, each ending in "\r\n"; empty when
     // none.  Also records what the batch reads, for the checks of the run.
     std::string StartComplaints();
@@ -70,10 +76,11 @@ public:
     std::string m_strResponseFile = kDefaultResponseFile;
     std::string m_strControlFile;  // the control file's path; empty when the script has none
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
-    bool m_bDebug = false;
+    // Debug mode of the current or last run (the engine's m_bDebug, taken from
+    // the window when the run starts).
+    bool IsDebugRun() const { return m_engine.m_bDebug; }
 
-    // How the last start and run went, beyond the verdict.
-    bool m_bStartRefused = false;
+    // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;
     bool m_bStopped = false;
 
