@@ -109,6 +109,9 @@ bool BatchRun::OpenOutputFile(int i) {
     OutputOptions options;
     options.mustDiffer = m_engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
     options.permissions = m_engine.m_fileSource.Permissions();
+    // A name that was absent at the start holds nothing a new file could harm.
+    const auto index = static_cast<size_t>(i);
+    options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
     FileError error;
     if (m_engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
     m_engine.ReportFileError(error);
@@ -154,7 +157,10 @@ void BatchRun::CommitOrDiscardOutput(bool keep) {
         m_engine.DiscardFiles();
 }
 
-void BatchRun::CloseBatchFiles() { m_engine.DiscardFiles(); }
+void BatchRun::CloseBatchFiles() {
+    m_engine.DiscardFiles();
+    m_engine.m_fileOutput.CloseFolder();  // the next run finds its folder afresh
+}
 
 void BatchRun::ShowBatchVerdict() {
     const char* verdict = m_log.m_nErrorCount != 0 ? kVerdictErrors : kVerdictClean;
@@ -201,11 +207,12 @@ void BatchRun::RunBatch() {
     m_parser.m_bCheckOnly = false;
 
     int filesToRun = m_nSourceCount;
-    if (m_engine.m_bDebug)
+    if (m_engine.m_bDebug) {
         filesToRun = std::min(filesToRun, 1);
-    else
+    } else {
         m_pWindow->ShowDebugWindow(false);
-    if (!m_engine.m_bDebug && !m_bDryRun) RemoveLeftoverTempFiles(m_strDestFolder);  // a dry run changes nothing
+        if (!m_bDryRun) RemoveLeftoverTempFiles(m_strDestFolder);  // a dry run changes nothing
+    }
 
     for (int i = 0; i < filesToRun; ++i) {
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));

@@ -27,7 +27,7 @@
 namespace tavisk {
 
 enum class ShareMode {
-    Exclusive,  // no other opener (the source files, outputs, response and control files written)
+    Exclusive,  // no other opener (the source files)
     DenyWrite,  // other readers allowed, no writer (control files read)
 };
 
@@ -183,6 +183,8 @@ public:
     bool Commit(FileError& error);
     // Drops the file: the final name keeps what it held before.
     void Discard();
+    // See OutputTarget::CloseFolder.
+    void CloseFolder() { m_target.CloseFolder(); }
     bool IsOpen() const { return m_target.IsOpen() || m_pCapture; }
     const std::string& Path() const { return m_pCapture ? m_strCapturedPath : m_target.Path(); }
 

@@ -217,11 +217,19 @@ TEST_F(CliFixture, DryRunReportsAnOutputThatCouldNotBeCreated) {
     EXPECT_EQ(Cli({"-d", "-g", "-e", "te", out, src + "/a.txt"}).exitStatus, 64);
 }
 
-// The file being written when the run was interrupted.
-std::string PartialFileIn(const std::string& folder) {
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        if (entry.path().filename().string().rfind(".tavisk-partial-", 0) == 0) return entry.path().string();
-    return {};
+// The size of the largest file process `pid` holds open in `folder`: the
+// output being written, which has no name there yet.
+off_t OpenOutputSize(pid_t pid, const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const std::string prefix = fs::canonical(folder, error).string() + "/";
+    off_t largest = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        struct stat info {};
+        if (target.rfind(prefix, 0) == 0 && stat(entry.path().c_str(), &info) == 0) largest = std::max(largest, info.st_size);
+    }
+    return largest;
 }
 
 TEST_F(CliFixture, InterruptEndsTheRunAndDropsTheFileInProgress) {
@@ -237,8 +245,7 @@ TEST_F(CliFixture, InterruptEndsTheRunAndDropsTheFileInProgress) {
               (src + "/a.txt").c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    struct stat info {};
-    for (int i = 0; i < 1000 && (stat(PartialFileIn(out).c_str(), &info) != 0 || info.st_size < (4 << 20)); ++i)
+    for (int i = 0; i < 1000 && OpenOutputSize(pid, out) < (4 << 20); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     kill(pid, SIGINT);
     int status = 0;
@@ -246,7 +253,7 @@ TEST_F(CliFixture, InterruptEndsTheRunAndDropsTheFileInProgress) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_EQ(ReadFile(out + "/c.txt"), "the previous output\r\n");
-    EXPECT_EQ(PartialFileIn(out), "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()), 1);
     EXPECT_FALSE(FileExists(out + "/a.txt"));
     EXPECT_EQ(ReadFile(outPath), "c.txt\n\tBatch stopped before its end\n**** Errors during Processing\n");
 }
