@@ -2,6 +2,9 @@
 // verdict and the response file.
 #include "BatchRun.h"
 
+#include "OutputFolders.h"
+
+
 namespace tavisk {
 
 namespace {
@@ -37,21 +40,40 @@ void BatchRun::SetWindow(BatchWindow* window) {
     m_engine.SetDebugSink(m_pWindow);
 }
 
-void BatchRun::SetSourcePaths(const std::vector<std::string>& paths) {
+void BatchRun::ClearSources() {
     m_arrSourceFiles.clear();
-    m_arrSourceFolders.clear();
-    for (const std::string& path : paths) {
-        const size_t slash = path.rfind('/');
-        if (slash == std::string::npos) {
-            m_arrSourceFolders.emplace_back(".");
-            m_arrSourceFiles.push_back("/" + path);
-        } else {
-            m_arrSourceFolders.push_back(path.substr(0, slash));
-            m_arrSourceFiles.push_back(path.substr(slash));
-        }
+    m_arrSourceFolderIndex.clear();
+    m_arrFolders.clear();
+    m_folderIndex.clear();
+    m_nLastFolder = 0;
+    m_nSourceCount = 0;
+}
+
+void BatchRun::AddSourceFile(const std::string& folder, std::string element) {
+    if (m_arrFolders.empty() || m_arrFolders[m_nLastFolder] != folder) {
+        const auto [known, added] = m_folderIndex.try_emplace(folder, static_cast<uint32_t>(m_arrFolders.size()));
+        if (added) m_arrFolders.push_back(folder);
+        m_nLastFolder = known->second;
     }
+    m_arrSourceFolderIndex.push_back(m_nLastFolder);
+    m_arrSourceFiles.push_back(std::move(element));
     m_nSourceCount = static_cast<int>(m_arrSourceFiles.size());
-    m_strSourceFolder = m_arrSourceFolders.empty() ? std::string() : m_arrSourceFolders.back();
+    m_strSourceFolder = folder;
+}
+
+void BatchRun::AddSourcePath(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        AddSourceFile(".", "/" + std::string(path));
+    else
+        AddSourceFile(std::string(path.substr(0, slash)), std::string(path.substr(slash)));
+}
+
+void BatchRun::SetSourcePaths(const std::vector<std::string>& paths) {
+    ClearSources();
+    m_arrSourceFiles.reserve(paths.size());
+    for (const std::string& path : paths) AddSourcePath(path);
+    if (paths.empty()) m_strSourceFolder.clear();
 }
 
 std::string BatchRun::SourcePath(int i) const { return SourceFolder(i) + m_arrSourceFiles[static_cast<size_t>(i)]; }
@@ -71,7 +93,11 @@ void BatchRun::ReportFileError(const FileError& error) {
 bool BatchRun::OpenSourceFile(int i) {
     m_engine.m_nLastLineRead = -1;
     FileError error;
-    if (m_engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) return true;
+    if (i == m_nStandardInputSource) {
+        if (m_engine.m_fileSource.OpenStandardInput(error)) return true;
+    } else if (m_engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
+        return true;
+    }
     m_engine.ReportFileError(error);
     return false;
 }
@@ -83,6 +109,10 @@ bool BatchRun::OpenOutputFile(int i) {
         return true;
     }
     FileError error;
+    if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error)) {
+        m_engine.ReportFileError(error);
+        return false;
+    }
     // An output that is the open source itself is refused before anything is truncated.
     if (m_engine.m_fileOutput.Create(OutputPath(i), error, m_engine.m_fileSource.Identity())) return true;
     m_engine.ReportFileError(error);
@@ -129,17 +159,32 @@ void BatchRun::RunBatch() {
     else
         m_pWindow->ShowDebugWindow(false);
 
+    m_arrFileOutcomes.clear();
     for (int i = 0; i < filesToRun; ++i) {
+        FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
+        outcome.nFirstLine = m_log.m_arrResponseLines.size();
+        const int errorsBefore = m_log.m_nErrorCount;
+        const bool fileErrorBefore = m_bFileErrorOccurred;
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
-        if (!OpenSourceFile(i)) break;
-        if (!OpenOutputFile(i)) break;
+        outcome.bOpened = OpenSourceFile(i);
+        if (!outcome.bOpened) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            if (m_bKeepGoing && !m_bStopRequested.load()) continue;
+            break;
+        }
+        if (!OpenOutputFile(i)) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            break;
+        }
         m_pWindow->SetProgressPos(i + 1);
         m_engine.RunScriptOnFile();
         if (m_bStopRequested.load()) {
-            m_bStopped = true;
+            m_bStopped = outcome.bStopped = true;
             m_log.AddErrorLine(kStoppedLine);
-            break;
         }
+        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+        outcome.bWritten = !m_bDebug && !outcome.bStopped && m_bFileErrorOccurred == fileErrorBefore;
+        if (outcome.bStopped) break;
     }
     CloseBatchFiles();
     ShowBatchVerdict();

@@ -2,6 +2,9 @@
 // A batch: the start checks, the syntax check, and the run over every source
 // file with its header lines, verdict and response file.
 #include <atomic>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,15 @@ inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
 inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
 
+// What became of one source in the last run, beside its response lines.
+struct FileOutcome {
+    size_t nFirstLine = 0;  // its header line among the response lines
+    int nErrors = 0;        // the counted lines it added
+    bool bOpened = false;   // the source could be opened
+    bool bWritten = false;  // its output was written whole
+    bool bStopped = false;  // the batch stopped inside it
+};
+
 class BatchRun : private FileErrorReport {
 public:
     BatchRun();
@@ -28,6 +40,12 @@ public:
 
     // Sets the source list from full paths ("dir/name"; a bare name lies in ".").
     void SetSourcePaths(const std::vector<std::string>& paths);
+    // Adds one source: `element` is "/NAME" or, for a file found under a
+    // folder, "/RELATIVE/PATH", which the output keeps below the destination.
+    void AddSourceFile(const std::string& folder, std::string element);
+    // Adds one source by its full path, split as SetSourcePaths does.
+    void AddSourcePath(std::string_view path);
+    void ClearSources();
 
     // The window-thread part of Start: progress, the start checks and the
     // syntax check.  True when the worker may run RunBatch.
@@ -51,22 +69,30 @@ public:
     std::string SourcePath(int i) const;
     std::string OutputPath(int i) const;
     std::string ResponsePath() const;
-    std::string SourceFolder(int i) const;
+    const std::string& SourceFolder(int i) const;
 
     // The run state.
     std::vector<std::string> m_arrScriptLines;
     std::vector<std::string> m_arrSourceFiles;    // "/name" each
-    std::vector<std::string> m_arrSourceFolders;  // per file when sources come from several folders
+    // Per file when sources come from several folders: an index into the
+    // distinct folders, so a million names in one folder hold it once.
+    std::vector<uint32_t> m_arrSourceFolderIndex;
+    std::vector<std::string> m_arrFolders;
+    std::unordered_map<std::string, uint32_t> m_folderIndex;
+    uint32_t m_nLastFolder = 0;
     std::string m_strSourceFolder;
     std::string m_strDestFolder;
     int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bDebug = false;
+    bool m_bKeepGoing = false;        // a source that cannot be opened is skipped, not the end
+    int m_nStandardInputSource = -1;  // the source read from standard input, if any
 
     // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;
     bool m_bStopped = false;
+    std::vector<FileOutcome> m_arrFileOutcomes;  // one per file run, in order
 
     ScriptParser& Parser() { return m_parser; }
     EditEngine& Engine() { return m_engine; }

@@ -70,6 +70,23 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
         error.m_strCause = DescribeErrno(errno);
         return false;
     }
+    return Adopt(fd, share, error);
+}
+
+bool TextFileReader::OpenStandardInput(FileError& error) {
+    Close();
+    m_strPath = "standard input";
+    error = FileError{m_strPath, {}};
+    // A copy of the descriptor, so that closing the source leaves standard input as it was.
+    const int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) {
+        error.m_strCause = DescribeErrno(errno);
+        return false;
+    }
+    return Adopt(fd, ShareMode::DenyWrite, error);
+}
+
+bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error) {
     struct stat info {};
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         error.m_strCause = DescribeErrno(S_ISDIR(info.st_mode) ? EISDIR : errno);

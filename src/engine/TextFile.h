@@ -46,6 +46,8 @@ public:
     TextFileReader& operator=(const TextFileReader&) = delete;
 
     bool Open(const std::string& path, ShareMode share, FileError& error);
+    // Reads standard input as the source; its path is "standard input".
+    bool OpenStandardInput(FileError& error);
     // On Line, `line` views the line without its terminator; it stays valid
     // until the next ReadLine or Close.  On Error, LastError() tells why.
     // A read error is kept: every later read returns Error again.
@@ -81,6 +83,7 @@ public:
     const std::string& Path() const { return m_strPath; }
 
 private:
+    bool Adopt(int fd, ShareMode share, FileError& error);
     bool Fill();
 
     // The next line when its LF is already in the buffer.

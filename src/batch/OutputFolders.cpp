@@ -1,0 +1,20 @@
+#include "OutputFolders.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace tavisk {
+
+bool MakeOutputFolders(const std::string& dest, const std::string& element, FileError& error) {
+    // Walks the element's folders from the top: "/a/b/name" needs DEST/a, then DEST/a/b.
+    for (size_t slash = element.find('/', 1); slash != std::string::npos; slash = element.find('/', slash + 1)) {
+        const std::string folder = dest + element.substr(0, slash);
+        if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) continue;  // a file in its way fails at the output
+        error = FileError{folder, DescribeErrno(errno)};
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tavisk

@@ -1,0 +1,14 @@
+#pragma once
+// The folders below the destination that an output in a subfolder needs.
+#include <string>
+
+#include "../engine/FileError.h"
+
+namespace tavisk {
+
+// For `element` "/sub/dir/name", makes DEST/sub and DEST/sub/dir where they
+// are missing.  The destination itself is never made.  False, with the
+// folder and the cause in `error`, when one cannot be made.
+bool MakeOutputFolders(const std::string& dest, const std::string& element, FileError& error);
+
+}  // namespace tavisk
