@@ -10,7 +10,7 @@
 namespace tavisk::test {
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingDir) {
+                         const std::string& workingDir, const std::string& inputPath) {
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
     const pid_t pid = fork();
@@ -18,8 +18,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     if (pid == 0) {
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errPipe[1], STDERR_FILENO);
-        const int devNull = open("/dev/null", O_RDONLY);
-        dup2(devNull, STDIN_FILENO);
+        const int input = open(inputPath.empty() ? "/dev/null" : inputPath.c_str(), O_RDONLY);
+        dup2(input, STDIN_FILENO);
         close(outPipe[0]);
         close(errPipe[0]);
         if (!workingDir.empty() && chdir(workingDir.c_str()) != 0) _exit(126);

@@ -11,8 +11,9 @@ struct ProcessResult {
     std::string err;
 };
 
-// Runs `program` in `workingDir` (empty: the current one) with standard input closed.
+// Runs `program` in `workingDir` (empty: the current one) with standard input
+// read from `inputPath` (empty: /dev/null).
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingDir = {});
+                         const std::string& workingDir = {}, const std::string& inputPath = {});
 
 }  // namespace tavisk::test
