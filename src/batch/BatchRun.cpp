@@ -90,19 +90,23 @@ void BatchRun::ReportFileError(const FileError& error) {
     m_pWindow->ReportFileError(error);
 }
 
-bool BatchRun::OpenSourceFile(int i) {
-    m_engine.m_nLastLineRead = -1;
+bool BatchRun::OpenSourceFile(int i) { return OpenSourceFileOn(m_engine, i); }
+
+bool BatchRun::OpenOutputFile(int i) { return OpenOutputFileOn(m_engine, i); }
+
+bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
+    engine.m_nLastLineRead = -1;
     FileError error;
     if (i == m_nStandardInputSource) {
-        if (m_engine.m_fileSource.OpenStandardInput(error)) return true;
-    } else if (m_engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
+        if (engine.m_fileSource.OpenStandardInput(error)) return true;
+    } else if (engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
         return true;
     }
-    m_engine.ReportFileError(error);
+    engine.ReportFileError(error);
     return false;
 }
 
-bool BatchRun::OpenOutputFile(int i) {
+bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i) const {
     if (m_bDebug) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
@@ -110,12 +114,12 @@ bool BatchRun::OpenOutputFile(int i) {
     }
     FileError error;
     if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error)) {
-        m_engine.ReportFileError(error);
+        engine.ReportFileError(error);
         return false;
     }
     // An output that is the open source itself is refused before anything is truncated.
-    if (m_engine.m_fileOutput.Create(OutputPath(i), error, m_engine.m_fileSource.Identity())) return true;
-    m_engine.ReportFileError(error);
+    if (engine.m_fileOutput.Create(OutputPath(i), error, engine.m_fileSource.Identity())) return true;
+    engine.ReportFileError(error);
     return false;
 }
 
@@ -143,6 +147,31 @@ void BatchRun::WriteResponseFile() {
     if (!file.Close(error)) ReportFileError(error);
 }
 
+void BatchRun::RunFilesInOrder(int filesToRun) {
+    for (int i = 0; i < filesToRun; ++i) {
+        FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
+        outcome.nFirstLine = m_log.m_arrResponseLines.size();
+        const int errorsBefore = m_log.m_nErrorCount;
+        const bool fileErrorBefore = m_bFileErrorOccurred;
+        m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        outcome.bOpened = OpenSourceFile(i);
+        const bool outputOpened = outcome.bOpened && OpenOutputFile(i);
+        if (outputOpened) {
+            m_pWindow->SetProgressPos(i + 1);
+            m_engine.RunScriptOnFile();
+        }
+        const bool ran = outputOpened || (!outcome.bOpened && m_bKeepGoing);
+        outcome.bStopped = ran && m_bStopRequested.load();
+        if (outcome.bStopped) {
+            m_bStopped = true;
+            m_log.AddErrorLine(kStoppedLine);
+        }
+        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+        outcome.bWritten = outputOpened && !m_bDebug && !outcome.bStopped && m_bFileErrorOccurred == fileErrorBefore;
+        if (outcome.bStopped || !ran) break;
+    }
+}
+
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
     m_bDebug = m_pWindow->IsDebugChecked();
@@ -160,32 +189,10 @@ void BatchRun::RunBatch() {
         m_pWindow->ShowDebugWindow(false);
 
     m_arrFileOutcomes.clear();
-    for (int i = 0; i < filesToRun; ++i) {
-        FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
-        outcome.nFirstLine = m_log.m_arrResponseLines.size();
-        const int errorsBefore = m_log.m_nErrorCount;
-        const bool fileErrorBefore = m_bFileErrorOccurred;
-        m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
-        outcome.bOpened = OpenSourceFile(i);
-        if (!outcome.bOpened) {
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
-            if (m_bKeepGoing && !m_bStopRequested.load()) continue;
-            break;
-        }
-        if (!OpenOutputFile(i)) {
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
-            break;
-        }
-        m_pWindow->SetProgressPos(i + 1);
-        m_engine.RunScriptOnFile();
-        if (m_bStopRequested.load()) {
-            m_bStopped = outcome.bStopped = true;
-            m_log.AddErrorLine(kStoppedLine);
-        }
-        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
-        outcome.bWritten = !m_bDebug && !outcome.bStopped && m_bFileErrorOccurred == fileErrorBefore;
-        if (outcome.bStopped) break;
-    }
+    if (m_nJobs > 1 && !m_bDebug && filesToRun > 1)
+        RunFilesInParallel(filesToRun);
+    else
+        RunFilesInOrder(filesToRun);
     CloseBatchFiles();
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked()) WriteResponseFile();

@@ -63,6 +63,10 @@ public:
     void ShowBatchVerdict();
     void WriteResponseFile();
 
+    // The steps of one file on a given engine (the batch's own, or one of a worker's).
+    bool OpenSourceFileOn(EditEngine& engine, int i) const;
+    bool OpenOutputFileOn(EditEngine& engine, int i) const;
+
     // Asks a running batch to end after the current command.
     void RequestStop() { m_bStopRequested.store(true); }
 
@@ -86,7 +90,8 @@ public:
     std::string m_strResponseFile = kDefaultResponseFile;
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bDebug = false;
-    bool m_bKeepGoing = false;        // a source that cannot be opened is skipped, not the end
+    bool m_bKeepGoing = false;
+    int m_nJobs = 1;                  // files run at once; nothing but the time depends on it        // a source that cannot be opened is skipped, not the end
     int m_nStandardInputSource = -1;  // the source read from standard input, if any
 
     // How the last run went, beyond the verdict.
@@ -99,6 +104,10 @@ public:
 
 private:
     void ReportFileError(const FileError& error) override;
+    // The loop over the files, one after another or on m_nJobs engines; both
+    // leave the same response lines, outcomes and outputs.
+    void RunFilesInOrder(int filesToRun);
+    void RunFilesInParallel(int filesToRun);
 
     ScriptParser m_parser;
     EditEngine m_engine;

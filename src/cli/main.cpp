@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#include <algorithm>
 
 #include "CliOptions.h"
 #include "CliWindow.h"
@@ -118,6 +120,7 @@ int Run(const cli::CliOptions& options) {
     if (sourceProblems > 0 && !options.keepGoing) return kExitRefusedOrFileError;
     batch.m_strDestFolder = options.destFolder;
     batch.m_bKeepGoing = options.keepGoing;
+    batch.m_nJobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (!options.responseFile.empty()) {
         batch.m_strResponseFile = options.responseFile;
         // Standard output is no folder: a bare name lands in the current one.

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <map>
+#include <random>
 #include <thread>
 
 #include "RunProcess.h"
@@ -279,6 +282,84 @@ TEST_F(CliFixture, JsonLinesParseAndKeepNamesThatAreNotUtf8) {
     EXPECT_EQ(py.out, hex + " True True 0 0\n" + "676f6e65 True False 1 1\n" +
                           "622e747874 True True 1 1\n**** Errors during Processing 2 3 3 2 False 3\n");
     EXPECT_EQ(ReadFile(out + "/" + odd), "new\r\n");
+}
+
+// Everything a run leaves: exit status, both streams, every file in DEST.
+struct RunRecord {
+    int exitStatus;
+    std::string out, err;
+    std::map<std::string, std::string> files;
+    bool operator==(const RunRecord&) const = default;
+};
+
+void PrintTo(const RunRecord& r, std::ostream* os) {
+    *os << "exit " << r.exitStatus << "\nout:\n" << r.out << "err:\n" << r.err << r.files.size() << " files";
+    for (const auto& [name, bytes] : r.files) *os << "\n" << name << ": " << testing::PrintToString(bytes);
+}
+
+RunRecord RecordRun(std::vector<std::string> args, const std::string& dest) {
+    const ProcessResult r = Cli(args);
+    RunRecord record{r.exitStatus, r.out, r.err, {}};
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dest))
+        if (entry.is_regular_file()) record.files[entry.path().string().substr(dest.size())] = ReadFile(entry.path());
+    return record;
+}
+
+// Random scripts over a few hundred files: any number of jobs gives what one
+// job gives, byte for byte, also where the batch ends early or goes on past
+// sources that cannot be opened.
+TEST(CliJobs, FourJobsLeaveExactlyWhatOneJobLeaves) {
+    std::mt19937 random(12);
+    const auto pick = [&](std::initializer_list<const char*> choices) {
+        return std::string(choices.begin()[random() % choices.size()]);
+    };
+    TempDir dir;
+    MakeDir(dir / "src");
+    MakeDir(dir / "src/sub");
+    MakeDir(dir / "extra");
+    WriteFile(dir / "extra/e1", "ab\nb\n");
+    WriteFile(dir / "extra/e2", "x\n");
+    std::vector<std::string> names;
+    for (int f = 0; f < 300; ++f) {
+        std::string text;
+        for (int line = static_cast<int>(random() % 12); line > 0; --line) {
+            for (int word = static_cast<int>(random() % 6); word > 0; --word) text += pick({"ab", "b", "cab ", "x", "a b", "ba"});
+            text += random() % 4 ? "\n" : "\r\n";
+        }
+        names.push_back((f % 3 ? "src/f" : "src/sub/g") + std::to_string(f));
+        WriteFile(dir / names.back(), text);
+    }
+    int compared = 0;
+    for (int round = 0; round < 24; ++round) {
+        std::string script;
+        for (int command = 1 + static_cast<int>(random() % 5); command > 0; --command) {
+            script += pick({"r/ab/X/,", "g/b/YY/", "t1,", "p1,", "l,", "i/<>/,", "tc/cab/,", "pa/x/,", "ts/b/,", "t.2,",
+                            "(r/a/A/,)3", "t#4,", "pl,", "t/b/,", "e"});
+        }
+        script += pick({"te", "", "r/zz/q/,te"});
+        if (Cli({"--check", "-e", script}).exitStatus != 0) continue;
+        std::vector<std::string> args{"-r", "log", "-e", script};
+        if (round % 3 == 1) args.push_back("-k");
+        if (round % 2) args.push_back("--json");
+        args.push_back("-R");
+        const bool endsEarly = round % 3 != 0;  // a source that cannot be opened in the middle
+        std::vector<std::string> sources{dir / "src"};
+        if (endsEarly) sources.insert(sources.begin(), {dir / "extra/e1", dir / "missing/m", dir / "extra/e2"});
+        RunRecord one, four;
+        for (const auto& [jobs, record] : {std::pair{"1", &one}, std::pair{"4", &four}}) {
+            const std::string dest = dir / "out";  // one name, as the response lines name it
+            std::filesystem::remove_all(dest);
+            MakeDir(dest);
+            std::vector<std::string> run = args;
+            run.insert(run.end(), {"-j", jobs, dest});
+            run.insert(run.end(), sources.begin(), sources.end());
+            *record = RecordRun(run, dest);
+        }
+        EXPECT_EQ(one, four) << "script " << script << (round % 3 == 1 ? " with -k" : "");
+        EXPECT_FALSE(one.files.empty());
+        ++compared;
+    }
+    EXPECT_GE(compared, 12);
 }
 
 TEST_F(CliFixture, DebugSendsTheEditedTextToStandardOutput) {

@@ -186,7 +186,9 @@ TEST_F(SourceInput, AMillionNamesFromAListFile) {
     EXPECT_EQ(run.OutLines(), (std::vector<std::string>{"a.txt", "b.txt", "f0000000",
                                                         "\tgone/f0000000: No such file or directory", kErrors}));
     EXPECT_EQ(Output("b.txt"), "b\r\n");
-    if (!kSanitized) EXPECT_LT(run.peakRssKb, 150 * 1024) << "about 150 bytes a name at most";
+    if (!kSanitized) {
+        EXPECT_LT(run.peakRssKb, 150 * 1024) << "about 150 bytes a name at most";
+    }
 }
 
 }  // namespace
