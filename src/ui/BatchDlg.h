@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "DialogBatchWindow.h"
-#include "TemplateDialog.h"
+#include "dialogs/TemplateDialog.h"
 #include "batch/BatchRun.h"
 
 class QProgressBar;

@@ -5,7 +5,7 @@
 #include <QThread>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
+#include "dialogs/ControlIds.h"
 
 namespace tavisk::ui {
 

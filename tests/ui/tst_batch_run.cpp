@@ -10,9 +10,9 @@
 #include <QTest>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
-#include "DebugDlg.h"
-#include "DialogTemplate.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DebugDlg.h"
+#include "dialogs/DialogTemplate.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk;

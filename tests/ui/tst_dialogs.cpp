@@ -6,12 +6,12 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ControlIds.h"
-#include "DebugDlg.h"
-#include "DialogTemplate.h"
-#include "ResponseNameDlg.h"
-#include "ResponseViewDlg.h"
-#include "SyntaxErrorDlg.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DebugDlg.h"
+#include "dialogs/DialogTemplate.h"
+#include "dialogs/ResponseNameDlg.h"
+#include "dialogs/ResponseViewDlg.h"
+#include "dialogs/SyntaxErrorDlg.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk::ui;
