@@ -145,7 +145,7 @@ int Run(const cli::CliOptions& options) {
 
     FILE* responseStream = textToStandardOutput ? stderr : stdout;
     bool outputOk = FlushStandardOutput();
-    if (!options.quiet && options.json) {
+    if (options.json) {  // asked for by name, so -q does not silence it
         cli::WriteJsonLines(responseStream, batch, ExitStatusOf(batch, outputOk, sourceProblems > 0));
     } else if (!options.quiet) {
         PrintLines(responseStream, batch.m_log.m_arrResponseLines);
