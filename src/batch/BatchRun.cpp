@@ -47,6 +47,7 @@ void BatchRun::ClearSources() {
     m_folderIndex.clear();
     m_nLastFolder = 0;
     m_nSourceCount = 0;
+    m_nStandardInputSource = -1;
 }
 
 void BatchRun::AddSourceFile(const std::string& folder, std::string element) {

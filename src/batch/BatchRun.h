@@ -82,8 +82,6 @@ public:
     // distinct folders, so a million names in one folder hold it once.
     std::vector<uint32_t> m_arrSourceFolderIndex;
     std::vector<std::string> m_arrFolders;
-    std::unordered_map<std::string, uint32_t> m_folderIndex;
-    uint32_t m_nLastFolder = 0;
     std::string m_strSourceFolder;
     std::string m_strDestFolder;
     int m_nSourceCount = 0;
@@ -113,6 +111,8 @@ private:
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
+    std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
+    uint32_t m_nLastFolder = 0;
 };
 
 }  // namespace tavisk
