@@ -1,14 +1,16 @@
 // The batch loop on several engines at once.  Each worker runs whole files on
-// its own parser and engine into its own response lines; the calling thread
-// takes the results in source order and does exactly what the one-engine loop
-// does with them, so nothing but the time depends on the number of jobs.
+// its own parser and engine into its own response lines and leaves the output
+// finished but not in place; the calling thread takes the results in source
+// order and does with each exactly what the one-engine loop does, committing
+// the outputs in that order, so nothing but the time depends on the jobs.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <set>
-#include <memory>
 
 #include "BatchRun.h"
 #include "OrderedJobs.h"
@@ -36,10 +38,14 @@ struct JobEngine final : FileErrorReport {
 struct FileJob {
     std::vector<std::string> lines;  // the header line first
     int nErrors = 0;
-    std::vector<FileError> fileErrors;
+    std::vector<FileError> fileErrors;  // to be shown, in order
     bool bOpened = false;
+    bool bWideText = false;
     bool bOutputOpened = false;
+    FileRun run = FileRun::Finished;
     bool bStopRequested = false;  // the stop had been asked for when the file ended
+    std::unique_ptr<OutputTarget> output = std::make_unique<OutputTarget>();  // finished, to be put in place
+    std::vector<std::string> madeFolders;  // below the destination, top first
 };
 
 // One file named twice (by a link, or another spelling) must not be open in
@@ -47,7 +53,7 @@ struct FileJob {
 // one job after another never does.
 class SameFileGate {
 public:
-    // Waits while another job has the file at `path` open; false when it cannot be looked at.
+    // Waits while another job has the file at `path`; false when it cannot be looked at.
     bool Enter(const std::string& path, std::pair<dev_t, ino_t>& key) {
         struct stat info {};
         if (stat(path.c_str(), &info) != 0) return false;  // the open reports why
@@ -71,9 +77,9 @@ private:
     std::set<std::pair<dev_t, ino_t>> m_busy;
 };
 
-// Results wait for the slowest file; this many ahead per worker keeps both
-// cores busy behind a long file without holding the whole batch.
-constexpr int kLookaheadPerJob = 16;
+// Results wait for the slowest file; a few files ahead per worker keep the
+// cores busy behind a long one, and bound the finished outputs held open.
+constexpr int kLookaheadPerJob = 4;
 
 }  // namespace
 
@@ -83,18 +89,29 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
     for (int w = 0; w < workers; ++w) engines.push_back(std::make_unique<JobEngine>(m_arrScriptLines, &m_bStopRequested));
 
     SameFileGate gate;
+    // The steps of the one-engine loop up to the commit, on a worker's engine.
     const auto runFile = [&](int worker, int i) {
         JobEngine& job = *engines[static_cast<size_t>(worker)];
         job.log.Clear();
         job.errors.clear();
         job.log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        const int64_t fileErrorsBefore = job.engine.FileErrorCount();
         FileJob result;
         std::pair<dev_t, ino_t> source;
-        const bool entered = gate.Enter(SourcePath(i), source);
+        const bool entered = i != m_nStandardInputSource && gate.Enter(SourcePath(i), source);
         result.bOpened = OpenSourceFileOn(job.engine, i);
-        result.bOutputOpened = result.bOpened && OpenOutputFileOn(job.engine, i);
-        if (result.bOutputOpened) job.engine.RunScriptOnFile();
-        job.engine.CloseFiles();
+        result.bWideText = result.bOpened && RefuseWideTextOn(job.engine);
+        if (result.bOpened && !result.bWideText) {
+            result.bOutputOpened = OpenOutputFileOn(job.engine, i, &result.madeFolders);
+            if (result.bOutputOpened) {
+                result.run = job.engine.RunScriptOnFile();
+                if (result.run == FileRun::Finished && job.engine.FileErrorCount() == fileErrorsBefore)
+                    job.engine.FinishFiles(*result.output);
+                else
+                    job.engine.DiscardFiles();
+            }
+        }
+        job.engine.DiscardFiles();  // whatever a failed step left open
         if (entered) gate.Leave(source);
         result.bStopRequested = m_bStopRequested.load();
         result.lines = std::move(job.log.m_arrResponseLines);
@@ -108,22 +125,49 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
     for (int i = 0; jobs.TakeNext(file); ++i) {
         FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
         outcome.nFirstLine = m_log.m_arrResponseLines.size();
+        const int errorsBefore = m_log.m_nErrorCount;
         for (std::string& line : file.lines) m_log.AddLine(std::move(line));
         m_log.m_nErrorCount += file.nErrors;
         for (const FileError& error : file.fileErrors) ReportFileError(error);
         outcome.bOpened = file.bOpened;
-        if (file.bOutputOpened) m_pWindow->SetProgressPos(i + 1);
-        const bool ran = file.bOutputOpened || (!file.bOpened && m_bKeepGoing);
-        outcome.bStopped = ran && file.bStopRequested;
-        if (outcome.bStopped) {
-            m_bStopped = true;
-            m_log.AddErrorLine(kStoppedLine);
+        const bool moreFiles = i + 1 < filesToRun;
+        if (!file.bOpened) {
+            if (m_bKeepGoing && file.bStopRequested && moreFiles) {
+                NoteStop();
+                outcome.bStopped = true;
+            }
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            if (!m_bKeepGoing || outcome.bStopped) break;
+            continue;
         }
-        outcome.nErrors = file.nErrors + (outcome.bStopped ? 1 : 0);
-        outcome.bWritten = file.bOutputOpened && !outcome.bStopped && file.fileErrors.empty();
-        if (outcome.bStopped || !ran) break;
+        if (file.bWideText) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            m_pWindow->SetProgressPos(i + 1);
+            continue;
+        }
+        if (!file.bOutputOpened) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            break;
+        }
+        m_pWindow->SetProgressPos(i + 1);
+        if (file.output->IsOpen()) {
+            FileError error;
+            outcome.bWritten = file.output->Commit(error);
+            if (!outcome.bWritten) m_engine.ReportFileError(error);
+        }
+        outcome.bStopped = file.run == FileRun::Stopped || (file.bStopRequested && moreFiles);
+        if (outcome.bStopped) NoteStop();
+        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+        if (outcome.bStopped) break;
     }
-    jobs.Abandon();
+    // Files past the end of the batch leave nothing: their outputs are
+    // dropped and the folders made for them removed (when still empty).
+    std::vector<std::string> madeFolders;
+    jobs.Abandon([&](int, FileJob& leftover) {
+        leftover.output->Discard();
+        madeFolders.insert(madeFolders.end(), leftover.madeFolders.begin(), leftover.madeFolders.end());
+    });
+    for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder) rmdir(folder->c_str());
 }
 
 }  // namespace tavisk

@@ -2,8 +2,8 @@
 // verdict and the response file.
 #include "BatchRun.h"
 
+#include "../engine/WideText.h"
 #include "OutputFolders.h"
-
 
 namespace tavisk {
 
@@ -107,24 +107,43 @@ bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
     return false;
 }
 
-bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i) const {
+bool BatchRun::RefuseWideText() { return RefuseWideTextOn(m_engine); }
+
+bool BatchRun::RefuseWideTextOn(EditEngine& engine) const {
+    const char* encoding = WideEncodingName(engine.m_fileSource.Peek(4));
+    if (!encoding) return false;
+    engine.ReportFileError(FileError{engine.m_fileSource.Path(), std::string(encoding) + " text cannot be edited"});
+    engine.m_fileSource.Close();
+    return true;
+}
+
+bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders) const {
     if (m_bDebug) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
         return true;
     }
+    OutputOptions options;
+    options.mustDiffer = engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
+    options.permissions = engine.m_fileSource.Permissions();
     FileError error;
-    if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error)) {
+    if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error, madeFolders)) {
         engine.ReportFileError(error);
         return false;
     }
-    // An output that is the open source itself is refused before anything is truncated.
-    if (engine.m_fileOutput.Create(OutputPath(i), error, engine.m_fileSource.Identity())) return true;
+    if (engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
     engine.ReportFileError(error);
     return false;
 }
 
-void BatchRun::CloseBatchFiles() { m_engine.CloseFiles(); }
+void BatchRun::CommitOrDiscardOutput(bool keep) {
+    if (keep)
+        m_engine.CloseFiles();
+    else
+        m_engine.DiscardFiles();
+}
+
+void BatchRun::CloseBatchFiles() { m_engine.DiscardFiles(); }
 
 void BatchRun::ShowBatchVerdict() {
     const char* verdict = m_log.m_nErrorCount != 0 ? kVerdictErrors : kVerdictClean;
@@ -133,19 +152,31 @@ void BatchRun::ShowBatchVerdict() {
 }
 
 void BatchRun::WriteResponseFile() {
+    const std::string path = ResponsePath();
+    if (IsInput(path)) {  // it became one while the batch ran
+        ReportFileError(FileError{path, "would overwrite an input"});
+        return;
+    }
     TextFileWriter file;
     FileError error;
-    if (!file.Create(ResponsePath(), error)) {
+    OutputOptions options;
+    options.followDeviceLinks = true;  // "-r /dev/stdout" means the descriptor
+    if (!file.Create(path, error, options)) {
         ReportFileError(error);
         return;
     }
     for (const std::string& line : m_log.m_arrResponseLines) {
-        if (!file.WriteLine(line)) {
+        if (!file.WriteTextLine(line)) {
             ReportFileError(file.LastError());
-            return;  // the lines written so far stay in the file
+            return;  // the file is dropped: its name keeps what it held
         }
     }
-    if (!file.Close(error)) ReportFileError(error);
+    if (!file.Commit(error)) ReportFileError(error);
+}
+
+void BatchRun::NoteStop() {
+    m_bStopped = true;
+    m_log.AddErrorLine(kStoppedLine);
 }
 
 void BatchRun::RunFilesInOrder(int filesToRun) {
@@ -153,23 +184,40 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
         outcome.nFirstLine = m_log.m_arrResponseLines.size();
         const int errorsBefore = m_log.m_nErrorCount;
-        const bool fileErrorBefore = m_bFileErrorOccurred;
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        const int64_t fileErrorsBefore = m_engine.FileErrorCount();
         outcome.bOpened = OpenSourceFile(i);
-        const bool outputOpened = outcome.bOpened && OpenOutputFile(i);
-        if (outputOpened) {
+        if (!outcome.bOpened) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            if (!m_bKeepGoing) break;
+            // Going on past a source that cannot be opened: a stop ends the batch here.
+            if (m_bStopRequested.load() && i + 1 < filesToRun) {
+                NoteStop();
+                outcome.bStopped = true;
+                ++outcome.nErrors;
+                break;
+            }
+            continue;
+        }
+        if (RefuseWideText()) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
             m_pWindow->SetProgressPos(i + 1);
-            m_engine.RunScriptOnFile();
+            continue;
         }
-        const bool ran = outputOpened || (!outcome.bOpened && m_bKeepGoing);
-        outcome.bStopped = ran && m_bStopRequested.load();
-        if (outcome.bStopped) {
-            m_bStopped = true;
-            m_log.AddErrorLine(kStoppedLine);
+        if (!OpenOutputFile(i)) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            break;
         }
+        m_pWindow->SetProgressPos(i + 1);
+        const FileRun run = m_engine.RunScriptOnFile();
+        const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
+        CommitOrDiscardOutput(keep);
+        outcome.bWritten = keep && !m_bDebug && m_engine.FileErrorCount() == fileErrorsBefore;
+        // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
+        outcome.bStopped = run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun);
+        if (outcome.bStopped) NoteStop();
         outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
-        outcome.bWritten = outputOpened && !m_bDebug && !outcome.bStopped && m_bFileErrorOccurred == fileErrorBefore;
-        if (outcome.bStopped || !ran) break;
+        if (outcome.bStopped) break;
     }
 }
 
@@ -188,6 +236,7 @@ void BatchRun::RunBatch() {
         filesToRun = std::min(filesToRun, 1);
     else
         m_pWindow->ShowDebugWindow(false);
+    if (!m_bDebug) RemoveLeftoverTempFiles(m_strDestFolder);
 
     m_arrFileOutcomes.clear();
     if (m_nJobs > 1 && !m_bDebug && filesToRun > 1)

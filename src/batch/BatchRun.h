@@ -19,6 +19,8 @@ inline constexpr const char* kVerdictErrors = "**** Errors during Processing";
 inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
 inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
+inline constexpr const char* kNoDestination = "No Destination Folder";
+inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
 
 // What became of one source in the last run, beside its response lines.
 struct FileOutcome {
@@ -48,10 +50,12 @@ public:
     void ClearSources();
 
     // The window-thread part of Start: progress, the start checks and the
-    // syntax check.  True when the worker may run RunBatch.
+    // syntax check.  True when the worker may run RunBatch; m_bStartRefused
+    // tells a refusal from a syntax error.
     bool PrepareStart();
-    // The complaints of the start checks, each ending in "\r\n"; empty when none.
-    std::string StartComplaints() const;
+    // The complaints of the start checks, each ending in "\r\n"; empty when
+    // none.  Also records what the batch reads, for the checks of the run.
+    std::string StartComplaints();
     // Parses the whole script in check mode; PARSE_END when it is clean.
     int CheckSyntax();
 
@@ -59,13 +63,16 @@ public:
     void RunBatch();
     bool OpenSourceFile(int i);
     bool OpenOutputFile(int i);
+    // Ends the current file's output: puts it in place when `keep`, else
+    // drops it so that its name keeps what it held before the run.
+    void CommitOrDiscardOutput(bool keep);
     void CloseBatchFiles();
     void ShowBatchVerdict();
     void WriteResponseFile();
 
     // The steps of one file on a given engine (the batch's own, or one of a worker's).
     bool OpenSourceFileOn(EditEngine& engine, int i) const;
-    bool OpenOutputFileOn(EditEngine& engine, int i) const;
+    bool OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders = nullptr) const;
 
     // Asks a running batch to end after the current command.
     void RequestStop() { m_bStopRequested.store(true); }
@@ -86,13 +93,15 @@ public:
     std::string m_strDestFolder;
     int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
+    std::string m_strControlFile;  // the control file's path; empty when the script has none
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bDebug = false;
     bool m_bKeepGoing = false;
     int m_nJobs = 1;                  // files run at once; nothing but the time depends on it        // a source that cannot be opened is skipped, not the end
     int m_nStandardInputSource = -1;  // the source read from standard input, if any
 
-    // How the last run went, beyond the verdict.
+    // How the last start and run went, beyond the verdict.
+    bool m_bStartRefused = false;
     bool m_bFileErrorOccurred = false;
     bool m_bStopped = false;
     std::vector<FileOutcome> m_arrFileOutcomes;  // one per file run, in order
@@ -102,6 +111,13 @@ public:
 
 private:
     void ReportFileError(const FileError& error) override;
+    // The start complaints about outputs that would replace what the batch reads.
+    std::string OverwriteComplaints();
+    bool IsInput(const std::string& path) const;
+    // A source in UTF-16 or UTF-32 is reported and left alone; true when it is one.
+    bool RefuseWideText();
+    bool RefuseWideTextOn(EditEngine& engine) const;
+    void NoteStop();
     // The loop over the files, one after another or on m_nJobs engines; both
     // leave the same response lines, outcomes and outputs.
     void RunFilesInOrder(int filesToRun);
@@ -111,6 +127,7 @@ private:
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
+    std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
     std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
     uint32_t m_nLastFolder = 0;
 };

@@ -6,11 +6,16 @@
 
 namespace tavisk {
 
-bool MakeOutputFolders(const std::string& dest, const std::string& element, FileError& error) {
+bool MakeOutputFolders(const std::string& dest, const std::string& element, FileError& error,
+                       std::vector<std::string>* made) {
     // Walks the element's folders from the top: "/a/b/name" needs DEST/a, then DEST/a/b.
     for (size_t slash = element.find('/', 1); slash != std::string::npos; slash = element.find('/', slash + 1)) {
         const std::string folder = dest + element.substr(0, slash);
-        if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) continue;  // a file in its way fails at the output
+        if (mkdir(folder.c_str(), 0777) == 0) {
+            if (made) made->push_back(folder);
+            continue;
+        }
+        if (errno == EEXIST) continue;  // a file in its way fails at the output
         error = FileError{folder, DescribeErrno(errno)};
         return false;
     }

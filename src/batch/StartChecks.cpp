@@ -45,7 +45,7 @@ std::vector<std::string_view> RepeatedNames(const std::vector<std::string>& elem
 
 }  // namespace
 
-std::string BatchRun::StartComplaints() const {
+std::string BatchRun::StartComplaints() {
     std::string complaints;
     if (m_arrScriptLines.empty()) complaints += "Empty or No Control File\r\n";
     if (m_nSourceCount == 0) complaints += "No Source File(s)\r\n";
@@ -60,7 +60,7 @@ std::string BatchRun::StartComplaints() const {
     // Two sources of one name would write one output.
     for (std::string_view name : RepeatedNames(m_arrSourceFiles, count))
         complaints += "Source File names must differ: " + std::string(name) + "\r\n";
-    return complaints;
+    return complaints + OverwriteComplaints();
 }
 
 int BatchRun::CheckSyntax() { return m_parser.CheckWholeScript(); }
@@ -69,7 +69,8 @@ bool BatchRun::PrepareStart() {
     m_pWindow->SetProgressRange(0, m_nSourceCount);
     m_pWindow->SetProgressPos(0);
     const std::string complaints = StartComplaints();
-    if (!complaints.empty()) {
+    m_bStartRefused = !complaints.empty();
+    if (m_bStartRefused) {
         m_pWindow->ShowErrorMessage(complaints);
         return false;
     }

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "SourceList.h"
 #include "batch/BatchRun.h"
 #include "batch/ScriptFile.h"
+#include "engine/TempFileRegistry.h"
 
 namespace {
 
@@ -29,17 +31,26 @@ enum ExitStatus {
 };
 
 BatchRun* g_runningBatch = nullptr;
+std::atomic<int> g_interrupts{0};  // lock-free, so safe in a signal handler
 
-// Ctrl-C ends the run after the current command; a second one ends the process.
-void OnInterrupt(int) {
-    if (g_runningBatch) g_runningBatch->RequestStop();
+// Ctrl-C or SIGTERM stops the run within moments; a second one ends the
+// process at once, taking the output being written with it.
+void OnInterrupt(int signalNumber) {
+    if (g_interrupts.fetch_add(1) == 0 && g_runningBatch) {
+        g_runningBatch->RequestStop();
+        return;
+    }
+    TempFileRegistry::UnlinkAll();
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
 }
 
 void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
@@ -119,6 +130,7 @@ int Run(const cli::CliOptions& options) {
         return UsageError("DEST-FOLDER \"-\" (standard output) takes one source only");
     if (sourceProblems > 0 && !options.keepGoing) return kExitRefusedOrFileError;
     batch.m_strDestFolder = options.destFolder;
+    batch.m_strControlFile = options.controlFile;
     batch.m_bKeepGoing = options.keepGoing;
     batch.m_nJobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (!options.responseFile.empty()) {
@@ -135,8 +147,7 @@ int Run(const cli::CliOptions& options) {
     batch.SetWindow(&window);
 
     // A refused start has already printed its complaints; a syntax error its report.
-    const bool refused = !batch.StartComplaints().empty();
-    if (!batch.PrepareStart()) return refused ? kExitRefusedOrFileError : kExitSyntaxError;
+    if (!batch.PrepareStart()) return batch.m_bStartRefused ? kExitRefusedOrFileError : kExitSyntaxError;
 
     g_runningBatch = &batch;
     InstallInterruptHandler();

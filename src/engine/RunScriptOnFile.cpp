@@ -4,7 +4,7 @@
 
 namespace tavisk {
 
-void EditEngine::RunScriptOnFile() {
+FileRun EditEngine::RunScriptOnFile() {
     m_nCurLine = 0;
     m_nEditPos = 0;
     m_parser.Reset();
@@ -13,11 +13,17 @@ void EditEngine::RunScriptOnFile() {
 
     CScriptCommand cmd;
     int result = EXEC_CONTINUE;
-    while (result < EXEC_FILE_DONE && !StopRequested()) {
+    bool stopped = false;
+    while (result < EXEC_FILE_DONE) {
+        if (StopRequested()) {
+            stopped = true;
+            break;
+        }
         result = m_parser.ParseNextCommand(cmd);
         if (result < PARSE_ERROR) result = ExecuteCommand(cmd);
     }
-    CloseFiles();
+    m_fileSource.Close();
+    return stopped || result == EXEC_STOPPED ? FileRun::Stopped : FileRun::Finished;
 }
 
 }  // namespace tavisk

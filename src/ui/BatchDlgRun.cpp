@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include "BatchDlg.h"
+#include "DisplayText.h"
 #include "dialogs/ControlIds.h"
 
 namespace tavisk::ui {
@@ -31,6 +32,7 @@ CBatchDlg::~CBatchDlg() {
 
 void CBatchDlg::OnStartBulkEdit() {
     if (IsBatchRunning()) return;
+    m_batch.m_strControlFile = PathBytes(m_strScriptPath);  // no output may replace it
     if (m_batch.PrepareStart()) StartWorker();
 }
 

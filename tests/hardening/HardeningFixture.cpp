@@ -25,4 +25,10 @@ size_t CountFiles(const std::string& folder) {
     return count;
 }
 
+std::string TempFileIn(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".tavisk-partial-", 0) == 0) return entry.path().string();
+    return {};
+}
+
 }  // namespace tavisk::test

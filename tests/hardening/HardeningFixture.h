@@ -41,4 +41,7 @@ std::string AsOutputLines(const std::string& source);
 // Count of files in a folder.
 size_t CountFiles(const std::string& folder);
 
+// The temporary file an output is being written to in `folder`; empty when there is none.
+std::string TempFileIn(const std::string& folder);
+
 }  // namespace tavisk::test
