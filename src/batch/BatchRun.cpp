@@ -236,7 +236,10 @@ void BatchRun::RunBatch() {
         filesToRun = std::min(filesToRun, 1);
     else
         m_pWindow->ShowDebugWindow(false);
-    if (!m_bDebug) RemoveLeftoverTempFiles(m_strDestFolder);
+    if (!m_bDebug) {
+        RemoveLeftoverTempFiles(m_strDestFolder);
+        for (const std::string& folder : OutputSubfolders(m_arrSourceFiles)) RemoveLeftoverTempFiles(m_strDestFolder + folder);
+    }
 
     m_arrFileOutcomes.clear();
     if (m_nJobs > 1 && !m_bDebug && filesToRun > 1)

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <string_view>
+#include <unordered_set>
 
 namespace tavisk {
 
@@ -20,6 +22,17 @@ bool MakeOutputFolders(const std::string& dest, const std::string& element, File
         return false;
     }
     return true;
+}
+
+std::vector<std::string> OutputSubfolders(const std::vector<std::string>& elements) {
+    std::unordered_set<std::string_view> seen;
+    std::vector<std::string> folders;
+    for (const std::string& element : elements) {
+        const size_t slash = element.rfind('/');
+        if (slash == 0 || slash == std::string::npos) continue;
+        if (seen.insert(std::string_view(element).substr(0, slash)).second) folders.push_back(element.substr(0, slash));
+    }
+    return folders;
 }
 
 }  // namespace tavisk

@@ -14,4 +14,8 @@ namespace tavisk {
 bool MakeOutputFolders(const std::string& dest, const std::string& element, FileError& error,
                        std::vector<std::string>* made = nullptr);
 
+// The output folders below the destination that `elements` name ("/sub/name"
+// lies in "/sub"), each once: where a killed run may have left temporary files.
+std::vector<std::string> OutputSubfolders(const std::vector<std::string>& elements);
+
 }  // namespace tavisk
