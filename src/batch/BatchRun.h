@@ -127,7 +127,10 @@ private:
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
-    std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
+    // Every source and the control file, sorted; found when first asked for.
+    const std::vector<FileIdentity>& Inputs() const;
+    mutable std::vector<FileIdentity> m_arrInputs;
+    mutable bool m_bInputsKnown = false;
     std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
     uint32_t m_nLastFolder = 0;
 };

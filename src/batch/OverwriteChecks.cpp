@@ -1,12 +1,16 @@
 // The start checks by identity: no output, nor the response file, may replace
 // a source or the control file, under any spelling, through a link or a bind
 // mount, and the destination may not be the folder of any source.
+#include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "BatchRun.h"
 
@@ -26,25 +30,61 @@ std::pair<FileIdentity, FileIdentity> IdentitiesAtName(const std::string& path) 
     return {IdentityOf(info), S_ISLNK(info.st_mode) ? IdentityAt(path) : FileIdentity{}};
 }
 
+// The names each output folder holds, each folder read once: an output
+// whose name is not there yet can replace nothing, and costs no call.
+class ExistingNames {
+public:
+    bool MayExist(const std::string& path) {
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        auto [entry, added] = m_folders.try_emplace(folder);
+        if (added) entry->second = ReadFolder(folder);
+        return !entry->second || entry->second->count(path.substr(slash + 1)) != 0;
+    }
+
+private:
+    using Names = std::unordered_set<std::string>;
+    static std::unique_ptr<Names> ReadFolder(const std::string& folder) {
+        DIR* dir = opendir(folder.c_str());
+        if (!dir) return nullptr;  // unknown: every name is looked at
+        auto names = std::make_unique<Names>();
+        while (const dirent* entry = readdir(dir)) names->insert(entry->d_name);
+        closedir(dir);
+        return names;
+    }
+    std::unordered_map<std::string, std::unique_ptr<Names>> m_folders;
+};
+
 }  // namespace
 
-bool BatchRun::IsInput(const std::string& path) const {
-    const auto [name, target] = IdentitiesAtName(path);
-    const auto found = [this](const FileIdentity& identity) {
-        return identity.valid && std::binary_search(m_arrInputs.begin(), m_arrInputs.end(), identity);
-    };
-    return found(name) || found(target);
-}
-
-std::string BatchRun::OverwriteComplaints() {
+// Identified when first needed: a batch whose outputs do not exist yet never
+// needs them, which keeps a list of a million sources quick.
+const std::vector<FileIdentity>& BatchRun::Inputs() const {
+    if (m_bInputsKnown) return m_arrInputs;
     m_arrInputs.clear();
     for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
-        const FileIdentity source = IdentityAt(SourcePath(i));
+        const FileIdentity source = i == m_nStandardInputSource ? FileIdentity{} : IdentityAt(SourcePath(i));
         if (source.valid) m_arrInputs.push_back(source);
     }
     const FileIdentity control = m_strControlFile.empty() ? FileIdentity{} : IdentityAt(m_strControlFile);
     if (control.valid) m_arrInputs.push_back(control);
     std::sort(m_arrInputs.begin(), m_arrInputs.end());
+    m_bInputsKnown = true;
+    return m_arrInputs;
+}
+
+bool BatchRun::IsInput(const std::string& path) const {
+    const auto [name, target] = IdentitiesAtName(path);
+    if (!name.valid) return false;  // nothing there
+    const std::vector<FileIdentity>& inputs = Inputs();
+    const auto found = [&inputs](const FileIdentity& identity) {
+        return identity.valid && std::binary_search(inputs.begin(), inputs.end(), identity);
+    };
+    return found(name) || found(target);
+}
+
+std::string BatchRun::OverwriteComplaints() {
+    m_bInputsKnown = false;
 
     if (m_strDestFolder.empty()) return std::string(kNoDestination) + "\r\n";
 
@@ -66,9 +106,11 @@ std::string BatchRun::OverwriteComplaints() {
         entry->second = sameString || IdentityAt(folder) == dest;
         if (entry->second && !sameString) complain(OutputPath(i));
     }
+    ExistingNames existing;
     for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
         if (folderIsDest[SourceFolder(i)]) continue;
-        if (IsInput(OutputPath(i))) complain(OutputPath(i));
+        const std::string output = OutputPath(i);
+        if (existing.MayExist(output) && IsInput(output)) complain(output);
     }
     if (m_pWindow->IsSaveResponseChecked() && IsInput(ResponsePath())) complain(ResponsePath());
     return complaints;
