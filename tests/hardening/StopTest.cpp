@@ -140,7 +140,9 @@ TEST_F(Stop, StopWithFourJobsKeepsAPrefixOfTheSources) {
         const std::string name = "f" + std::to_string(1000 + i);
         // The file the stop came in is kept only when it had ended, whole.
         if (i < kept || (i == kept && OutputExists(name))) {
-            if (i < kept) EXPECT_EQ(lines[i], name);
+            if (i < kept) {
+                EXPECT_EQ(lines[i], name);
+            }
             EXPECT_EQ(Output(name), text + name + "\r\n") << name;
         } else {
             EXPECT_FALSE(OutputExists(name)) << name << " was written after the stop in " << lines[kept];
