@@ -147,6 +147,10 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         }
     }
     if (options.help || options.version) return true;
+    if (!options.recursive && !(options.includes.empty() && options.excludes.empty())) {
+        problem = "--include and --exclude choose files under a folder: they need -R";
+        return false;
+    }
 
     std::vector<std::string> operands(argv + optind, argv + argc);
     size_t next = 0;

@@ -42,7 +42,8 @@ struct CliFixture : testing::Test {
 
 TEST(CliUsage, BadUsageIs64AndHelpAndVersionAreZero) {
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-e"}, {"script.tvs"}, {"--check"}, {"-x", "a", "b"}}) {
+         std::vector<std::vector<std::string>>{{}, {"--bogus"}, {"-e"}, {"script.tvs"}, {"--check"}, {"-x", "a", "b"},
+                                               {"--include", "*.txt", "-e", "te", "out", "a"}, {"-j", "-1", "s", "o"}}) {
         const ProcessResult r = Cli(args);
         EXPECT_EQ(r.exitStatus, 64) << (args.empty() ? "(none)" : args[0]);
         EXPECT_NE(r.err.find("Try 'tavisk-cli --help'"), std::string::npos);
