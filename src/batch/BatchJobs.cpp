@@ -77,9 +77,11 @@ private:
     std::set<std::pair<dev_t, ino_t>> m_busy;
 };
 
-// Results wait for the slowest file; a few files ahead per worker keep the
+// Results wait for the slowest file; some files ahead per worker keep the
 // cores busy behind a long one, and bound the finished outputs held open.
-constexpr int kLookaheadPerJob = 4;
+// Each finished output holds its descriptor until it is committed.
+constexpr int kLookaheadPerJob = 32;
+constexpr int kMaxLookahead = 256;
 
 }  // namespace
 
@@ -119,7 +121,7 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
         result.fileErrors = std::move(job.errors);
         return result;
     };
-    OrderedJobs<FileJob> jobs(workers, filesToRun, workers * kLookaheadPerJob, runFile);
+    OrderedJobs<FileJob> jobs(workers, filesToRun, std::min(workers * kLookaheadPerJob, kMaxLookahead), runFile);
 
     FileJob file;
     for (int i = 0; jobs.TakeNext(file); ++i) {
