@@ -126,6 +126,9 @@ bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::stri
     OutputOptions options;
     options.mustDiffer = engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
     options.permissions = engine.m_fileSource.Permissions();
+    // A name that was absent at the start holds nothing a new file could harm.
+    const auto index = static_cast<size_t>(i);
+    options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
     FileError error;
     if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error, madeFolders)) {
         engine.ReportFileError(error);
@@ -143,7 +146,10 @@ void BatchRun::CommitOrDiscardOutput(bool keep) {
         m_engine.DiscardFiles();
 }
 
-void BatchRun::CloseBatchFiles() { m_engine.DiscardFiles(); }
+void BatchRun::CloseBatchFiles() {
+    m_engine.DiscardFiles();
+    m_engine.m_fileOutput.CloseFolder();  // the next run finds its folder afresh
+}
 
 void BatchRun::ShowBatchVerdict() {
     const char* verdict = m_log.m_nErrorCount != 0 ? kVerdictErrors : kVerdictClean;

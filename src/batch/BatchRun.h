@@ -113,7 +113,9 @@ private:
     void ReportFileError(const FileError& error) override;
     // The start complaints about outputs that would replace what the batch reads.
     std::string OverwriteComplaints();
-    bool IsInput(const std::string& path) const;
+    // Records the identity of every source and the control file, once per start.
+    void CollectInputs();
+    bool IsInput(const std::string& path);
     // A source in UTF-16 or UTF-32 is reported and left alone; true when it is one.
     bool RefuseWideText();
     bool RefuseWideTextOn(EditEngine& engine) const;
@@ -127,10 +129,9 @@ private:
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
-    // Every source and the control file, sorted; found when first asked for.
-    const std::vector<FileIdentity>& Inputs() const;
-    mutable std::vector<FileIdentity> m_arrInputs;
-    mutable bool m_bInputsKnown = false;
+    std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
+    bool m_bInputsKnown = false;
+    std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks
     std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
     uint32_t m_nLastFolder = 0;
 };

@@ -1,6 +1,10 @@
 // The start checks by identity: no output, nor the response file, may replace
 // a source or the control file, under any spelling, through a link or a bind
 // mount, and the destination may not be the folder of any source.
+//
+// Only names that exist can replace anything, so each output folder is read
+// once and only the outputs found there are looked at closer: a batch into a
+// new folder costs no call per file.
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -30,10 +34,13 @@ std::pair<FileIdentity, FileIdentity> IdentitiesAtName(const std::string& path) 
     return {IdentityOf(info), S_ISLNK(info.st_mode) ? IdentityAt(path) : FileIdentity{}};
 }
 
-// The names each output folder holds, each folder read once: an output
-// whose name is not there yet can replace nothing, and costs no call.
+// The names each output folder holds, each folder read once and kept as
+// long as the check runs: memory grows with what the folders hold, not with
+// the number of outputs.
 class ExistingNames {
 public:
+    // False when the folder of `path` was read and holds no such name; an
+    // output whose folder cannot be read counts as present, to be looked at alone.
     bool MayExist(const std::string& path) {
         const size_t slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
@@ -46,7 +53,7 @@ private:
     using Names = std::unordered_set<std::string>;
     static std::unique_ptr<Names> ReadFolder(const std::string& folder) {
         DIR* dir = opendir(folder.c_str());
-        if (!dir) return nullptr;  // unknown: every name is looked at
+        if (!dir) return nullptr;
         auto names = std::make_unique<Names>();
         while (const dirent* entry = readdir(dir)) names->insert(entry->d_name);
         closedir(dir);
@@ -57,10 +64,8 @@ private:
 
 }  // namespace
 
-// Identified when first needed: a batch whose outputs do not exist yet never
-// needs them, which keeps a list of a million sources quick.
-const std::vector<FileIdentity>& BatchRun::Inputs() const {
-    if (m_bInputsKnown) return m_arrInputs;
+void BatchRun::CollectInputs() {
+    if (m_bInputsKnown) return;
     m_arrInputs.clear();
     for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
         const FileIdentity source = i == m_nStandardInputSource ? FileIdentity{} : IdentityAt(SourcePath(i));
@@ -70,22 +75,21 @@ const std::vector<FileIdentity>& BatchRun::Inputs() const {
     if (control.valid) m_arrInputs.push_back(control);
     std::sort(m_arrInputs.begin(), m_arrInputs.end());
     m_bInputsKnown = true;
-    return m_arrInputs;
 }
 
-bool BatchRun::IsInput(const std::string& path) const {
+bool BatchRun::IsInput(const std::string& path) {
     const auto [name, target] = IdentitiesAtName(path);
-    if (!name.valid) return false;  // nothing there
-    const std::vector<FileIdentity>& inputs = Inputs();
-    const auto found = [&inputs](const FileIdentity& identity) {
-        return identity.valid && std::binary_search(inputs.begin(), inputs.end(), identity);
+    if (!name.valid) return false;
+    CollectInputs();
+    const auto found = [this](const FileIdentity& identity) {
+        return identity.valid && std::binary_search(m_arrInputs.begin(), m_arrInputs.end(), identity);
     };
     return found(name) || found(target);
 }
 
 std::string BatchRun::OverwriteComplaints() {
     m_bInputsKnown = false;
-
+    m_arrOutputPresent.clear();
     if (m_strDestFolder.empty()) return std::string(kNoDestination) + "\r\n";
 
     std::string complaints;
@@ -93,11 +97,12 @@ std::string BatchRun::OverwriteComplaints() {
     const auto complain = [&](const std::string& path) {
         if (named.insert(path).second) complaints += kWouldOverwriteInput + path + "\r\n";
     };
+    const int count = std::min(m_nSourceCount, static_cast<int>(m_arrSourceFiles.size()));
     // A destination that is a source's folder by another spelling: one
     // complaint per such folder, naming the output that would replace its first source.
     const FileIdentity dest = IdentityAt(m_strDestFolder);
     std::map<std::string, bool> folderIsDest;
-    for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
+    for (int i = 0; i < count; ++i) {
         const std::string folder = SourceFolder(i);
         const auto [entry, isNew] = folderIsDest.try_emplace(folder, false);
         if (!isNew) continue;
@@ -107,10 +112,12 @@ std::string BatchRun::OverwriteComplaints() {
         if (entry->second && !sameString) complain(OutputPath(i));
     }
     ExistingNames existing;
-    for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
-        if (folderIsDest[SourceFolder(i)]) continue;
+    m_arrOutputPresent.assign(static_cast<size_t>(std::max(count, 0)), false);
+    for (int i = 0; i < count; ++i) {
         const std::string output = OutputPath(i);
-        if (existing.MayExist(output) && IsInput(output)) complain(output);
+        m_arrOutputPresent[static_cast<size_t>(i)] = existing.MayExist(output);
+        if (!m_arrOutputPresent[static_cast<size_t>(i)] || folderIsDest[SourceFolder(i)]) continue;
+        if (IsInput(output)) complain(output);
     }
     if (m_pWindow->IsSaveResponseChecked() && IsInput(ResponsePath())) complain(ResponsePath());
     return complaints;

@@ -7,8 +7,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "TempFileRegistry.h"
@@ -53,9 +55,58 @@ bool IsTempFileName(const char* name) {
     return name[prefix + kRandomLength] == '-';
 }
 
-// True when another opener holds a share-mode lock on the file at `path`.
-bool HeldByAnother(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+bool IsDeviceOrPipe(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
+
+// A link such as /dev/stdout names a descriptor of this process.
+bool LinksToOwnDescriptor(int folderFd, const std::string& name) {
+    char target[16] = {};
+    const ssize_t length = readlinkat(folderFd, name.c_str(), target, sizeof target - 1);
+    return length >= 6 && std::strncmp(target, "/proc/", 6) == 0;
+}
+
+// Takes the lock of a new temporary file; false when another run's clean-up
+// got to the file first: it holds the lock, or has removed the name.
+bool LockedAndStillNamed(int fd) {
+    int locked;
+    while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0 && errno == EWOULDBLOCK) return false;
+    struct stat info {};  // a file system without locks writes unlocked
+    return fstat(fd, &info) == 0 && info.st_nlink > 0;
+}
+
+}  // namespace
+
+OutputTarget::~OutputTarget() {
+    Discard();
+    CloseFolder();
+}
+
+void OutputTarget::CloseFolder() {
+    if (m_nFolderFd >= 0) ::close(m_nFolderFd);
+    m_nFolderFd = -1;
+    m_strFolder.clear();
+}
+
+bool OutputTarget::OpenFolder(FileError& error) {
+    const size_t slash = m_strPath.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : m_strPath.substr(0, slash);
+    m_strName = slash == std::string::npos ? m_strPath : m_strPath.substr(slash + 1);
+    if (m_nFolderFd >= 0 && folder == m_strFolder) return true;
+    if (m_nFolderFd >= 0) ::close(m_nFolderFd);
+    m_nFolderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (m_nFolderFd < 0) {
+        error.m_strCause = DescribeErrno(errno);
+        m_strFolder.clear();
+        return false;
+    }
+    m_strFolder = std::move(folder);
+    return true;
+}
+
+// True when another opener holds a share-mode lock on the file at the name.
+bool OutputTarget::HeldByAnother() const {
+    const int fd = ::openat(m_nFolderFd, m_strName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;  // unreadable: nobody of ours can hold it either
     bool held = false;
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -67,40 +118,20 @@ bool HeldByAnother(const std::string& path) {
     return held;
 }
 
-// Takes the lock of a new temporary file; false when another run's clean-up
-// got to the file first.
-bool LockedAndStillNamed(int fd) {
-    int locked;
-    while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    if (locked != 0 && errno == EWOULDBLOCK) return false;  // a clean-up holds it to remove it
-    struct stat info {};  // a file system without locks writes unlocked, as before
-    return fstat(fd, &info) == 0 && info.st_nlink > 0;
-}
-
-bool IsDeviceOrPipe(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
-
-// A link such as /dev/stdout names a descriptor of this process.
-bool LinksToOwnDescriptor(const std::string& path) {
-    char target[16] = {};
-    const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-    return length >= 6 && std::strncmp(target, "/proc/", 6) == 0;
-}
-
-}  // namespace
-
 bool OutputTarget::RefusedExisting(const OutputOptions& options, bool& writeDirectly, int& directFlags,
-                                   std::string& cause) const {
+                                   std::string& cause) {
     struct stat info {};
-    if (lstat(m_strPath.c_str(), &info) != 0) return false;  // absent, or the create below tells why
+    if (fstatat(m_nFolderFd, m_strName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;  // absent, or the create tells why
+    m_bNameTaken = true;
     if (S_ISLNK(info.st_mode)) {
         struct stat target {};
-        if (stat(m_strPath.c_str(), &target) != 0) return false;  // a dangling link is simply replaced
+        if (fstatat(m_nFolderFd, m_strName.c_str(), &target, 0) != 0) return false;  // a dangling link is simply replaced
         if (IdentityOf(target) == options.mustDiffer) {
             cause = kSameAsSource;
             return true;
         }
-        if (options.followDeviceLinks && (IsDeviceOrPipe(target.st_mode) || LinksToOwnDescriptor(m_strPath))) {
+        if (options.followDeviceLinks &&
+            (IsDeviceOrPipe(target.st_mode) || LinksToOwnDescriptor(m_nFolderFd, m_strName))) {
             writeDirectly = true;
             directFlags = S_ISREG(target.st_mode) ? O_APPEND : 0;
         }
@@ -119,7 +150,7 @@ bool OutputTarget::RefusedExisting(const OutputOptions& options, bool& writeDire
         cause = kSameAsSource;
         return true;
     }
-    if (S_ISREG(info.st_mode) && HeldByAnother(m_strPath)) {
+    if (S_ISREG(info.st_mode) && HeldByAnother()) {
         cause = kSharingViolation;
         return true;
     }
@@ -129,15 +160,18 @@ bool OutputTarget::RefusedExisting(const OutputOptions& options, bool& writeDire
 bool OutputTarget::Open(const std::string& path, const OutputOptions& options, FileError& error) {
     Discard();
     m_strPath = path;
+    m_bNameTaken = false;
     error = FileError{path, {}};
+    if (!OpenFolder(error)) return false;
     bool writeDirectly = false;
     int directFlags = 0;
-    if (RefusedExisting(options, writeDirectly, directFlags, error.m_strCause)) return false;
+    // Whatever appears at an absent name meanwhile is replaced by the rename, never written to.
+    if (!options.nameWasAbsent && RefusedExisting(options, writeDirectly, directFlags, error.m_strCause)) return false;
     return writeDirectly ? OpenDirect(directFlags, error) : OpenTemporary(options.permissions, error);
 }
 
 bool OutputTarget::OpenDirect(int flags, FileError& error) {
-    const int fd = ::open(m_strPath.c_str(), O_WRONLY | O_CLOEXEC | flags);
+    const int fd = ::openat(m_nFolderFd, m_strName.c_str(), O_WRONLY | O_CLOEXEC | flags);
     if (fd < 0) {
         error.m_strCause = DescribeErrno(errno);
         return false;
@@ -153,53 +187,118 @@ bool OutputTarget::OpenDirect(int flags, FileError& error) {
 }
 
 bool OutputTarget::OpenTemporary(mode_t permissions, FileError& error) {
-    const size_t slash = m_strPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : m_strPath.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? m_strPath : m_strPath.substr(slash + 1);
-    const size_t fixed = std::strlen(kTempFilePrefix) + kRandomLength + 1;
+    // An unnamed file goes away with the process, however it ends.
+    const int fd = ::openat(m_nFolderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions & 0777);
+    if (fd >= 0) {
+        m_fd = fd;
+        m_bUnnamed = true;
+        return true;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {  // those mean: no unnamed files here
+        error.m_strCause = DescribeErrno(errno);
+        return false;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = folder + kTempFilePrefix + RandomPart() + "-" + name.substr(0, kNameMax - fixed);
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, permissions & 0777);
-        if (fd < 0) {
+        std::string temp = TempName();
+        const int named = ::openat(m_nFolderFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                   permissions & 0777);
+        if (named < 0) {
             if (errno == EEXIST) continue;
             error.m_strCause = DescribeErrno(errno);
             return false;
         }
-        // The lock tells the clean-up of another run that this file is alive.
-        // That clean-up may have found the file before the lock was taken:
-        // then it holds the lock or has removed the name, and a new name is tried.
-        if (!LockedAndStillNamed(fd)) {
-            ::close(fd);
+        // Another run's clean-up may find the name before the lock is taken: then a new name is tried.
+        if (!LockedAndStillNamed(named)) {
+            ::close(named);
             continue;
         }
-        m_fd = fd;
-        m_strTempPath = std::move(temp);
-        m_nRegistrySlot = TempFileRegistry::Add(m_strTempPath);
+        m_fd = named;
+        HoldTempName(std::move(temp));
         return true;
     }
     error.m_strCause = DescribeErrno(EEXIST);
     return false;
 }
 
+std::string OutputTarget::TempName() const {
+    const size_t fixed = std::strlen(kTempFilePrefix) + kRandomLength + 1;
+    return kTempFilePrefix + RandomPart() + "-" + m_strName.substr(0, kNameMax - fixed);
+}
+
+void OutputTarget::HoldTempName(std::string temp) {
+    // The lock tells the clean-up of another run that this file is alive.
+    while (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
+    }
+    m_nRegistrySlot = TempFileRegistry::Add(m_strFolder + "/" + temp);
+    m_strTempName = std::move(temp);
+}
+
+bool OutputTarget::LinkUnnamedAs(const std::string& name) const {
+    // Linking a descriptor directly needs a capability most users lack; the
+    // link through /proc does the same without it.
+    static std::atomic<bool> s_directLinkRefused{false};
+    if (!s_directLinkRefused.load(std::memory_order_relaxed)) {
+        if (linkat(m_fd, "", m_nFolderFd, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno != ENOENT && errno != EPERM) return false;
+        s_directLinkRefused.store(true, std::memory_order_relaxed);
+    }
+    char procPath[48];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", m_fd);
+    return linkat(AT_FDCWD, procPath, m_nFolderFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+bool OutputTarget::NameUnnamedFile() {
+    // A free name takes the file at once.  A taken one can only be replaced
+    // by a rename, from a hidden name.
+    if (!m_bNameTaken) {
+        if (LinkUnnamedAs(m_strName)) return true;
+        if (errno != EEXIST) return false;
+    }
+    // Locked before it has a name, so another run's clean-up never takes it for a leftover.
+    while (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = TempName();
+        if (!LinkUnnamedAs(temp)) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        HoldTempName(std::move(temp));
+        return ::renameat(m_nFolderFd, m_strTempName.c_str(), m_nFolderFd, m_strName.c_str()) == 0;
+    }
+    errno = EEXIST;
+    return false;
+}
+
 void OutputTarget::Forget() {
     TempFileRegistry::Remove(m_nRegistrySlot);
     m_nRegistrySlot = -1;
-    m_strTempPath.clear();
+    m_strTempName.clear();
     m_fd = -1;
+    m_bUnnamed = false;
 }
 
 bool OutputTarget::Commit(FileError& error) {
     if (m_fd < 0) return true;
     error = FileError{m_strPath, {}};
-    if (::close(m_fd) != 0) {
-        error.m_strCause = DescribeErrno(errno);
-        m_fd = -1;
+    if (m_bUnnamed) {
+        if (!NameUnnamedFile()) {
+            error.m_strCause = DescribeErrno(errno);
+            Discard();
+            return false;
+        }
+        m_strTempName.clear();  // renamed: nothing to remove any more
+    }
+    const bool closed = ::close(m_fd) == 0;
+    const int closeError = errno;
+    m_fd = -1;
+    if (!closed) {
+        error.m_strCause = DescribeErrno(closeError);
         Discard();
         return false;
     }
-    m_fd = -1;
-    if (m_strTempPath.empty()) return true;
-    if (::rename(m_strTempPath.c_str(), m_strPath.c_str()) != 0) {
+    if (!m_strTempName.empty() &&
+        ::renameat(m_nFolderFd, m_strTempName.c_str(), m_nFolderFd, m_strName.c_str()) != 0) {
         error.m_strCause = DescribeErrno(errno);
         Discard();
         return false;
@@ -211,18 +310,26 @@ bool OutputTarget::Commit(FileError& error) {
 void OutputTarget::HandOver(OutputTarget& other) {
     if (&other == this) return;
     other.Discard();
+    other.CloseFolder();
     other.m_fd = m_fd;
     other.m_strPath = m_strPath;
-    other.m_strTempPath = std::move(m_strTempPath);
+    other.m_strName = m_strName;
+    other.m_strTempName = std::move(m_strTempName);
+    other.m_bUnnamed = m_bUnnamed;
+    other.m_bNameTaken = m_bNameTaken;
+    other.m_strFolder = m_strFolder;
+    // The folder stays this target's for its next output; the commit gets its own.
+    other.m_nFolderFd = m_nFolderFd >= 0 ? fcntl(m_nFolderFd, F_DUPFD_CLOEXEC, 0) : -1;
     other.m_nRegistrySlot = m_nRegistrySlot;
     m_fd = -1;
-    m_strTempPath.clear();
+    m_strTempName.clear();
+    m_bUnnamed = false;
     m_nRegistrySlot = -1;
 }
 
 void OutputTarget::Discard() {
     if (m_fd >= 0) ::close(m_fd);
-    if (!m_strTempPath.empty()) ::unlink(m_strTempPath.c_str());
+    if (!m_strTempName.empty()) ::unlinkat(m_nFolderFd, m_strTempName.c_str(), 0);
     Forget();
 }
 

@@ -155,6 +155,8 @@ public:
     void Discard();
     // As Commit, but hands the flushed file to `later` instead of putting it in place.
     bool Finish(OutputTarget& later, FileError& error);
+    // See OutputTarget::CloseFolder.
+    void CloseFolder() { m_target.CloseFolder(); }
     bool IsOpen() const { return m_target.IsOpen(); }
     const std::string& Path() const { return m_target.Path(); }
 

@@ -344,7 +344,9 @@ TEST_P(SameFileDestinations, AreRefusedAndLeaveTheSourceUntouched) {
 TEST_F(BatchFixture, SourceThatAppearsAtItsOutputNameDuringTheRunIsRefused) {
     batch.m_arrScriptLines = {"te"};
     Sources({{"a.txt", "precious\n"}});
+    WriteFile(dest + "/a.txt", "an older output\n");
     ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(unlink((dest + "/a.txt").c_str()), 0);
     ASSERT_EQ(link((src + "/a.txt").c_str(), (dest + "/a.txt").c_str()), 0);
     batch.RunBatch();
     EXPECT_EQ(window.fileErrors, std::vector<std::string>{dest + "/a.txt: is the same file as the source being read"});

@@ -33,11 +33,6 @@ public:
     std::string complaints;
 };
 
-off_t SizeOf(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? info.st_size : 0;
-}
-
 class Stop : public BatchFolders {};
 
 TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
@@ -55,7 +50,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
 
     std::thread worker([&batch] { batch.RunBatch(); });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (SizeOf(TempFileIn(m_out)) < (off_t{1} << 21) && std::chrono::steady_clock::now() < giveUp)
+    while (OpenOutputSize(getpid(), m_out) < (off_t{1} << 21) && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     batch.RequestStop();
     worker.join();
