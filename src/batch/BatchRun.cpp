@@ -118,7 +118,7 @@ bool BatchRun::RefuseWideTextOn(EditEngine& engine) const {
 }
 
 bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders) const {
-    if (m_bDebug) {
+    if (IsDebugRun()) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
         return true;
@@ -218,7 +218,7 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         const FileRun run = m_engine.RunScriptOnFile();
         const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
         CommitOrDiscardOutput(keep);
-        outcome.bWritten = keep && !m_bDebug && m_engine.FileErrorCount() == fileErrorsBefore;
+        outcome.bWritten = keep && !IsDebugRun() && m_engine.FileErrorCount() == fileErrorsBefore;
         // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
         outcome.bStopped = run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun);
         if (outcome.bStopped) NoteStop();
@@ -229,8 +229,7 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
 
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
-    m_bDebug = m_pWindow->IsDebugChecked();
-    m_engine.m_bDebug = m_bDebug;
+    m_engine.m_bDebug = m_pWindow->IsDebugChecked();
     m_log.Clear();
     m_bFileErrorOccurred = false;
     m_bStopped = false;
@@ -238,17 +237,17 @@ void BatchRun::RunBatch() {
     m_parser.m_bCheckOnly = false;
 
     int filesToRun = m_nSourceCount;
-    if (m_bDebug)
+    if (m_engine.m_bDebug)
         filesToRun = std::min(filesToRun, 1);
     else
         m_pWindow->ShowDebugWindow(false);
-    if (!m_bDebug) {
+    if (!m_engine.m_bDebug) {
         RemoveLeftoverTempFiles(m_strDestFolder);
         for (const std::string& folder : OutputSubfolders(m_arrSourceFiles)) RemoveLeftoverTempFiles(m_strDestFolder + folder);
     }
 
     m_arrFileOutcomes.clear();
-    if (m_nJobs > 1 && !m_bDebug && filesToRun > 1)
+    if (m_nJobs > 1 && !m_engine.m_bDebug && filesToRun > 1)
         RunFilesInParallel(filesToRun);
     else
         RunFilesInOrder(filesToRun);

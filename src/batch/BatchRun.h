@@ -31,6 +31,13 @@ struct FileOutcome {
     bool bStopped = false;  // the batch stopped inside it
 };
 
+// Whether a batch may start, and if not, why; the reason has been shown.
+enum class StartResult {
+    Ready,        // the worker may run RunBatch
+    Refused,      // a start check failed: its complaints are shown
+    SyntaxError,  // the script has a syntax error: it is reported
+};
+
 class BatchRun : private FileErrorReport {
 public:
     BatchRun();
@@ -50,9 +57,8 @@ public:
     void ClearSources();
 
     // The window-thread part of Start: progress, the start checks and the
-    // syntax check.  True when the worker may run RunBatch; m_bStartRefused
-    // tells a refusal from a syntax error.
-    bool PrepareStart();
+    // syntax check.
+    StartResult PrepareStart();
     // The complaints of the start checks, each ending in "\r\n"; empty when
     // none.  Also records what the batch reads, for the checks of the run.
     std::string StartComplaints();
@@ -95,13 +101,14 @@ public:
     std::string m_strResponseFile = kDefaultResponseFile;
     std::string m_strControlFile;  // the control file's path; empty when the script has none
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
-    bool m_bDebug = false;
-    bool m_bKeepGoing = false;
-    int m_nJobs = 1;                  // files run at once; nothing but the time depends on it        // a source that cannot be opened is skipped, not the end
+    bool m_bKeepGoing = false;        // a source that cannot be opened is skipped, not the end
+    int m_nJobs = 1;                  // files run at once; nothing but the time depends on it
     int m_nStandardInputSource = -1;  // the source read from standard input, if any
+    // Debug mode of the current or last run (the engine's m_bDebug, taken from
+    // the window when the run starts).
+    bool IsDebugRun() const { return m_engine.m_bDebug; }
 
-    // How the last start and run went, beyond the verdict.
-    bool m_bStartRefused = false;
+    // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;
     bool m_bStopped = false;
     std::vector<FileOutcome> m_arrFileOutcomes;  // one per file run, in order

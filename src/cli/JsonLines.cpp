@@ -107,7 +107,7 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, int exitStatus) {
         const bool ran = i < outcomes.size();
         AppendField(line, "source", index == batch.m_nStandardInputSource ? std::string("-") : batch.SourcePath(index));
         AppendField(line, "name", std::string_view(batch.m_arrSourceFiles[i]).substr(1));
-        if (batch.m_bDebug)
+        if (batch.IsDebugRun())
             AppendField(line, "output", "-");
         else
             AppendField(line, "output", batch.OutputPath(index));

@@ -33,7 +33,7 @@ CBatchDlg::~CBatchDlg() {
 void CBatchDlg::OnStartBulkEdit() {
     if (IsBatchRunning()) return;
     m_batch.m_strControlFile = PathBytes(m_strScriptPath);  // no output may replace it
-    if (m_batch.PrepareStart()) StartWorker();
+    if (m_batch.PrepareStart() == StartResult::Ready) StartWorker();
 }
 
 void CBatchDlg::StartWorker() {

@@ -189,7 +189,10 @@ TEST_P(ScaleOptions, GiveTheSourcesOutputsAndResponse) {
 
     std::vector<std::string> args;
     for (const std::string& arg : c.args) args.push_back(Expand(arg, dir.Path()));
-    const ProcessResult r = test::RunProcess(TAVISK_CLI_PATH, args, dir.Path(), dir / "list");
+    test::ProcessOptions options;
+    options.workingDir = dir.Path();
+    options.stdinPath = dir / "list";
+    const ProcessResult r = test::RunProcess(TAVISK_CLI_PATH, args, options);
     EXPECT_EQ(r.exitStatus, c.exitStatus) << c.title;
     EXPECT_EQ(r.out, Expand(c.out, dir.Path())) << c.title;
     EXPECT_EQ(r.err, Expand(c.err, dir.Path())) << c.title;

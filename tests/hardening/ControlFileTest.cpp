@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "HardeningFixture.h"
+#include "RecordingFakes.h"
 #include "batch/ScriptFile.h"
 #include "script/ScriptParser.h"
 
@@ -13,11 +14,6 @@ namespace tavisk::test {
 namespace {
 
 using namespace std::string_literals;
-
-struct RecordingReport : SyntaxErrorReport {
-    std::vector<SyntaxError> errors;
-    void ReportSyntaxError(const SyntaxError& error) override { errors.push_back(error); }
-};
 
 // The offending character leads the message, whatever byte it is.
 TEST(UnrecognisedCharacter, MessageNamesAnyByte) {
@@ -34,7 +30,7 @@ TEST(UnrecognisedCharacter, MessageNamesAnyByte) {
         {"ta\x80", "\x80 : Endpoint qualifier not recognised"},
     };
     for (const Case& c : cases) {
-        RecordingReport report;
+        RecordingSyntaxReport report;
         EXPECT_EQ(CheckScriptSyntax({c.line}, report), PARSE_ERROR);
         ASSERT_EQ(report.errors.size(), 1u);
         EXPECT_EQ(report.errors[0].m_strMessage, c.message);

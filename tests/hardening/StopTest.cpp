@@ -7,31 +7,12 @@
 #include <thread>
 
 #include "HardeningFixture.h"
+#include "RecordingFakes.h"
 #include "batch/BatchRun.h"
 
 namespace tavisk::test {
 namespace {
 
-// Records what the worker reports; the test reads it only after join().
-class QuietWindow final : public BatchWindow {
-public:
-    void ReportFileError(const FileError& error) override { fileErrors.push_back(error.Text()); }
-    void AppendText(std::string_view) override {}
-    void EnableStart(bool enable) override { startEnabled = enable; }
-    bool IsDebugChecked() override { return false; }
-    bool IsSaveResponseChecked() override { return true; }
-    void SetStatusText(const std::string& text) override { status = text; }
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-    void ShowDebugWindow(bool) override {}
-    void ClearDebugText() override {}
-    void ShowErrorMessage(const std::string& text) override { complaints += text; }
-
-    std::vector<std::string> fileErrors;
-    bool startEnabled = true;
-    std::string status;
-    std::string complaints;
-};
 
 class Stop : public BatchFolders {};
 
@@ -40,13 +21,14 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
     const std::string b = Source("b.txt", "beta\n");
     WriteFile(OutputPath("a.txt"), "the previous output\r\n");
     BatchRun batch;
-    QuietWindow window;
+    RecordingBatchWindow window;
+    window.saveResponseChecked = true;
     batch.SetWindow(&window);
     // Endless in practice: four billion passes, each writing one line.
     batch.m_arrScriptLines = {"(i/line/,l)4294967295"};
     batch.SetSourcePaths({a, b});
     batch.m_strDestFolder = m_out;
-    ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
 
     std::thread worker([&batch] { batch.RunBatch(); });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -72,7 +54,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
 
     // The next run starts afresh: no stop left over from the last one.
     batch.m_arrScriptLines = {"te"};
-    ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
     std::thread again([&batch] { batch.RunBatch(); });
     again.join();
     EXPECT_FALSE(batch.m_bStopped);
@@ -81,26 +63,13 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
 }
 
 // Stops the run when the batch takes file `m_nStopAt` over (the progress moves).
-class StopAtProgressWindow final : public BatchWindow {
-public:
+struct StopAtProgressWindow final : RecordingBatchWindow {
     StopAtProgressWindow(BatchRun& batch, int stopAt) : m_batch(batch), m_nStopAt(stopAt) {}
-    void ReportFileError(const FileError& error) override { fileErrors.push_back(error.Text()); }
-    void AppendText(std::string_view) override {}
-    void EnableStart(bool) override {}
-    bool IsDebugChecked() override { return false; }
-    bool IsSaveResponseChecked() override { return false; }
-    void SetStatusText(const std::string&) override {}
-    void SetProgressRange(int, int) override {}
     void SetProgressPos(int position) override {
+        RecordingBatchWindow::SetProgressPos(position);
         if (position == m_nStopAt) m_batch.RequestStop();
     }
-    void ShowDebugWindow(bool) override {}
-    void ClearDebugText() override {}
-    void ShowErrorMessage(const std::string&) override {}
 
-    std::vector<std::string> fileErrors;
-
-private:
     BatchRun& m_batch;
     int m_nStopAt;
 };
@@ -120,7 +89,7 @@ TEST_F(Stop, StopWithFourJobsKeepsAPrefixOfTheSources) {
     batch.SetSourcePaths(sources);
     batch.m_strDestFolder = m_out;
     batch.m_nJobs = 4;
-    ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
     std::thread worker([&batch] { batch.RunBatch(); });
     worker.join();
 
