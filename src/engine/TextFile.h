@@ -24,7 +24,7 @@
 namespace tavisk {
 
 enum class ShareMode {
-    Exclusive,  // no other opener (the source files, outputs, response and control files written)
+    Exclusive,  // no other opener (the source files)
     DenyWrite,  // other readers allowed, no writer (control files read)
 };
 
