@@ -15,6 +15,8 @@
 #   BENCH_BIG_MB=N        size of the large file in MB (default 200; quick 20)
 #   BENCH_SMALL_COUNT=N   number of small files (default 2000; quick 200)
 #   BENCH_LONG_MB=N       size of each of the ten long lines in MB (default 10; quick 1)
+#   BENCH_FOUR_MB=N       size of each of the four files of the -j rows in MB (default 100; quick 10)
+#   BENCH_TREE_FOLDERS=N  folders of the -R tree, 100 small files each (default 200; quick 20)
 #   BENCH_RUNS=N          timed runs per tool and case (default 5; quick 3)
 #   BENCH_CASES=REGEX     run only the cases whose name matches (e.g. 'replace|copy-lf')
 #   BENCH_DIR=DIR         where the data and outputs go (default: a new folder
@@ -33,9 +35,11 @@ BUILD=${1:-build}
 if [[ ${BENCH_QUICK:-0} != 0 ]]; then
     BIG_MB=${BENCH_BIG_MB:-20}; SMALL_COUNT=${BENCH_SMALL_COUNT:-200}
     LONG_MB=${BENCH_LONG_MB:-1}; RUNS=${BENCH_RUNS:-3}
+    FOUR_MB=${BENCH_FOUR_MB:-10}; TREE_FOLDERS=${BENCH_TREE_FOLDERS:-20}
 else
     BIG_MB=${BENCH_BIG_MB:-200}; SMALL_COUNT=${BENCH_SMALL_COUNT:-2000}
     LONG_MB=${BENCH_LONG_MB:-10}; RUNS=${BENCH_RUNS:-5}
+    FOUR_MB=${BENCH_FOUR_MB:-100}; TREE_FOLDERS=${BENCH_TREE_FOLDERS:-200}
 fi
 LONG_LINES=10
 CASES_RE=${BENCH_CASES:-.}
@@ -74,7 +78,7 @@ grep -q 'CMAKE_BUILD_TYPE:STRING=Release' "$BUILD/CMakeCache.txt" ||
 TREE_REV=$(cd "$ROOT" && git describe --always --dirty 2>/dev/null || echo unknown)
 
 # ---------------------------------------------------------------- data
-need_mb=$((BIG_MB * 8 + LONG_MB * LONG_LINES * 4 + SMALL_COUNT * 20 / 1000 + 64))
+need_mb=$((BIG_MB * 8 + LONG_MB * LONG_LINES * 4 + SMALL_COUNT * 20 / 1000 + FOUR_MB * 4 * 4 + TREE_FOLDERS * 8 + 64))
 if [[ -n ${BENCH_DIR:-} ]]; then
     mkdir -p "$BENCH_DIR"
     W=$(mktemp -d "$BENCH_DIR/tavisk-bench.XXXXXX")
@@ -96,6 +100,18 @@ say "Data in $W ($(df -P "$W" | awk 'NR==2{print $1}')): ${BIG_MB} MB file (LF a
 declare -A BYTES LONGEST
 while read -r name bytes _lines longest; do BYTES[$name]=$bytes; LONGEST[$name]=$longest; done <"$W/stats"
 SMALL_FILES=("$D"/small/*)
+
+# Four files cut from the large one, for the -j rows, and a tree of
+# TREE_FOLDERS folders of 100 small files each, for -R.
+mkdir -p "$D/four" "$D/tree"
+for i in 1 2 3 4; do head -c "$((FOUR_MB * 1000000))" "$D/big-lf.txt" >"$D/four/part$i.txt"; echo >>"$D/four/part$i.txt"; done
+FOUR_FILES=("$D"/four/*)
+for ((f = 0; f < TREE_FOLDERS; f++)); do
+    folder=$D/tree/$(printf 'd%03d' "$f"); mkdir -p "$folder"
+    cp -t "$folder" "${SMALL_FILES[@]:$(((f * 10) % (${#SMALL_FILES[@]} - 99))):100}"
+done
+BYTES[four]=$(cat "${FOUR_FILES[@]}" | wc -c); LONGEST[four]=${LONGEST[big-lf.txt]}
+BYTES[tree]=$(find "$D/tree" -type f -print0 | xargs -0 cat | wc -c); LONGEST[tree]=${LONGEST[small]}
 
 # ---------------------------------------------------------------- the commands
 # Every peer does the general work of tavisk-cli: one CR before LF is dropped,
@@ -140,8 +156,17 @@ LF_AWK_REPLACE_RS='BEGIN { RS = "\r?\n" } /old/ { gsub(/old/, "new") } 1'
 LF_AWK_COPY='/\r$/ { sub(/\r$/, "") } 1'
 LF_AWK_COPY_RS='BEGIN { RS = "\r?\n" } 1'
 
-# Case table: NAME INPUT SCRIPT KIND [LINE-ENDS], KIND = big (one file) or
-# files (the small ones), LINE-ENDS the --line-ends style (default crlf).
+# One mawk per xargs chunk over the tree; each output goes to d/RELATIVE/PATH
+# (the folders are made first, as tavisk-cli -R makes them).
+AWK_TREE='BEGIN { ORS = "\r\n" }
+FNR == 1 { if (o != "") close(o); n = FILENAME; sub(/^\.\//, "", n); o = d "/" n }
+/\r$/ { sub(/\r$/, "") } /old/ { gsub(/old/, "new") } { print > o }'
+TREE_PEER='cd "$2" && find . -type d -print0 | (cd "$1" && xargs -0 mkdir -p) &&
+find . -type f -print0 | xargs -0 mawk -v "d=$1" "$3"'
+
+# Case table: NAME INPUT SCRIPT KIND [LINE-ENDS], KIND = big (one file), files
+# (the small ones), jobs-files and jobs-four (-j 2 against -j 1) or tree (-R);
+# LINE-ENDS the --line-ends style (default crlf).
 CASES=(
     "replace-lf     big-lf.txt   g/old/new/ replace"
     "replace-crlf   big-crlf.txt g/old/new/ replace"
@@ -154,6 +179,9 @@ CASES=(
     "copy-keep      big-crlf.txt te         copy    keep"
     "replace-lfends big-crlf.txt g/old/new/ replace lf"
     "copy-lfends    big-crlf.txt te         copy    lf"
+    "jobs-small     small        g/old/new/ jobs-files"
+    "jobs-four      four         g/old/new/ jobs-four"
+    "tree           tree         g/old/new/ tree"
 )
 
 # Sets CMD (argv), IN (stdin or empty), OUTPUT (what to compare) and ROLE
@@ -162,6 +190,11 @@ set_command() {
     local tool=$1 dir=$O/$1
     IN=$D/$INPUT; OUTPUT=$dir/out; ROLE=peer
     case $KIND/$tool in
+    jobs-files/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "${SMALL_FILES[@]}") ;;
+    jobs-four/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "${FOUR_FILES[@]}") ;;
+    tree/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -R -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "$D/tree") ;;
+    tree/find-mawk) IN=; OUTPUT=$dir; CMD=(sh -c "$TREE_PEER" sh "$dir" "$D/tree" "$AWK_TREE") ;;
+    jobs-files/mawk) IN=; OUTPUT=$dir; CMD=(mawk -v "d=$dir" "$AWK_FILES" "${SMALL_FILES[@]}") ;;
     */tavisk-cli)
         ROLE=tavisk; IN=
         local ends=()
@@ -216,6 +249,9 @@ tools_for() {
     replace) echo tavisk-cli sed perl gawk gawk-RS mawk mawk-RS ;;
     copy) echo tavisk-cli sed perl gawk gawk-RS mawk mawk-RS cat dd ;;
     files) echo tavisk-cli sed perl gawk gawk-RS mawk mawk-RS cp ;;
+    jobs-files) echo tavisk-j1 tavisk-j2 mawk ;;
+    jobs-four) echo tavisk-j1 tavisk-j2 ;;
+    tree) echo tavisk-j1 tavisk-j2 find-mawk ;;
     esac
 }
 
@@ -283,8 +319,8 @@ for line in "${CASES[@]}"; do
     say "== $CASE: ${tools[*]} (${RUNS} runs each)"
     # Reference (and warm-up) run of tavisk-cli, not timed.  Should it fail,
     # sed's output is the reference, so that the peers are still checked.
-    REFERENCE=tavisk-cli
-    make_reference tavisk-cli || {
+    REFERENCE=${tools[0]}
+    make_reference "$REFERENCE" || {
         loud "$CASE: tavisk-cli failed (status $REF_STATUS); sed's output is the reference instead"
         FAILED=1; REFERENCE=sed
         make_reference sed || loud "$CASE: sed failed too"
@@ -310,7 +346,7 @@ say "Load after: $LOAD_AFTER"
     for key in "${!CHECK[@]}"; do printf 'check\t%s\t%s\n' "$key" "${CHECK[$key]}"; done
     for line in "${CASES[@]}"; do
         read -r c input _ kind <<<"$line"
-        [[ $kind = files ]] && input=small
+        [[ $kind = files || $kind = jobs-files ]] && input=small
         printf 'case\t%s\t%s\t%s\t%s\n' "$c" "${BYTES[$input]}" "${LONGEST[$input]}" "$kind"
     done
     cat "$RESULTS"
@@ -335,8 +371,9 @@ printf "\n%-13s %-10s %9s %8s %7s %9s %10s %9s  %s\n", "case", "tool", "median s
 printf "%-13s %-10s %9s %8s %7s %9s %10s %9s  %s\n", "", "", "(wall)", "(u+s)", "", "", "peer", "(max RSS)", "";
 for my $case (@cases) {
     my %med = map { $_ => median(@{$wall{$case}{$_}}) } @{$tools{$case}};
-    my @peers = grep { $_ ne $tavisk && !$floor{$_} } @{$tools{$case}};
+    my @peers = grep { !/^tavisk/ && !$floor{$_} } @{$tools{$case}};
     my ($best) = sort { $med{$a} <=> $med{$b} } @peers;
+    $best //= (sort { $med{$a} <=> $med{$b} } @{$tools{$case}})[0];  # the -j rows have no peer
     my $mb = $bytes{$case} / 1e6;
     printf "%s\n", "-" x 94;
     for my $tool (sort { $med{$a} <=> $med{$b} } @{$tools{$case}}) {
@@ -347,6 +384,21 @@ for my $case (@cases) {
         printf "%-13s %-10s %9.3f %8.3f %7.3f %9.1f %9.2fx %9.1f  %s\n", $case, $tool, $med{$tool},
             median(@{$cpu{$case}{$tool}}), median(@{$sys{$case}{$tool}}), $mb / $med{$tool}, $med{$best} / $med{$tool},
             $rss{$case}{$tool} / 1024, $out;
+    }
+    if (defined $med{"tavisk-j1"} && defined $med{"tavisk-j2"}) {
+        my $r = $med{"tavisk-j1"} / $med{"tavisk-j2"};
+        my $goal = $case =~ /^jobs/ ? 1.6 : 0;
+        push @goals, [$case, sprintf("-j 2 %.2fx as fast as -j 1 (%.3f s against %.3f s)%s", $r, $med{"tavisk-j2"},
+                                     $med{"tavisk-j1"}, $goal ? "; goal >= $goal" . "x" : ""), !$goal || $r >= $goal];
+        if (defined $med{mawk}) {
+            my $m = $med{mawk} / $med{"tavisk-j2"};
+            push @goals, [$case, sprintf("-j 2 %.2fx as fast as mawk (%.3f s); goal >= 2.5x", $m, $med{mawk}), $m >= 2.5];
+        }
+        if (defined $med{"find-mawk"}) {
+            push @goals, [$case, sprintf("-R %.2fx (-j 2: %.2fx) as fast as find | xargs mawk (%.3f s)",
+                                         $med{"find-mawk"} / $med{"tavisk-j1"}, $med{"find-mawk"} / $med{"tavisk-j2"},
+                                         $med{"find-mawk"}), 1];
+        }
     }
     next unless defined $med{$tavisk};
     if (($check{"$case/$tavisk"} // "") eq "MISMATCH") {
@@ -412,5 +464,7 @@ Commands (LC_ALL=C; each peer reads stdin and writes stdout unless said):
   lfends      tavisk-cli --line-ends lf; sed $(shown "${LF_SED_REPLACE[@]:1}"), perl $(shown "${LF_PERL_REPLACE[@]:1}"), awk $(shown "$LF_AWK_REPLACE")
               small files: one awk process; on FNR == 1 it closes the last output and opens DEST/NAME
   floors      cat; dd bs=1M; cp -t DEST FILES  (a plain copy: on LF input not the same output)
+  tavisk-jN   tavisk-cli -q -j N -e 'g/old/new/' DEST FILE...  |  tree: tavisk-cli -q -R -j N -e 'g/old/new/' DEST TREE
+  find-mawk   cd TREE && find . -type d | (cd DEST && xargs mkdir -p) && find . -type f | xargs mawk (as for small files, to DEST/PATH)
 EOF
 if ((FAILED)); then loud "Some outputs differed or a tool failed: see above"; exit 1; fi

@@ -25,6 +25,9 @@ function(tavisk_install_manpage page)
 endfunction()
 
 tavisk_install_manpage(tavisk-cli.1)
+# bash completes tavisk-cli's options and arguments once this file is in its folder.
+install(FILES ${TAVISK_PACKAGING_DIR}/tavisk-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tavisk-cli)
 
 # The desktop program's own files, only when it is built.
 if(TARGET tavisk)

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "../engine/WideText.h"
+#include "OutputFolders.h"
 
 namespace tavisk {
 
@@ -52,21 +53,41 @@ void BatchRun::SetWindow(BatchWindow* window) {
     m_engine.SetDebugSink(m_pWindow);
 }
 
-void BatchRun::SetSourcePaths(const std::vector<std::string>& paths) {
+void BatchRun::ClearSources() {
     m_arrSourceFiles.clear();
-    m_arrSourceFolders.clear();
-    for (const std::string& path : paths) {
-        const size_t slash = path.rfind('/');
-        if (slash == std::string::npos) {
-            m_arrSourceFolders.emplace_back(".");
-            m_arrSourceFiles.push_back("/" + path);
-        } else {
-            m_arrSourceFolders.push_back(path.substr(0, slash));
-            m_arrSourceFiles.push_back(path.substr(slash));
-        }
+    m_arrSourceFolderIndex.clear();
+    m_arrFolders.clear();
+    m_folderIndex.clear();
+    m_nLastFolder = 0;
+    m_nSourceCount = 0;
+    m_nStandardInputSource = -1;
+}
+
+void BatchRun::AddSourceFile(const std::string& folder, std::string element) {
+    if (m_arrFolders.empty() || m_arrFolders[m_nLastFolder] != folder) {
+        const auto [known, added] = m_folderIndex.try_emplace(folder, static_cast<uint32_t>(m_arrFolders.size()));
+        if (added) m_arrFolders.push_back(folder);
+        m_nLastFolder = known->second;
     }
+    m_arrSourceFolderIndex.push_back(m_nLastFolder);
+    m_arrSourceFiles.push_back(std::move(element));
     m_nSourceCount = static_cast<int>(m_arrSourceFiles.size());
-    m_strSourceFolder = m_arrSourceFolders.empty() ? std::string() : m_arrSourceFolders.back();
+    m_strSourceFolder = folder;
+}
+
+void BatchRun::AddSourcePath(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        AddSourceFile(".", "/" + std::string(path));
+    else
+        AddSourceFile(std::string(path.substr(0, slash)), std::string(path.substr(slash)));
+}
+
+void BatchRun::SetSourcePaths(const std::vector<std::string>& paths) {
+    ClearSources();
+    m_arrSourceFiles.reserve(paths.size());
+    for (const std::string& path : paths) AddSourcePath(path);
+    if (paths.empty()) m_strSourceFolder.clear();
 }
 
 std::string BatchRun::SourcePath(int i) const { return SourceFolder(i) + m_arrSourceFiles[static_cast<size_t>(i)]; }
@@ -83,38 +104,52 @@ void BatchRun::ReportFileError(const FileError& error) {
     m_pWindow->ReportFileError(error);
 }
 
-bool BatchRun::OpenSourceFile(int i) {
-    m_engine.m_nLastLineRead = -1;
+bool BatchRun::OpenSourceFile(int i) { return OpenSourceFileOn(m_engine, i); }
+
+bool BatchRun::OpenOutputFile(int i) { return OpenOutputFileOn(m_engine, i); }
+
+bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
+    engine.m_nLastLineRead = -1;
     FileError error;
-    if (m_engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) return true;
-    m_engine.ReportFileError(error);
+    if (i == m_nStandardInputSource) {
+        if (engine.m_fileSource.OpenStandardInput(error)) return true;
+    } else if (engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
+        return true;
+    }
+    engine.ReportFileError(error);
     return false;
 }
 
-bool BatchRun::RefuseWideText() {
-    const char* encoding = WideEncodingName(m_engine.m_fileSource.Peek(4));
+bool BatchRun::RefuseWideText() { return RefuseWideTextOn(m_engine); }
+
+bool BatchRun::RefuseWideTextOn(EditEngine& engine) const {
+    const char* encoding = WideEncodingName(engine.m_fileSource.Peek(4));
     if (!encoding) return false;
-    m_engine.ReportFileError(FileError{m_engine.m_fileSource.Path(), std::string(encoding) + " text cannot be edited"});
-    m_engine.m_fileSource.Close();
+    engine.ReportFileError(FileError{engine.m_fileSource.Path(), std::string(encoding) + " text cannot be edited"});
+    engine.m_fileSource.Close();
     return true;
 }
 
-bool BatchRun::OpenOutputFile(int i) {
-    if (m_engine.m_bDebug) {
+bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders) const {
+    if (IsDebugRun()) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
         return true;
     }
-    if (m_bDryRun) return OpenPreviewOutput(i);
+    if (m_bDryRun) return OpenPreviewOutputOn(engine, i);
     OutputOptions options;
-    options.mustDiffer = m_engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
-    options.permissions = m_engine.m_fileSource.Permissions();
+    options.mustDiffer = engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
+    options.permissions = engine.m_fileSource.Permissions();
     // A name that was absent at the start holds nothing a new file could harm.
     const auto index = static_cast<size_t>(i);
     options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
     FileError error;
-    if (m_engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
-    m_engine.ReportFileError(error);
+    if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error, madeFolders)) {
+        engine.ReportFileError(error);
+        return false;
+    }
+    if (engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
+    engine.ReportFileError(error);
     return false;
 }
 
@@ -129,24 +164,27 @@ bool BatchRun::CheckOutputCreatable(int i, FileError& error) const {
         }
         if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return true;  // written directly, not beside
     }
-    // The output is made as a new file in its folder.
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == 0 ? "/" : slash == std::string::npos ? "." : path.substr(0, slash);
-    if (access(folder.c_str(), W_OK | X_OK) != 0) {
-        error.m_strCause = DescribeErrno(errno);
-        return false;
+    // The output is made as a new file in its folder; a folder below the
+    // destination that is missing would be made in the nearest one there is.
+    std::string folder = path;
+    for (;;) {
+        const size_t slash = folder.rfind('/');
+        folder = slash == 0 ? "/" : slash == std::string::npos ? "." : folder.substr(0, slash);
+        if (access(folder.c_str(), W_OK | X_OK) == 0) return true;
+        if (errno != ENOENT || folder.size() <= m_strDestFolder.size()) break;
     }
-    return true;
+    error.m_strCause = DescribeErrno(errno);
+    return false;
 }
 
-bool BatchRun::OpenPreviewOutput(int i) {
+bool BatchRun::OpenPreviewOutputOn(EditEngine& engine, int i) const {
     FileError error;
     if (!CheckOutputCreatable(i, error)) {
-        m_engine.ReportFileError(error);
+        engine.ReportFileError(error);
         return false;
     }
     OutputCapture* capture = m_pPreview ? m_pPreview->BeginFile(SourcePath(i), OutputPath(i)) : &g_discardedOutput;
-    m_engine.m_fileOutput.CreateCaptured(OutputPath(i), capture);
+    engine.m_fileOutput.CreateCaptured(OutputPath(i), capture);
     return true;
 }
 
@@ -196,6 +234,49 @@ void BatchRun::NoteStop() {
     m_log.AddErrorLine(kStoppedLine);
 }
 
+void BatchRun::RunFilesInOrder(int filesToRun) {
+    for (int i = 0; i < filesToRun; ++i) {
+        FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
+        outcome.nFirstLine = m_log.m_arrResponseLines.size();
+        const int errorsBefore = m_log.m_nErrorCount;
+        m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        const int64_t fileErrorsBefore = m_engine.FileErrorCount();
+        outcome.bOpened = OpenSourceFile(i);
+        if (!outcome.bOpened) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            if (!m_bKeepGoing) break;
+            // Going on past a source that cannot be opened: a stop ends the batch here.
+            if (m_bStopRequested.load() && i + 1 < filesToRun) {
+                NoteStop();
+                outcome.bStopped = true;
+                ++outcome.nErrors;
+                break;
+            }
+            continue;
+        }
+        if (RefuseWideText()) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            m_pWindow->SetProgressPos(i + 1);
+            continue;
+        }
+        if (!OpenOutputFile(i)) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            break;
+        }
+        m_pWindow->SetProgressPos(i + 1);
+        const FileRun run = m_engine.RunScriptOnFile();
+        const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
+        CommitOrDiscardOutput(keep);
+        if (m_bDryRun && !IsDebugRun() && m_pPreview) m_pPreview->EndFile(keep);
+        outcome.bWritten = keep && !IsDebugRun() && !m_bDryRun && m_engine.FileErrorCount() == fileErrorsBefore;
+        // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
+        outcome.bStopped = run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun);
+        if (outcome.bStopped) NoteStop();
+        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+        if (outcome.bStopped) break;
+    }
+}
+
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
     m_engine.m_bDebug = m_pWindow->IsDebugChecked();
@@ -211,29 +292,19 @@ void BatchRun::RunBatch() {
         filesToRun = std::min(filesToRun, 1);
     } else {
         m_pWindow->ShowDebugWindow(false);
-        if (!m_bDryRun) RemoveLeftoverTempFiles(m_strDestFolder);  // a dry run changes nothing
+    }
+    if (!m_engine.m_bDebug && !m_bDryRun) {  // a dry run changes nothing
+        RemoveLeftoverTempFiles(m_strDestFolder);
+        for (const std::string& folder : OutputSubfolders(m_arrSourceFiles)) RemoveLeftoverTempFiles(m_strDestFolder + folder);
     }
 
-    for (int i = 0; i < filesToRun; ++i) {
-        m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
-        const int64_t fileErrorsBefore = m_engine.FileErrorCount();
-        if (!OpenSourceFile(i)) break;
-        if (RefuseWideText()) {
-            m_pWindow->SetProgressPos(i + 1);
-            continue;
-        }
-        if (!OpenOutputFile(i)) break;
-        m_pWindow->SetProgressPos(i + 1);
-        const FileRun run = m_engine.RunScriptOnFile();
-        const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
-        CommitOrDiscardOutput(keep);
-        if (m_bDryRun && !m_engine.m_bDebug && m_pPreview) m_pPreview->EndFile(keep);
-        // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
-        if (run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun)) {
-            NoteStop();
-            break;
-        }
-    }
+    m_arrFileOutcomes.clear();
+    // A dry run's outputs go, one after another, to the preview: it takes the
+    // one-engine loop, which gives what the jobs would.
+    if (m_nJobs > 1 && !m_engine.m_bDebug && !m_bDryRun && filesToRun > 1)
+        RunFilesInParallel(filesToRun);
+    else
+        RunFilesInOrder(filesToRun);
     CloseBatchFiles();
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();

@@ -2,6 +2,9 @@
 // A batch: the start checks, the syntax check, and the run over every source
 // file with its header lines, verdict and response file.
 #include <atomic>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,15 @@ inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
 inline constexpr const char* kNoDestination = "No Destination Folder";
 inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
+
+// What became of one source in the last run, beside its response lines.
+struct FileOutcome {
+    size_t nFirstLine = 0;  // its header line among the response lines
+    int nErrors = 0;        // the counted lines it added
+    bool bOpened = false;   // the source could be opened
+    bool bWritten = false;  // its output was written whole
+    bool bStopped = false;  // the batch stopped inside it
+};
 
 // Whether a batch may start, and if not, why; the reason has been shown.
 enum class StartResult {
@@ -38,6 +50,12 @@ public:
 
     // Sets the source list from full paths ("dir/name"; a bare name lies in ".").
     void SetSourcePaths(const std::vector<std::string>& paths);
+    // Adds one source: `element` is "/NAME" or, for a file found under a
+    // folder, "/RELATIVE/PATH", which the output keeps below the destination.
+    void AddSourceFile(const std::string& folder, std::string element);
+    // Adds one source by its full path, split as SetSourcePaths does.
+    void AddSourcePath(std::string_view path);
+    void ClearSources();
 
     // The window-thread part of Start: progress, the start checks and the
     // syntax check.
@@ -59,24 +77,34 @@ public:
     void ShowBatchVerdict();
     void WriteResponseFile();
 
+    // The steps of one file on a given engine (the batch's own, or one of a worker's).
+    bool OpenSourceFileOn(EditEngine& engine, int i) const;
+    bool OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders = nullptr) const;
+
     // Asks a running batch to end after the current command.
     void RequestStop() { m_bStopRequested.store(true); }
 
     std::string SourcePath(int i) const;
     std::string OutputPath(int i) const;
     std::string ResponsePath() const;
-    std::string SourceFolder(int i) const;
+    const std::string& SourceFolder(int i) const;
 
     // The run state.
     std::vector<std::string> m_arrScriptLines;
     std::vector<std::string> m_arrSourceFiles;    // "/name" each
-    std::vector<std::string> m_arrSourceFolders;  // per file when sources come from several folders
+    // Per file when sources come from several folders: an index into the
+    // distinct folders, so a million names in one folder hold it once.
+    std::vector<uint32_t> m_arrSourceFolderIndex;
+    std::vector<std::string> m_arrFolders;
     std::string m_strSourceFolder;
     std::string m_strDestFolder;
     int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
     std::string m_strControlFile;  // the control file's path; empty when the script has none
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
+    bool m_bKeepGoing = false;        // a source that cannot be opened is skipped, not the end
+    int m_nJobs = 1;                  // files run at once; nothing but the time depends on it
+    int m_nStandardInputSource = -1;  // the source read from standard input, if any
     // Debug mode of the current or last run (the engine's m_bDebug, taken from
     // the window when the run starts).
     bool IsDebugRun() const { return m_engine.m_bDebug; }
@@ -89,6 +117,7 @@ public:
     // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;
     bool m_bStopped = false;
+    std::vector<FileOutcome> m_arrFileOutcomes;  // one per file run, in order
 
     ScriptParser& Parser() { return m_parser; }
     EditEngine& Engine() { return m_engine; }
@@ -102,10 +131,15 @@ private:
     bool IsInput(const std::string& path);
     // A source in UTF-16 or UTF-32 is reported and left alone; true when it is one.
     bool RefuseWideText();
+    bool RefuseWideTextOn(EditEngine& engine) const;
     void NoteStop();
     // What creating output `i` would meet, found without creating anything.
     bool CheckOutputCreatable(int i, FileError& error) const;
-    bool OpenPreviewOutput(int i);
+    bool OpenPreviewOutputOn(EditEngine& engine, int i) const;
+    // The loop over the files, one after another or on m_nJobs engines; both
+    // leave the same response lines, outcomes and outputs.
+    void RunFilesInOrder(int filesToRun);
+    void RunFilesInParallel(int filesToRun);
 
     ScriptParser m_parser;
     EditEngine m_engine;
@@ -114,6 +148,8 @@ private:
     std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
     bool m_bInputsKnown = false;
     std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks
+    std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
+    uint32_t m_nLastFolder = 0;
 };
 
 }  // namespace tavisk

@@ -11,9 +11,10 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
-#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "BatchRun.h"
 
@@ -33,33 +34,33 @@ std::pair<FileIdentity, FileIdentity> IdentitiesAtName(const std::string& path) 
     return {IdentityOf(info), S_ISLNK(info.st_mode) ? IdentityAt(path) : FileIdentity{}};
 }
 
-// Marks in `present` the outputs whose names exist in their folder.  An
-// output whose folder cannot be read counts as present, to be looked at alone.
-std::vector<bool> OutputsPresent(const std::vector<std::string>& outputs) {
-    std::vector<bool> present(outputs.size(), false);
-    std::map<std::string, std::unordered_map<std::string_view, std::vector<size_t>>> wanted;  // folder -> name -> outputs
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        const size_t slash = outputs[i].rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : outputs[i].substr(0, slash);
-        const std::string_view name = std::string_view(outputs[i]).substr(slash == std::string::npos ? 0 : slash + 1);
-        wanted[folder][name].push_back(i);
+// The names each output folder holds, each folder read once and kept as
+// long as the check runs: memory grows with what the folders hold, not with
+// the number of outputs.
+class ExistingNames {
+public:
+    // False when the folder of `path` was read and holds no such name; an
+    // output whose folder cannot be read counts as present, to be looked at alone.
+    bool MayExist(const std::string& path) {
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        auto [entry, added] = m_folders.try_emplace(folder);
+        if (added) entry->second = ReadFolder(folder);
+        return !entry->second || entry->second->count(path.substr(slash + 1)) != 0;
     }
-    for (auto& [folder, names] : wanted) {
-        DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
-        if (!dir) {
-            for (auto& [name, indexes] : names)
-                for (size_t i : indexes) present[i] = true;
-            continue;
-        }
-        while (const dirent* entry = readdir(dir)) {
-            const auto found = names.find(entry->d_name);
-            if (found == names.end()) continue;
-            for (size_t i : found->second) present[i] = true;
-        }
+
+private:
+    using Names = std::unordered_set<std::string>;
+    static std::unique_ptr<Names> ReadFolder(const std::string& folder) {
+        DIR* dir = opendir(folder.c_str());
+        if (!dir) return nullptr;
+        auto names = std::make_unique<Names>();
+        while (const dirent* entry = readdir(dir)) names->insert(entry->d_name);
         closedir(dir);
+        return names;
     }
-    return present;
-}
+    std::unordered_map<std::string, std::unique_ptr<Names>> m_folders;
+};
 
 }  // namespace
 
@@ -67,7 +68,7 @@ void BatchRun::CollectInputs() {
     if (m_bInputsKnown) return;
     m_arrInputs.clear();
     for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
-        const FileIdentity source = IdentityAt(SourcePath(i));
+        const FileIdentity source = i == m_nStandardInputSource ? FileIdentity{} : IdentityAt(SourcePath(i));
         if (source.valid) m_arrInputs.push_back(source);
     }
     const FileIdentity control = m_strControlFile.empty() ? FileIdentity{} : IdentityAt(m_strControlFile);
@@ -110,13 +111,13 @@ std::string BatchRun::OverwriteComplaints() {
         entry->second = sameString || IdentityAt(folder) == dest;
         if (entry->second && !sameString) complain(OutputPath(i));
     }
-    std::vector<std::string> outputs;
-    outputs.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) outputs.push_back(OutputPath(i));
-    m_arrOutputPresent = OutputsPresent(outputs);
+    ExistingNames existing;
+    m_arrOutputPresent.assign(static_cast<size_t>(std::max(count, 0)), false);
     for (int i = 0; i < count; ++i) {
+        const std::string output = OutputPath(i);
+        m_arrOutputPresent[static_cast<size_t>(i)] = existing.MayExist(output);
         if (!m_arrOutputPresent[static_cast<size_t>(i)] || folderIsDest[SourceFolder(i)]) continue;
-        if (IsInput(outputs[static_cast<size_t>(i)])) complain(outputs[static_cast<size_t>(i)]);
+        if (IsInput(output)) complain(output);
     }
     if (m_pWindow->IsSaveResponseChecked() && IsInput(ResponsePath())) complain(ResponsePath());
     return complaints;

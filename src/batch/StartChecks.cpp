@@ -1,7 +1,10 @@
 // What must hold before a batch may start.
 #include <strings.h>
 
-#include <set>
+#include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "BatchRun.h"
 
@@ -14,29 +17,49 @@ bool SameFolder(const std::string& a, const std::string& b) { return strcasecmp(
 
 }  // namespace
 
-std::string BatchRun::SourceFolder(int i) const {
+const std::string& BatchRun::SourceFolder(int i) const {
     const auto index = static_cast<size_t>(i);
-    return index < m_arrSourceFolders.size() ? m_arrSourceFolders[index] : m_strSourceFolder;
+    return index < m_arrSourceFolderIndex.size() ? m_arrFolders[m_arrSourceFolderIndex[index]] : m_strSourceFolder;
 }
+
+namespace {
+
+// Each name that more than one source has, in the order its second holder comes.
+std::vector<std::string_view> RepeatedNames(const std::vector<std::string>& elements, size_t count) {
+    // Sorting indices rather than copying names keeps a long list cheap.
+    std::vector<uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return elements[a] < elements[b]; });
+    std::vector<std::pair<uint32_t, std::string_view>> repeated;  // second holder, name
+    for (size_t k = 1; k < count; ++k) {
+        const std::string& name = elements[order[k]];
+        if (name == elements[order[k - 1]] && (k < 2 || name != elements[order[k - 2]]))
+            repeated.emplace_back(order[k], std::string_view(name).substr(1));
+    }
+    std::sort(repeated.begin(), repeated.end());
+    std::vector<std::string_view> names;
+    for (const auto& entry : repeated) names.push_back(entry.second);
+    return names;
+}
+
+}  // namespace
 
 std::string BatchRun::StartComplaints() {
     std::string complaints;
     if (m_arrScriptLines.empty()) complaints += "Empty or No Control File\r\n";
     if (m_nSourceCount == 0) complaints += "No Source File(s)\r\n";
 
-    bool destinationIsSource = m_nSourceCount == 0 && SameFolder(m_strSourceFolder, m_strDestFolder);
-    for (int i = 0; i < m_nSourceCount && !destinationIsSource; ++i)
-        destinationIsSource = SameFolder(SourceFolder(i), m_strDestFolder);
+    const size_t count = std::min(static_cast<size_t>(std::max(m_nSourceCount, 0)), m_arrSourceFiles.size());
+    bool destinationIsSource = SameFolder(m_strSourceFolder, m_strDestFolder) &&
+                               (m_nSourceCount == 0 || m_arrSourceFolderIndex.size() < count);
+    for (const std::string& folder : m_arrFolders)  // each distinct folder once
+        destinationIsSource = destinationIsSource || SameFolder(folder, m_strDestFolder);
     if (destinationIsSource) complaints += "Destination Folder can't be the same as the source.\r\n";
 
     // Two sources of one name would write one output.
-    std::set<std::string> names;
-    std::set<std::string> reported;
-    for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
-        const std::string name = m_arrSourceFiles[static_cast<size_t>(i)].substr(1);
-        if (!names.insert(name).second && reported.insert(name).second)
-            complaints += "Source File names must differ: " + name + "\r\n";
-    }
+    for (std::string_view name : RepeatedNames(m_arrSourceFiles, count))
+        complaints += "Source File names must differ: " + std::string(name) + "\r\n";
     return complaints + OverwriteComplaints();
 }
 

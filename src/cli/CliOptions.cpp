@@ -2,6 +2,10 @@
 
 #include <getopt.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
 #include <string_view>
 
 namespace tavisk::cli {
@@ -9,24 +13,42 @@ namespace tavisk::cli {
 const char* UsageText() {
     return "Usage: tavisk-cli [OPTIONS] CONTROL-FILE DEST-FOLDER [SOURCE-FILE...]\n"
            "       tavisk-cli [OPTIONS] -e SCRIPT-LINE [-e SCRIPT-LINE]... DEST-FOLDER [SOURCE-FILE...]\n"
-           "       tavisk-cli --check CONTROL-FILE        (or --check -e SCRIPT-LINE...)\n"
+           "       tavisk-cli --check CONTROL-FILE [ANYTHING...]   (or --check -e SCRIPT-LINE...)\n"
            "Runs a Tavisk control file over the source files and writes each edited\n"
            "copy under the same name into DEST-FOLDER.\n"
            "\n"
            "  -e, --expression LINE   a script line given on the command line (repeatable, in\n"
            "                          order); with -e there is no CONTROL-FILE argument\n"
-           "  -c, --check             only check the script's syntax; no folder or source needed\n"
+           "  -c, --check             only check the script's syntax; other arguments are ignored,\n"
+           "                          so -c can be added to any full command line\n"
            "  -g, --debug             run the first source only; its edited text goes to standard output\n"
            "  -r, --response FILE     write the response file after the run (a name without \"/\"\n"
            "                          lands in DEST-FOLDER)\n"
            "  -q, --quiet             do not print the response lines\n"
            "  -h, --help              show this help\n"
            "      --version           show the version\n"
-           " seeing before writing\n"
+           "\n"
+           "Sources and scale:\n"
+           "  -T, --files-from FILE   more sources, one path per line, from FILE (\"-\": standard\n"
+           "                          input), after those given as arguments\n"
+           "  -0, --null              the names in --files-from end with NUL, not LF\n"
+           "  -R, --recursive         a SOURCE that is a folder stands for every regular file under\n"
+           "                          it; its output is DEST-FOLDER/RELATIVE/PATH (folders made as needed)\n"
+           "      --include GLOB      with -R: only files whose relative path matches (repeatable;\n"
+           "                          \"**\" crosses folders: --include '**/*.txt')\n"
+           "      --exclude GLOB      with -R: leave out files and folders that match (repeatable)\n"
+           "  -j, --jobs N            run up to N files at once (0: one per core; default 1)\n"
+           "  -k, --keep-going        a source that cannot be opened is reported and skipped\n"
+           "      --json              the response as JSON Lines on standard output\n"
+           "A SOURCE \"-\" is standard input; DEST-FOLDER \"-\" is standard output (one source\n"
+           "only; the response lines then go to standard error).\n"
+           "\n"
+           "Seeing before writing:\n"
            "  -n, --dry-run           run the whole batch and write nothing: no output, no\n"
            "                          response file; response lines and exit status as a real run\n"
            "  -d, --diff              as --dry-run, and show each change as a unified diff on\n"
-           "                          standard output (the response lines go to standard error)\n"
+           "                          standard output (the response lines go to standard error;\n"
+           "                          not with --debug or --json)\n"
            "      --line-ends STYLE   end output lines with crlf (the default), lf, or keep\n"
            "                          (each line as in its source; lines the script makes\n"
            "                          take the end of the file's first line)\n"
@@ -55,10 +77,38 @@ void AddExpressionLines(std::string_view value, std::vector<std::string>& lines)
     }
 }
 
+constexpr int kMaxJobs = 1024;
+
+bool ParseJobs(const char* text, int& jobs) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || value < 0 || value > kMaxJobs) return false;
+    jobs = static_cast<int>(value);
+    return true;
+}
+
+// Standard input can be read once; standard output holds one output.
+bool CheckStandardStreams(const CliOptions& options, std::string& problem) {
+    const auto readers = std::count(options.sources.begin(), options.sources.end(), kStandardStream) +
+                         std::count(options.filesFrom.begin(), options.filesFrom.end(), kStandardStream);
+    if (readers > 1) {
+        problem = "standard input (\"-\") can be given only once";
+        return false;
+    }
+    const bool sourceIsStandardInput =
+        std::find(options.sources.begin(), options.sources.end(), kStandardStream) != options.sources.end();
+    if (sourceIsStandardInput && !options.ToStandardOutput() && !options.debug) {
+        problem = "a SOURCE \"-\" (standard input) needs DEST-FOLDER \"-\" (standard output)";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& problem) {
-    enum { kVersion = 1000, kLineEnds };
+    enum { kVersion = 1000, kLineEnds, kInclude, kExclude, kJson };
     static const option kLongOptions[] = {
         {"expression", required_argument, nullptr, 'e'},
         {"check", no_argument, nullptr, 'c'},
@@ -70,12 +120,20 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         {"line-ends", required_argument, nullptr, kLineEnds},
         {"dry-run", no_argument, nullptr, 'n'},
         {"diff", no_argument, nullptr, 'd'},
+        {"files-from", required_argument, nullptr, 'T'},
+        {"null", no_argument, nullptr, '0'},
+        {"recursive", no_argument, nullptr, 'R'},
+        {"include", required_argument, nullptr, kInclude},
+        {"exclude", required_argument, nullptr, kExclude},
+        {"jobs", required_argument, nullptr, 'j'},
+        {"keep-going", no_argument, nullptr, 'k'},
+        {"json", no_argument, nullptr, kJson},
         {nullptr, 0, nullptr, 0},
     };
     optind = 1;
     opterr = 0;
     int option = 0;
-    while ((option = getopt_long(argc, argv, ":e:cgr:qhnd", kLongOptions, nullptr)) != -1) {
+    while ((option = getopt_long(argc, argv, ":e:cgr:qhndT:0Rj:k", kLongOptions, nullptr)) != -1) {
         switch (option) {
         case 'e': AddExpressionLines(optarg, options.expressions); break;
         case 'c': options.check = true; break;
@@ -92,6 +150,19 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
                 return false;
             }
             break;
+        case 'T': options.filesFrom.emplace_back(optarg); break;
+        case '0': options.nullSeparated = true; break;
+        case 'R': options.recursive = true; break;
+        case kInclude: options.includes.emplace_back(optarg); break;
+        case kExclude: options.excludes.emplace_back(optarg); break;
+        case 'j':
+            if (!ParseJobs(optarg, options.jobs)) {
+                problem = std::string("--jobs takes a number from 0 to ") + std::to_string(kMaxJobs) + ", not '" + optarg + "'";
+                return false;
+            }
+            break;
+        case 'k': options.keepGoing = true; break;
+        case kJson: options.json = true; break;
         case ':':
             problem = std::string("option '") + argv[optind - 1] + "' needs a value";
             return false;
@@ -106,6 +177,14 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         problem = "--diff and --debug both write to standard output";
         return false;
     }
+    if (options.diff && options.json) {
+        problem = "--diff and --json both write to standard output";
+        return false;
+    }
+    if (!options.recursive && !(options.includes.empty() && options.excludes.empty())) {
+        problem = "--include and --exclude choose files under a folder: they need -R";
+        return false;
+    }
 
     std::vector<std::string> operands(argv + optind, argv + argc);
     size_t next = 0;
@@ -116,20 +195,14 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         }
         options.controlFile = operands[next++];
     }
-    if (options.check) {
-        if (next < operands.size()) {
-            problem = "--check takes only the script";
-            return false;
-        }
-        return true;
-    }
+    if (options.check) return true;  // the rest of a full command line is ignored
     if (next >= operands.size()) {
         problem = "no destination folder given";
         return false;
     }
     options.destFolder = operands[next++];
     options.sources.assign(operands.begin() + static_cast<long>(next), operands.end());
-    return true;
+    return CheckStandardStreams(options, problem);
 }
 
 }  // namespace tavisk::cli

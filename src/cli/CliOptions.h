@@ -21,7 +21,22 @@ struct CliOptions {
     LineEndStyle lineEnds = LineEndStyle::CrLf;  // --line-ends
     bool dryRun = false;                         // -n; also set by -d
     bool diff = false;                           // -d
+
+    // Sources and scale.
+    std::vector<std::string> filesFrom;    // -T lists, in order; "-" is standard input
+    bool nullSeparated = false;            // -0
+    bool recursive = false;                // -R
+    std::vector<std::string> includes;     // --include globs
+    std::vector<std::string> excludes;     // --exclude globs
+    int jobs = 1;                          // -j; 0 asks for one per core
+    bool keepGoing = false;                // -k
+    bool json = false;                     // --json
+
+    // DEST-FOLDER "-": the one output goes to standard output.
+    bool ToStandardOutput() const { return destFolder == "-"; }
 };
+
+inline constexpr const char* kStandardStream = "-";
 
 // Fills `options` from argv; false with `problem` set on bad usage.
 bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& problem);

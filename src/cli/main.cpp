@@ -6,9 +6,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#include <algorithm>
 
 #include "CliOptions.h"
 #include "CliWindow.h"
+#include "JsonLines.h"
+#include "SourceList.h"
 #include "batch/BatchRun.h"
 #include "batch/DiffPreview.h"
 #include "batch/ScriptFile.h"
@@ -72,20 +76,46 @@ int UsageError(const std::string& problem) {
     return kExitUsage;
 }
 
-int Run(const cli::CliOptions& options) {
-    static BatchRun batch;  // large buffers; lives for the process
-    const bool fromExpressions = !options.expressions.empty();
-    if (fromExpressions) {
+// A control file that cannot be loaded is reported; the start checks then
+// list "Empty or No Control File" with every other complaint.
+void LoadScript(const cli::CliOptions& options, BatchRun& batch) {
+    if (!options.expressions.empty()) {
         batch.m_arrScriptLines = options.expressions;
-    } else {
-        FileError error;
-        if (!LoadScriptLines(options.controlFile, batch.m_arrScriptLines, error)) {
-            std::fprintf(stderr, "%s\n", error.Text().c_str());
-            std::fputs("Empty or No Control File\n", stderr);
-            return kExitRefusedOrFileError;
+        return;
+    }
+    FileError error;
+    if (!LoadScriptLines(options.controlFile, batch.m_arrScriptLines, error))
+        std::fprintf(stderr, "%s\n", error.Text().c_str());
+}
+
+// Fills the batch's sources; the count of folders and lists that could not be read.
+int GatherSources(const cli::CliOptions& options, BatchRun& batch) {
+    cli::SourceListOptions listOptions{options.recursive, options.nullSeparated, options.includes, options.excludes,
+                                       options.destFolder};
+    cli::SourceList sources(listOptions, batch);
+    batch.ClearSources();
+    for (const std::string& source : options.sources) {
+        if (source == cli::kStandardStream) {
+            batch.m_nStandardInputSource = batch.m_nSourceCount;
+            batch.AddSourceFile("", "/-");
+        } else {
+            sources.AddArgument(source);
         }
     }
-    cli::CliSyntaxErrorReport syntaxReport(fromExpressions ? "-e" : options.controlFile);
+    for (const std::string& list : options.filesFrom) sources.AddNamesFrom(list);
+    return sources.ProblemCount();
+}
+
+int ExitStatusOf(const BatchRun& batch, bool outputOk, bool sourcesMissed) {
+    if (batch.m_bStopped) return kExitInterrupted;
+    if (batch.m_bFileErrorOccurred || !outputOk || sourcesMissed) return kExitRefusedOrFileError;
+    return batch.m_log.m_nErrorCount != 0 ? kExitProcessingErrors : kExitClean;
+}
+
+int Run(const cli::CliOptions& options) {
+    static BatchRun batch;  // large buffers; lives for the process
+    LoadScript(options, batch);
+    cli::CliSyntaxErrorReport syntaxReport(options.expressions.empty() ? options.controlFile : "-e");
     batch.SetSyntaxErrorReport(&syntaxReport);
 
     if (options.check) {
@@ -96,17 +126,29 @@ int Run(const cli::CliOptions& options) {
         return batch.CheckSyntax() == PARSE_END ? kExitClean : kExitSyntaxError;
     }
 
-    batch.SetSourcePaths(options.sources);
+    const int sourceProblems = GatherSources(options, batch);
+    if (options.ToStandardOutput() && batch.m_nSourceCount > 1)
+        return UsageError("DEST-FOLDER \"-\" (standard output) takes one source only");
+    if (sourceProblems > 0 && !options.keepGoing) return kExitRefusedOrFileError;
     batch.m_strDestFolder = options.destFolder;
     batch.m_strControlFile = options.controlFile;
     batch.m_lineEnds = options.lineEnds;
     batch.m_bDryRun = options.dryRun;
     DiffPreview diffPreview([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
     if (options.diff) batch.m_pPreview = &diffPreview;
-    if (!options.responseFile.empty()) batch.m_strResponseFile = options.responseFile;
+    batch.m_bKeepGoing = options.keepGoing;
+    batch.m_nJobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (!options.responseFile.empty()) {
+        batch.m_strResponseFile = options.responseFile;
+        // Standard output is no folder: a bare name lands in the current one.
+        if (options.ToStandardOutput() && options.responseFile.find('/') == std::string::npos)
+            batch.m_strResponseFile = "./" + options.responseFile;
+    }
 
+    // The text goes to standard output in debug and filter mode, the response to standard error.
+    const bool textToStandardOutput = options.debug || options.ToStandardOutput();
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
-    cli::CliWindow window(options.debug, !options.responseFile.empty(), showProgress);
+    cli::CliWindow window(textToStandardOutput, !options.responseFile.empty(), showProgress);
     batch.SetWindow(&window);
 
     // A refused start has already printed its complaints; a syntax error its report.
@@ -122,12 +164,15 @@ int Run(const cli::CliOptions& options) {
     g_runningBatch = nullptr;
 
     // The edited text or the diffs own standard output; the response lines then go to standard error.
-    if (!options.quiet) PrintLines(options.debug || options.diff ? stderr : stdout, batch.m_log.m_arrResponseLines);
-    const bool outputOk = FlushStandardOutput();
-
-    if (batch.m_bStopped) return kExitInterrupted;
-    if (batch.m_bFileErrorOccurred || !outputOk) return kExitRefusedOrFileError;
-    return batch.m_log.m_nErrorCount != 0 ? kExitProcessingErrors : kExitClean;
+    FILE* responseStream = textToStandardOutput || options.diff ? stderr : stdout;
+    bool outputOk = FlushStandardOutput();
+    if (options.json) {  // asked for by name, so -q does not silence it
+        cli::WriteJsonLines(responseStream, batch, ExitStatusOf(batch, outputOk, sourceProblems > 0));
+    } else if (!options.quiet) {
+        PrintLines(responseStream, batch.m_log.m_arrResponseLines);
+    }
+    outputOk = FlushStandardOutput() && outputOk;
+    return ExitStatusOf(batch, outputOk, sourceProblems > 0);
 }
 
 }  // namespace

@@ -60,6 +60,9 @@ public:
     void CloseFiles();
     // Closes the source and drops the output: its final name keeps what it held.
     void DiscardFiles();
+    // Closes the source and hands the flushed output to `later`, which puts
+    // it in place when committed; a failed final write is reported.
+    void FinishFiles(OutputTarget& later);
     // File errors reported so far, to tell whether a file's run had one.
     int64_t FileErrorCount() const { return m_nFileErrors; }
 

@@ -124,6 +124,14 @@ void EditEngine::CloseFiles() {
     }
 }
 
+void EditEngine::FinishFiles(OutputTarget& later) {
+    m_fileSource.Close();
+    if (!m_fileOutput.IsOpen()) return;
+    const bool reported = m_fileOutput.Failed();
+    FileError error;
+    if (!m_fileOutput.Finish(later, error) && !reported) ReportFileError(error);
+}
+
 void EditEngine::DiscardFiles() {
     m_fileSource.Close();
     m_fileOutput.Discard();

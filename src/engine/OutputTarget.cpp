@@ -64,6 +64,17 @@ bool LinksToOwnDescriptor(int folderFd, const std::string& name) {
     return length >= 6 && std::strncmp(target, "/proc/", 6) == 0;
 }
 
+// Takes the lock of a new temporary file; false when another run's clean-up
+// got to the file first: it holds the lock, or has removed the name.
+bool LockedAndStillNamed(int fd) {
+    int locked;
+    while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (locked != 0 && errno == EWOULDBLOCK) return false;
+    struct stat info {};  // a file system without locks writes unlocked
+    return fstat(fd, &info) == 0 && info.st_nlink > 0;
+}
+
 }  // namespace
 
 OutputTarget::~OutputTarget() {
@@ -196,6 +207,11 @@ bool OutputTarget::OpenTemporary(mode_t permissions, FileError& error) {
             error.m_strCause = DescribeErrno(errno);
             return false;
         }
+        // Another run's clean-up may find the name before the lock is taken: then a new name is tried.
+        if (!LockedAndStillNamed(named)) {
+            ::close(named);
+            continue;
+        }
         m_fd = named;
         HoldTempName(std::move(temp));
         return true;
@@ -237,6 +253,9 @@ bool OutputTarget::NameUnnamedFile() {
     if (!m_bNameTaken) {
         if (LinkUnnamedAs(m_strName)) return true;
         if (errno != EEXIST) return false;
+    }
+    // Locked before it has a name, so another run's clean-up never takes it for a leftover.
+    while (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = TempName();
@@ -286,6 +305,26 @@ bool OutputTarget::Commit(FileError& error) {
     }
     Forget();
     return true;
+}
+
+void OutputTarget::HandOver(OutputTarget& other) {
+    if (&other == this) return;
+    other.Discard();
+    other.CloseFolder();
+    other.m_fd = m_fd;
+    other.m_strPath = m_strPath;
+    other.m_strName = m_strName;
+    other.m_strTempName = std::move(m_strTempName);
+    other.m_bUnnamed = m_bUnnamed;
+    other.m_bNameTaken = m_bNameTaken;
+    other.m_strFolder = m_strFolder;
+    // The folder stays this target's for its next output; the commit gets its own.
+    other.m_nFolderFd = m_nFolderFd >= 0 ? fcntl(m_nFolderFd, F_DUPFD_CLOEXEC, 0) : -1;
+    other.m_nRegistrySlot = m_nRegistrySlot;
+    m_fd = -1;
+    m_strTempName.clear();
+    m_bUnnamed = false;
+    m_nRegistrySlot = -1;
 }
 
 void OutputTarget::Discard() {

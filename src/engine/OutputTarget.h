@@ -42,6 +42,10 @@ public:
     // Lets go of the folder kept open between outputs: the next output looks
     // its folder up afresh (a batch calls it at its end).
     void CloseFolder();
+    // Hands the open file to `other`, whose own is discarded; this target is
+    // closed afterwards.  A worker finishes a file and the batch commits it
+    // later, in source order.
+    void HandOver(OutputTarget& other);
 
     int Fd() const { return m_fd; }
     bool IsOpen() const { return m_fd >= 0; }

@@ -62,6 +62,23 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
         error.m_strCause = DescribeErrno(errno);
         return false;
     }
+    return Adopt(fd, share, error);
+}
+
+bool TextFileReader::OpenStandardInput(FileError& error) {
+    Close();
+    m_strPath = "standard input";
+    error = FileError{m_strPath, {}};
+    // A copy of the descriptor, so that closing the source leaves standard input as it was.
+    const int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) {
+        error.m_strCause = DescribeErrno(errno);
+        return false;
+    }
+    return Adopt(fd, ShareMode::DenyWrite, error);
+}
+
+bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error) {
     struct stat info {};
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         error.m_strCause = DescribeErrno(S_ISDIR(info.st_mode) ? EISDIR : errno);
@@ -333,6 +350,18 @@ bool TextFileWriter::Commit(FileError& error) {
     const bool committed = m_target.Commit(error);
     UpdateReady();
     return committed;
+}
+
+bool TextFileWriter::Finish(OutputTarget& later, FileError& error) {
+    if (!m_target.IsOpen()) return true;
+    if (m_bFailed || !Flush()) {
+        error = m_lastError;
+        Discard();
+        return false;
+    }
+    m_nUsed = 0;
+    m_target.HandOver(later);
+    return true;
 }
 
 void TextFileWriter::Discard() {

@@ -52,6 +52,8 @@ public:
     TextFileReader& operator=(const TextFileReader&) = delete;
 
     bool Open(const std::string& path, ShareMode share, FileError& error);
+    // Reads standard input as the source; its path is "standard input".
+    bool OpenStandardInput(FileError& error);
     // Checked at every refill of the buffer, so a read of any size ends soon
     // after the flag is raised.
     void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
@@ -101,6 +103,7 @@ public:
     const std::string& Path() const { return m_strPath; }
 
 private:
+    bool Adopt(int fd, ShareMode share, FileError& error);
     bool Fill();
     bool StopRequested() const { return m_pStop && m_pStop->load(std::memory_order_relaxed); }
 
@@ -183,6 +186,8 @@ public:
     bool Commit(FileError& error);
     // Drops the file: the final name keeps what it held before.
     void Discard();
+    // As Commit, but hands the flushed file to `later` instead of putting it in place.
+    bool Finish(OutputTarget& later, FileError& error);
     // See OutputTarget::CloseFolder.
     void CloseFolder() { m_target.CloseFolder(); }
     bool IsOpen() const { return m_target.IsOpen() || m_pCapture; }

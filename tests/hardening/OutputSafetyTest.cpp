@@ -195,6 +195,18 @@ const std::vector<Scene>& Scenes() {
              return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt"};
          },
          0, {"a.txt", kCleanLine}, {}, {{"out/a.txt", "alpha\r\n", 0644}}, {"out/.tavisk-partial-Ab12Cd-a.txt"}},
+        {"LeftoverInAnOutputSubfolderIsRemoved",
+         [](const std::string& d) {
+             Common(d);
+             MakeDir(d + "/tree");
+             MakeDir(d + "/tree/sub");
+             Write(d + "/tree/sub/c.txt", "charlie\n");
+             MakeDir(d + "/out/sub");
+             Write(d + "/out/sub/.tavisk-partial-Xy34Zw-c.txt", "cut off");
+             return std::vector<std::string>{"-R", "-j", "2", "-e", "te", d + "/out", d + "/tree"};
+         },
+         0, {"sub/c.txt", kCleanLine}, {}, {{"out/sub/c.txt", "charlie\r\n", 0644}},
+         {"out/sub/.tavisk-partial-Xy34Zw-c.txt"}},
     };
     return scenes;
 }

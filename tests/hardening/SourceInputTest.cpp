@@ -156,3 +156,40 @@ TEST_F(SourceInput, ReadErrorEndsOnlyThatFile) {
 
 }  // namespace
 }  // namespace tavisk::test
+
+namespace tavisk::test {
+namespace {
+
+#if !defined(__has_feature)
+#define __has_feature(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || __has_feature(address_sanitizer) || \
+    __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;  // shadow memory makes RSS meaningless
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A million names in a list: no argument-list limit, and memory that grows
+// with the names only.  Few of them exist, so the run ends at the first missing.
+TEST_F(SourceInput, AMillionNamesFromAListFile) {
+    const std::string a = Source("a.txt", "a\n");
+    const std::string b = Source("b.txt", "b\n");
+    std::string list = a + '\0' + b + '\0';
+    list.reserve(20u << 20);
+    char name[32];
+    for (int i = 0; i < 999'998; ++i) list.append(name, static_cast<size_t>(snprintf(name, sizeof name, "gone/f%07d", i)) + 1);
+    WriteFile(m_dir / "names", list);
+
+    const CliResult run = RunCli({"-0", "-T", m_dir / "names", "-e", "te", m_out});
+    EXPECT_EQ(run.exitStatus, 3);
+    EXPECT_EQ(run.OutLines(), (std::vector<std::string>{"a.txt", "b.txt", "f0000000",
+                                                        "\tgone/f0000000: No such file or directory", kErrors}));
+    EXPECT_EQ(Output("b.txt"), "b\r\n");
+    if (!kSanitized) {
+        EXPECT_LT(run.peakRssKb, 150 * 1024) << "about 150 bytes a name at most";
+    }
+}
+
+}  // namespace
+}  // namespace tavisk::test

@@ -61,5 +61,60 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
     EXPECT_EQ(Output("b.txt"), "beta\r\n");
 }
 
+// Stops the run when the batch takes file `m_nStopAt` over (the progress moves).
+struct StopAtProgressWindow final : RecordingBatchWindow {
+    StopAtProgressWindow(BatchRun& batch, int stopAt) : m_batch(batch), m_nStopAt(stopAt) {}
+    void SetProgressPos(int position) override {
+        RecordingBatchWindow::SetProgressPos(position);
+        if (position == m_nStopAt) m_batch.RequestStop();
+    }
+
+    BatchRun& m_batch;
+    int m_nStopAt;
+};
+
+// With several jobs a stop keeps what one job would keep: the files before
+// the one it stopped in, in source order, and nothing after.
+TEST_F(Stop, StopWithFourJobsKeepsAPrefixOfTheSources) {
+    std::vector<std::string> sources;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "f" + std::to_string(1000 + i);
+        sources.push_back(Source(name, name + "\n"));
+    }
+    BatchRun batch;
+    StopAtProgressWindow window(batch, 11);
+    batch.SetWindow(&window);
+    batch.m_arrScriptLines = {"(i/x/,l)2000,te"};
+    batch.SetSourcePaths(sources);
+    batch.m_strDestFolder = m_out;
+    batch.m_nJobs = 4;
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
+    std::thread worker([&batch] { batch.RunBatch(); });
+    worker.join();
+
+    ASSERT_TRUE(batch.m_bStopped);  // the files far behind had not started when it came
+    EXPECT_TRUE(window.fileErrors.empty());
+    const std::vector<std::string>& lines = batch.m_log.m_arrResponseLines;
+    ASSERT_GE(lines.size(), 13u);
+    const size_t kept = lines.size() - 3;  // each kept file has its header only
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "x\r\n";
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::string name = "f" + std::to_string(1000 + i);
+        // The file the stop came in is kept only when it had ended, whole.
+        if (i < kept || (i == kept && OutputExists(name))) {
+            if (i < kept) {
+                EXPECT_EQ(lines[i], name);
+            }
+            EXPECT_EQ(Output(name), text + name + "\r\n") << name;
+        } else {
+            EXPECT_FALSE(OutputExists(name)) << name << " was written after the stop in " << lines[kept];
+        }
+    }
+    EXPECT_EQ(lines[kept], "f" + std::to_string(1000 + kept));
+    EXPECT_EQ(lines[kept + 1], "\tBatch stopped before its end");
+    EXPECT_EQ(CountFiles(m_out), kept + (OutputExists(lines[kept]) ? 1 : 0)) << "no file but the kept outputs is left";
+}
+
 }  // namespace
 }  // namespace tavisk::test

@@ -59,7 +59,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     TempDir streams;
     const std::string outPath = options.stdoutPath.empty() ? streams / "stdout" : options.stdoutPath;
     const std::string errPath = streams / "stderr";
-    const int in = OpenForChild("/dev/null", O_RDONLY);
+    const int in = OpenForChild(options.stdinPath.empty() ? "/dev/null" : options.stdinPath, O_RDONLY);
     const int out = OpenForChild(outPath, O_WRONLY | O_CREAT | O_TRUNC);
     const int err = OpenForChild(errPath, O_WRONLY | O_CREAT | O_TRUNC);
 

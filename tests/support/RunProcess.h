@@ -18,13 +18,14 @@ struct ProcessResult {
 
 struct ProcessOptions {
     std::string workingDir;  // empty: the current one
+    std::string stdinPath;   // standard input comes from here; empty: /dev/null
     std::string stdoutPath;  // standard output goes here instead of being captured
     bool interruptWhenFileGrows = false;  // send SIGINT once `watchPath` holds data
     std::string watchPath;
     long addressSpaceLimitMb = 0;  // a memory limit for the child (RLIMIT_AS), 0 for none
 };
 
-// Runs `program` with standard input closed (read from /dev/null).
+// Runs `program` with standard input from `options.stdinPath` (/dev/null unless given).
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const ProcessOptions& options = {});
 // The same, in `workingDir`.

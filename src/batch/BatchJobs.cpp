@@ -1,0 +1,178 @@
+// The batch loop on several engines at once.  Each worker runs whole files on
+// its own parser and engine into its own response lines and leaves the output
+// finished but not in place; the calling thread takes the results in source
+// order and does with each exactly what the one-engine loop does, committing
+// the outputs in that order, so nothing but the time depends on the jobs.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+
+#include "BatchRun.h"
+#include "OrderedJobs.h"
+
+namespace tavisk {
+
+namespace {
+
+// A worker's engine: its own parser cursor, response lines and file errors.
+struct JobEngine final : FileErrorReport {
+    ScriptParser parser;
+    ResponseLog log;
+    EditEngine engine;
+    std::vector<FileError> errors;
+
+    JobEngine(const std::vector<std::string>& scriptLines, const std::atomic<bool>* stop)
+        : parser(scriptLines), engine(parser, log) {
+        engine.SetFileErrorReport(this);
+        engine.SetStopFlag(stop);
+    }
+    void ReportFileError(const FileError& error) override { errors.push_back(error); }
+};
+
+// What one file's run left for the loop to take over.
+struct FileJob {
+    std::vector<std::string> lines;  // the header line first
+    int nErrors = 0;
+    std::vector<FileError> fileErrors;  // to be shown, in order
+    bool bOpened = false;
+    bool bWideText = false;
+    bool bOutputOpened = false;
+    FileRun run = FileRun::Finished;
+    bool bStopRequested = false;  // the stop had been asked for when the file ended
+    std::unique_ptr<OutputTarget> output = std::make_unique<OutputTarget>();  // finished, to be put in place
+    std::vector<std::string> madeFolders;  // below the destination, top first
+};
+
+// One file named twice (by a link, or another spelling) must not be open in
+// two jobs at once: the second open would meet the first one's lock, where
+// one job after another never does.
+class SameFileGate {
+public:
+    // Waits while another job has the file at `path`; false when it cannot be looked at.
+    bool Enter(const std::string& path, std::pair<dev_t, ino_t>& key) {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) return false;  // the open reports why
+        key = {info.st_dev, info.st_ino};
+        std::unique_lock lock(m_mutex);
+        m_released.wait(lock, [&] { return m_busy.count(key) == 0; });
+        m_busy.insert(key);
+        return true;
+    }
+    void Leave(const std::pair<dev_t, ino_t>& key) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_busy.erase(key);
+        }
+        m_released.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    std::set<std::pair<dev_t, ino_t>> m_busy;
+};
+
+// Results wait for the slowest file; some files ahead per worker keep the
+// cores busy behind a long one, and bound the finished outputs held open.
+// Each finished output holds its descriptor until it is committed.
+constexpr int kLookaheadPerJob = 32;
+constexpr int kMaxLookahead = 256;
+
+}  // namespace
+
+void BatchRun::RunFilesInParallel(int filesToRun) {
+    const int workers = std::min(m_nJobs, filesToRun);
+    std::vector<std::unique_ptr<JobEngine>> engines;
+    for (int w = 0; w < workers; ++w) {
+        engines.push_back(std::make_unique<JobEngine>(m_arrScriptLines, &m_bStopRequested));
+        engines.back()->engine.m_lineEnds = m_lineEnds;
+    }
+
+    SameFileGate gate;
+    // The steps of the one-engine loop up to the commit, on a worker's engine.
+    const auto runFile = [&](int worker, int i) {
+        JobEngine& job = *engines[static_cast<size_t>(worker)];
+        job.log.Clear();
+        job.errors.clear();
+        job.log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        const int64_t fileErrorsBefore = job.engine.FileErrorCount();
+        FileJob result;
+        std::pair<dev_t, ino_t> source;
+        const bool entered = i != m_nStandardInputSource && gate.Enter(SourcePath(i), source);
+        result.bOpened = OpenSourceFileOn(job.engine, i);
+        result.bWideText = result.bOpened && RefuseWideTextOn(job.engine);
+        if (result.bOpened && !result.bWideText) {
+            result.bOutputOpened = OpenOutputFileOn(job.engine, i, &result.madeFolders);
+            if (result.bOutputOpened) {
+                result.run = job.engine.RunScriptOnFile();
+                if (result.run == FileRun::Finished && job.engine.FileErrorCount() == fileErrorsBefore)
+                    job.engine.FinishFiles(*result.output);
+                else
+                    job.engine.DiscardFiles();
+            }
+        }
+        job.engine.DiscardFiles();  // whatever a failed step left open
+        if (entered) gate.Leave(source);
+        result.bStopRequested = m_bStopRequested.load();
+        result.lines = std::move(job.log.m_arrResponseLines);
+        result.nErrors = job.log.m_nErrorCount;
+        result.fileErrors = std::move(job.errors);
+        return result;
+    };
+    OrderedJobs<FileJob> jobs(workers, filesToRun, std::min(workers * kLookaheadPerJob, kMaxLookahead), runFile);
+
+    FileJob file;
+    for (int i = 0; jobs.TakeNext(file); ++i) {
+        FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
+        outcome.nFirstLine = m_log.m_arrResponseLines.size();
+        const int errorsBefore = m_log.m_nErrorCount;
+        for (std::string& line : file.lines) m_log.AddLine(std::move(line));
+        m_log.m_nErrorCount += file.nErrors;
+        for (const FileError& error : file.fileErrors) ReportFileError(error);
+        outcome.bOpened = file.bOpened;
+        const bool moreFiles = i + 1 < filesToRun;
+        if (!file.bOpened) {
+            if (m_bKeepGoing && file.bStopRequested && moreFiles) {
+                NoteStop();
+                outcome.bStopped = true;
+            }
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            if (!m_bKeepGoing || outcome.bStopped) break;
+            continue;
+        }
+        if (file.bWideText) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            m_pWindow->SetProgressPos(i + 1);
+            continue;
+        }
+        if (!file.bOutputOpened) {
+            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+            break;
+        }
+        m_pWindow->SetProgressPos(i + 1);
+        if (file.output->IsOpen()) {
+            FileError error;
+            outcome.bWritten = file.output->Commit(error);
+            if (!outcome.bWritten) m_engine.ReportFileError(error);
+        }
+        outcome.bStopped = file.run == FileRun::Stopped || (file.bStopRequested && moreFiles);
+        if (outcome.bStopped) NoteStop();
+        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
+        if (outcome.bStopped) break;
+    }
+    // Files past the end of the batch leave nothing: their outputs are
+    // dropped and the folders made for them removed (when still empty).
+    std::vector<std::string> madeFolders;
+    jobs.Abandon([&](int, FileJob& leftover) {
+        leftover.output->Discard();
+        madeFolders.insert(madeFolders.end(), leftover.madeFolders.begin(), leftover.madeFolders.end());
+    });
+    for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder) rmdir(folder->c_str());
+}
+
+}  // namespace tavisk

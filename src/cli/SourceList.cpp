@@ -1,0 +1,149 @@
+#include "SourceList.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "PathGlob.h"
+
+namespace tavisk::cli {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+std::string JoinRelative(const std::string& relative, const char* name) {
+    return relative.empty() ? std::string(name) : relative + "/" + name;
+}
+
+}  // namespace
+
+SourceList::SourceList(const SourceListOptions& options, BatchRun& batch) : m_options(options), m_batch(batch) {
+    struct stat info {};
+    if (options.recursive && !options.destFolder.empty() && stat(options.destFolder.c_str(), &info) == 0) {
+        m_bDestKnown = true;
+        m_destDevice = info.st_dev;
+        m_destInode = info.st_ino;
+    }
+}
+
+void SourceList::Report(const std::string& path, int errorNumber) {
+    ++m_nProblems;
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), DescribeErrno(errorNumber).c_str());
+}
+
+void SourceList::AddArgument(const std::string& source) { AddName(source); }
+
+void SourceList::AddName(std::string_view name) {
+    struct stat info {};
+    if (m_options.recursive && stat(std::string(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        AddTree(std::string(name));
+        return;
+    }
+    m_batch.AddSourcePath(name);  // a missing file fails when the run opens it
+}
+
+void SourceList::AddNamesFrom(const std::string& path) {
+    const bool standardInput = path == "-";
+    const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Report(path, errno);
+        return;
+    }
+    const char separator = m_options.nullSeparated ? '\0' : '\n';
+    std::unique_ptr<char[]> buffer(new char[1 << 16]);
+    std::string partial;  // a name split across two reads
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.get(), 1 << 16);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            Report(standardInput ? "standard input" : path, errno);
+            break;
+        }
+        if (got == 0) break;
+        std::string_view data(buffer.get(), static_cast<size_t>(got));
+        for (size_t end; (end = data.find(separator)) != std::string_view::npos; data.remove_prefix(end + 1)) {
+            if (partial.empty()) {
+                if (end > 0) AddName(data.substr(0, end));
+            } else {
+                partial.append(data.substr(0, end));
+                AddName(partial);
+                partial.clear();
+            }
+        }
+        partial.append(data);
+    }
+    if (!partial.empty()) AddName(partial);  // a last name without its separator
+    if (!standardInput) ::close(fd);
+}
+
+bool SourceList::Included(std::string_view relative) const {
+    if (m_options.includes.empty()) return true;
+    return std::any_of(m_options.includes.begin(), m_options.includes.end(),
+                       [&](const std::string& glob) { return PathGlobMatches(glob, relative); });
+}
+
+bool SourceList::Excluded(std::string_view relative) const {
+    return std::any_of(m_options.excludes.begin(), m_options.excludes.end(),
+                       [&](const std::string& glob) { return PathGlobMatches(glob, relative); });
+}
+
+void SourceList::AddTree(std::string root) {
+    while (root.size() > 1 && root.back() == '/') root.pop_back();  // "src/" and "src" are one folder
+    std::vector<std::string> found;
+    Walk(root, {}, found);
+    std::sort(found.begin(), found.end());
+    for (const std::string& relative : found) m_batch.AddSourceFile(root, "/" + relative);
+}
+
+// Every regular file below `root`/`relative`, as a path relative to `root`.
+// Links to folders are not followed; the destination folder is left out.
+void SourceList::Walk(const std::string& root, const std::string& relative, std::vector<std::string>& found) {
+    const std::string folder = relative.empty() ? root : root + "/" + relative;
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    if (!dir) {
+        Report(folder, errno);
+        return;
+    }
+    const int dirFd = dirfd(dir.get());
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir.get());
+        if (!entry) {
+            if (errno != 0) Report(folder, errno);
+            return;
+        }
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        bool isFile = entry->d_type == DT_REG;
+        struct stat info {};
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+            isFolder = S_ISDIR(info.st_mode);
+            isFile = S_ISREG(info.st_mode);
+            // A link to a file stands for that file; a link to a folder is not followed.
+            if (S_ISLNK(info.st_mode)) isFile = fstatat(dirFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
+        }
+        const std::string path = JoinRelative(relative, name);
+        if (isFolder) {
+            if (Excluded(path)) continue;
+            if (m_bDestKnown && fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                info.st_dev == m_destDevice && info.st_ino == m_destInode)
+                continue;  // the outputs of an earlier run are not sources
+            Walk(root, path, found);
+        } else if (isFile && Included(path) && !Excluded(path)) {
+            found.push_back(path);
+        }
+    }
+}
+
+}  // namespace tavisk::cli

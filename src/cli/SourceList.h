@@ -1,0 +1,47 @@
+#pragma once
+// Gathers the sources of a run: arguments, file lists (-T) and folder trees (-R).
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/BatchRun.h"
+
+namespace tavisk::cli {
+
+struct SourceListOptions {
+    bool recursive = false;
+    bool nullSeparated = false;
+    std::vector<std::string> includes;
+    std::vector<std::string> excludes;
+    std::string destFolder;  // with -R, a folder that is the destination is left out
+};
+
+class SourceList {
+public:
+    SourceList(const SourceListOptions& options, BatchRun& batch);
+
+    // A source named on the command line: a file, or with -R a folder.
+    void AddArgument(const std::string& source);
+    // Every name in the list file `path` ("-": standard input), in order.
+    void AddNamesFrom(const std::string& path);
+
+    // Folders and lists that could not be read; each was reported on standard error.
+    int ProblemCount() const { return m_nProblems; }
+
+private:
+    void AddName(std::string_view name);
+    void AddTree(std::string root);
+    void Walk(const std::string& root, const std::string& relative, std::vector<std::string>& found);
+    bool Included(std::string_view relative) const;
+    bool Excluded(std::string_view relative) const;
+    void Report(const std::string& path, int errorNumber);
+
+    const SourceListOptions& m_options;
+    BatchRun& m_batch;
+    int m_nProblems = 0;
+    bool m_bDestKnown = false;
+    dev_t m_destDevice = 0;
+    ino_t m_destInode = 0;
+};
+
+}  // namespace tavisk::cli
