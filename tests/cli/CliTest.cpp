@@ -311,7 +311,8 @@ RunRecord RecordRun(std::vector<std::string> args, const std::string& dest) {
 
 // Random scripts over a few hundred files: any number of jobs gives what one
 // job gives, byte for byte, also where the batch ends early or goes on past
-// sources that cannot be opened.
+// sources that cannot be opened, with each style of line ends, and in a dry
+// run or a diff.
 TEST(CliJobs, FourJobsLeaveExactlyWhatOneJobLeaves) {
     std::mt19937 random(12);
     const auto pick = [&](std::initializer_list<const char*> choices) {
@@ -334,7 +335,7 @@ TEST(CliJobs, FourJobsLeaveExactlyWhatOneJobLeaves) {
         WriteFile(dir / names.back(), text);
     }
     int compared = 0;
-    for (int round = 0; round < 24; ++round) {
+    for (int round = 0; round < 32; ++round) {
         std::string script;
         for (int command = 1 + static_cast<int>(random() % 5); command > 0; --command) {
             script += pick({"r/ab/X/,", "g/b/YY/", "t1,", "p1,", "l,", "i/<>/,", "tc/cab/,", "pa/x/,", "ts/b/,", "t.2,",
@@ -344,7 +345,10 @@ TEST(CliJobs, FourJobsLeaveExactlyWhatOneJobLeaves) {
         if (Cli({"--check", "-e", script}).exitStatus != 0) continue;
         std::vector<std::string> args{"-r", "log", "-e", script};
         if (round % 3 == 1) args.push_back("-k");
-        if (round % 2) args.push_back("--json");
+        const char* preview = round % 4 == 1 ? "-n" : round % 4 == 3 ? "-d" : nullptr;  // outputs never written
+        if (preview) args.push_back(preview);
+        if (round % 2 && round % 4 != 3) args.push_back("--json");  // --diff owns standard output
+        args.insert(args.end(), {"--line-ends", pick({"crlf", "lf", "keep"})});
         args.push_back("-R");
         const bool endsEarly = round % 3 != 0;  // a source that cannot be opened in the middle
         std::vector<std::string> sources{dir / "src"};
@@ -359,8 +363,8 @@ TEST(CliJobs, FourJobsLeaveExactlyWhatOneJobLeaves) {
             run.insert(run.end(), sources.begin(), sources.end());
             *record = RecordRun(run, dest);
         }
-        EXPECT_EQ(one, four) << "script " << script << (round % 3 == 1 ? " with -k" : "");
-        EXPECT_FALSE(one.files.empty());
+        EXPECT_EQ(one, four) << "script " << script << (round % 3 == 1 ? " with -k" : "") << " " << (preview ? preview : "");
+        EXPECT_EQ(one.files.empty(), preview != nullptr);
         ++compared;
     }
     EXPECT_GE(compared, 12);
