@@ -22,7 +22,28 @@ void CliWindow::ReportFileError(const FileError& error) {
     WriteLineTo(stderr, error.Text());
 }
 
-void CliWindow::AppendText(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void CliWindow::AppendText(std::string_view text) {
+    if (!m_bPreviewText) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    } else if (m_pCapture) {
+        m_pCapture->Take(text);
+    }
+}
+
+void CliWindow::ClearDebugText() {
+    if (m_pPreview) m_pCapture = m_pPreview->BeginFile(m_strPreviewSource, "-");
+}
+
+void CliWindow::PreviewText(OutputPreview* preview, std::string sourcePath) {
+    m_bPreviewText = true;
+    m_pPreview = preview;
+    m_strPreviewSource = std::move(sourcePath);
+}
+
+void CliWindow::EndPreview(bool complete) {
+    if (m_pCapture) m_pPreview->EndFile(complete);
+    m_pCapture = nullptr;
+}
 
 void CliWindow::EnableStart(bool enable) {
     if (enable) ClearProgressLine();  // the run is over

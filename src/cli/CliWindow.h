@@ -4,6 +4,7 @@
 #include <string>
 
 #include "batch/BatchWindow.h"
+#include "batch/OutputPreview.h"
 #include "script/SyntaxError.h"
 
 namespace tavisk::cli {
@@ -22,8 +23,14 @@ public:
     void SetProgressRange(int, int upper) override { m_nProgressTop = upper; }
     void SetProgressPos(int position) override;
     void ShowDebugWindow(bool) override {}
-    void ClearDebugText() override {}
+    void ClearDebugText() override;
     void ShowErrorMessage(const std::string& text) override;
+
+    // A dry run to standard output: the edited text goes to `preview`, when
+    // given, as the output of `sourcePath`, and never to standard output.
+    void PreviewText(OutputPreview* preview, std::string sourcePath);
+    // The one file's run is over; `complete` when a real run would have kept its text.
+    void EndPreview(bool complete);
 
 private:
     void ClearProgressLine();
@@ -33,6 +40,10 @@ private:
     bool m_bShowProgress;
     bool m_bProgressShown = false;
     int m_nProgressTop = 0;
+    bool m_bPreviewText = false;
+    OutputPreview* m_pPreview = nullptr;
+    std::string m_strPreviewSource;
+    OutputCapture* m_pCapture = nullptr;  // the file being previewed
 };
 
 // Prints "NAME:N: MESSAGE", then the line and the portion processed, indented.

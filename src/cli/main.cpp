@@ -106,6 +106,38 @@ int GatherSources(const cli::CliOptions& options, BatchRun& batch) {
     return sources.ProblemCount();
 }
 
+// Standard input, read once by the run, is named here for the diff to read again.
+constexpr const char* kStandardInputCopy = "/dev/stdin";
+
+// --diff compares the output with its source after the run has read it: a
+// source on standard input is first copied to an unnamed file that then
+// stands in as standard input and can be opened again.
+bool KeepStandardInputForDiff() {
+    std::FILE* copy = std::tmpfile();
+    if (!copy) {
+        std::fprintf(stderr, "tavisk-cli: standard input: cannot keep a copy for --diff: %s\n", std::strerror(errno));
+        return false;
+    }
+    std::vector<char> buffer(size_t{1} << 20);
+    for (;;) {
+        const ssize_t got = read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            std::fprintf(stderr, "tavisk-cli: standard input: %s\n", std::strerror(errno));
+            return false;
+        }
+        if (got == 0) break;
+        if (std::fwrite(buffer.data(), 1, static_cast<size_t>(got), copy) != static_cast<size_t>(got)) break;
+    }
+    if (std::fflush(copy) != 0 || std::ferror(copy) || lseek(fileno(copy), 0, SEEK_SET) != 0 ||
+        dup2(fileno(copy), STDIN_FILENO) < 0) {
+        std::fprintf(stderr, "tavisk-cli: standard input: cannot keep a copy for --diff: %s\n", std::strerror(errno));
+        return false;
+    }
+    std::fclose(copy);  // standard input now holds the file open
+    return true;
+}
+
 int ExitStatusOf(const BatchRun& batch, bool outputOk, bool sourcesMissed) {
     if (batch.m_bStopped) return kExitInterrupted;
     if (batch.m_bFileErrorOccurred || !outputOk || sourcesMissed) return kExitRefusedOrFileError;
@@ -149,6 +181,13 @@ int Run(const cli::CliOptions& options) {
     const bool textToStandardOutput = options.debug || options.ToStandardOutput();
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     cli::CliWindow window(textToStandardOutput, !options.responseFile.empty(), showProgress);
+    if (options.ToStandardOutput() && options.dryRun) {
+        const bool fromStandardInput = batch.m_nStandardInputSource == 0;
+        if (fromStandardInput && options.diff && !KeepStandardInputForDiff()) return kExitRefusedOrFileError;
+        window.PreviewText(options.diff ? &diffPreview : nullptr,
+                           fromStandardInput ? kStandardInputCopy : batch.SourcePath(0));
+        batch.m_pPreview = nullptr;  // the window takes the text
+    }
     batch.SetWindow(&window);
 
     // A refused start has already printed its complaints; a syntax error its report.
@@ -162,6 +201,8 @@ int Run(const cli::CliOptions& options) {
     InstallInterruptHandler();
     batch.RunBatch();
     g_runningBatch = nullptr;
+    window.EndPreview(!batch.m_bStopped && !batch.m_bFileErrorOccurred && batch.m_arrFileOutcomes.size() == 1 &&
+                      batch.m_arrFileOutcomes[0].bOpened);
 
     // The edited text or the diffs own standard output; the response lines then go to standard error.
     FILE* responseStream = textToStandardOutput || options.diff ? stderr : stdout;
