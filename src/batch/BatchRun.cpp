@@ -166,14 +166,18 @@ bool BatchRun::CheckOutputCreatable(int i, FileError& error) const {
     }
     // The output is made as a new file in its folder; a folder below the
     // destination that is missing would be made in the nearest one there is.
+    // A real run reports the first folder it cannot make, or else the output.
     std::string folder = path;
+    std::string toMake;
     for (;;) {
         const size_t slash = folder.rfind('/');
         folder = slash == 0 ? "/" : slash == std::string::npos ? "." : folder.substr(0, slash);
         if (access(folder.c_str(), W_OK | X_OK) == 0) return true;
         if (errno != ENOENT || folder.size() <= m_strDestFolder.size()) break;
+        toMake = folder;
     }
     error.m_strCause = DescribeErrno(errno);
+    if (!toMake.empty()) error.m_strPath = toMake;
     return false;
 }
 

@@ -255,6 +255,10 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"a tree's dry run makes no folders",
                   {"-q", "-R", "-n", "-j", "2", "-e", "te", "{out}", "src"}, "", 0, "", "",
                   {{"out/sub", ""}, {"out/a-b", ""}, {"out/a.txt", ""}}},
+        ScaleCase{"a tree's dry run names the folder a real run could not make",
+                  {"-R", "-n", "-e", "te", "{dir}/none", "src"}, "", 3,
+                  "a-b/d.txt\n\t{dir}/none/a-b: No such file or directory\n**** Errors during Processing\n",
+                  "{dir}/none/a-b: No such file or directory\n", {{"none", ""}}},
         ScaleCase{"--diff and --json both want standard output",
                   {"-d", "--json", "-e", "te", "{out}", "src/a.txt"}, "", 64, "",
                   "tavisk-cli: --diff and --json both write to standard output\n"
