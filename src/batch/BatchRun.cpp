@@ -30,6 +30,7 @@ BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_
     m_engine.SetFileErrorReport(this);
     m_engine.SetDebugSink(m_pWindow);
     m_engine.SetStopFlag(&m_bStopRequested);
+    m_engine.m_fileSource.SetProgress(this);
 }
 
 void BatchRun::SetWindow(BatchWindow* window) {
@@ -66,6 +67,16 @@ std::string BatchRun::ResponsePath() const {
 void BatchRun::ReportFileError(const FileError& error) {
     m_bFileErrorOccurred = true;
     m_pWindow->ReportFileError(error);
+}
+
+void BatchRun::BytesRead(uint64_t bytesRead, uint64_t fileSize) {
+    // A file without a size (a pipe) has no fraction to show.  The reads are
+    // far more frequent than a bar can show, and each report waits for the window.
+    if (fileSize == 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (bytesRead < fileSize && now - m_lastFileProgress < kFileProgressInterval) return;
+    m_lastFileProgress = now;
+    m_pWindow->SetFileProgress(bytesRead, fileSize);
 }
 
 bool BatchRun::OpenSourceFile(int i) {
@@ -140,6 +151,9 @@ void BatchRun::RunBatch() {
             m_log.AddErrorLine(kStoppedLine);
             break;
         }
+        // The file is done, whether or not the script read all of it.
+        const uint64_t size = m_engine.m_fileSource.FileSize();
+        m_pWindow->SetFileProgress(size, size);
     }
     CloseBatchFiles();
     ShowBatchVerdict();

@@ -2,6 +2,7 @@
 // A batch: the start checks, the syntax check, and the run over every source
 // file with its header lines, verdict and response file.
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
 inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
 
-class BatchRun : private FileErrorReport {
+class BatchRun : private FileErrorReport, private ReadProgress {
 public:
     BatchRun();
     BatchRun(const BatchRun&) = delete;
@@ -71,13 +72,18 @@ public:
     ScriptParser& Parser() { return m_parser; }
     EditEngine& Engine() { return m_engine; }
 
+    // Reports of the bytes read within a file are this far apart at least.
+    static constexpr std::chrono::milliseconds kFileProgressInterval{50};
+
 private:
     void ReportFileError(const FileError& error) override;
+    void BytesRead(uint64_t bytesRead, uint64_t fileSize) override;
 
     ScriptParser m_parser;
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
+    std::chrono::steady_clock::time_point m_lastFileProgress{};
 };
 
 }  // namespace tavisk

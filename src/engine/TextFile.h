@@ -36,6 +36,14 @@ struct FileIdentity {
 
 class TextFileWriter;
 
+// Told how far a reader has got in its file, after each read from it.
+class ReadProgress {
+public:
+    virtual ~ReadProgress() = default;
+    // `fileSize` is the size at opening; 0 when the file has no size (a pipe).
+    virtual void BytesRead(uint64_t bytesRead, uint64_t fileSize) = 0;
+};
+
 class TextFileReader {
 public:
     enum class ReadResult { Line, End, Error };
@@ -77,6 +85,8 @@ public:
     }
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
+    void SetProgress(ReadProgress* progress) { m_pProgress = progress; }
+    uint64_t FileSize() const { return m_nFileSize; }
     const FileIdentity& Identity() const { return m_identity; }
     const std::string& Path() const { return m_strPath; }
 
@@ -111,6 +121,9 @@ private:
     size_t m_nScanned = 0;  // data before this offset holds no LF
     bool m_bEof = false;
     bool m_bFailed = false;
+    uint64_t m_nBytesRead = 0;
+    uint64_t m_nFileSize = 0;
+    ReadProgress* m_pProgress = nullptr;
 };
 
 class TextFileWriter {

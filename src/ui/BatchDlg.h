@@ -3,12 +3,12 @@
 // and keeps the settings between runs of the program.
 #include <QString>
 
+#include "BatchWorker.h"
 #include "DialogBatchWindow.h"
 #include "TemplateDialog.h"
 #include "batch/BatchRun.h"
 
 class QProgressBar;
-class QThread;
 
 namespace tavisk::ui {
 
@@ -17,6 +17,8 @@ class Prompter;
 
 inline constexpr const char* kUnsavedScriptCaption = "++ Unsaved Script ++";
 inline constexpr const char* kSaveScriptQuestion = "Do you wish to save the script ?";
+// The progress bar moves by this many units per file (fewer with very many files).
+inline constexpr int kProgressUnitsPerFile = 1000;
 inline constexpr const char* kStopBatchQuestion = "A batch is running.\nDo you wish to stop the batch ?";
 
 class CBatchDlg : public CTemplateDialog {
@@ -51,7 +53,7 @@ public:
     const QString& ScriptPath() const { return m_strScriptPath; }
     bool IsScriptChanged() const { return m_bScriptChanged; }
     CDebugDlg* DebugWindow() const { return m_pDebugDlg; }
-    bool IsBatchRunning() const { return m_pWorker != nullptr; }
+    bool IsBatchRunning() const { return m_worker.IsRunning(); }
 
     // The batch's window operations, on the window thread.
     void EnableStart(bool enable);
@@ -60,6 +62,7 @@ public:
     void SetStatusText(const QString& text);
     void SetProgressRange(int lower, int upper);
     void SetProgressPos(int position);
+    void SetFileProgress(uint64_t bytesRead, uint64_t fileSize);
     void ShowDebugWindow(bool show);
     void ClearDebugText();
     void AppendDebugText(const QString& text);
@@ -79,9 +82,7 @@ protected:
 private:
     void ConnectHandlers();
     void InitDialog();
-    void StartWorker();
     void OnWorkerFinished();
-    void StopBatchAndWait();
     void SetRunning(bool running);
     void SetItemText(int id, const QString& text);
     void EnableItem(int id, bool enable);
@@ -95,8 +96,11 @@ private:
     bool m_bScriptChanged = false;
     CDebugDlg* m_pDebugDlg = nullptr;
     QProgressBar* m_ctlProgress = nullptr;
-    QThread* m_pWorker = nullptr;
+    int m_nProgressScale = 1;  // bar units per file
+    int m_nProgressStep = 0;   // the file being read, counted from 1
     bool m_bClosing = false;
+    // Last of the members: it stops a running worker before the members it uses go.
+    BatchWorker m_worker;
 };
 
 }  // namespace tavisk::ui

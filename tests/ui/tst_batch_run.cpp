@@ -131,8 +131,8 @@ void TestBatchRun::fullRunShowsProgressAndVerdict() {
     QCOMPARE(ReadBytes(b.Out("a.txt")), std::string("one new line\r\nlast\r\n"));
     QCOMPARE(ReadBytes(b.Out("b.txt")), std::string("new\r\n"));
     QCOMPARE(b.Status(), QStringLiteral(" Batch Completed without Errors"));
-    QCOMPARE(b.Progress()->maximum(), 2);
-    QCOMPARE(b.Progress()->value(), 2);
+    QCOMPARE(b.Progress()->maximum(), 2 * kProgressUnitsPerFile);
+    QCOMPARE(b.Progress()->value(), 2 * kProgressUnitsPerFile);
     QCOMPARE(b.Response(), (std::vector<std::string>{"a.txt", "b.txt", " Batch Completed without Errors"}));
     QVERIFY(b.prompter.errors.isEmpty());
     QVERIFY(DlgItem(b.dlg, IDC_START)->isEnabled());
@@ -192,8 +192,8 @@ void TestBatchRun::debugRunShowsTheFirstFileOnly() {
     QVERIFY(debug->isVisible());
     QCOMPARE(debug->Text(), QStringLiteral("one\ntwo\nthree\n"));
     SaveScreenshot(*debug, QStringLiteral("debug-window-after-run"));
-    QCOMPARE(b.Progress()->value(), 1);
-    QCOMPARE(b.Progress()->maximum(), 5);
+    QCOMPARE(b.Progress()->value(), 1 * kProgressUnitsPerFile);
+    QCOMPARE(b.Progress()->maximum(), 5 * kProgressUnitsPerFile);
     QCOMPARE(QDir(m_home->Path("out")).entryList(QDir::Files), QStringList{"re$pon$e.txt"});
     QCOMPARE(b.Response(), (std::vector<std::string>{"a.txt", " Batch Completed without Errors"}));
 

@@ -337,7 +337,7 @@ void TestMainDialog::startComplaints() {
     // The progress range was set before the checks.
     auto* progress = DlgItem<QProgressBar>(dlg, IDC_PROGRESS);
     QCOMPARE(progress->value(), 0);
-    if (!sources.isEmpty()) QCOMPARE(progress->maximum(), int(sources.size()));
+    if (!sources.isEmpty()) QCOMPARE(progress->maximum(), int(sources.size()) * kProgressUnitsPerFile);
 }
 
 void TestMainDialog::escapeDoesNothingAndEnterStarts() {
