@@ -37,8 +37,9 @@ public:
     // Hands over the debug text gathered so far.
     void FlushDebugText();
 
-    // A chunk goes to the window when it holds this much text...
-    static constexpr size_t kDebugChunkBytes = size_t{1} << 20;
+    // A chunk goes to the window when it holds this much text (small enough
+    // that the window adds it in well under a tenth of a second)...
+    static constexpr size_t kDebugChunkBytes = size_t{1} << 18;
     // ...or when this long has passed since the last one.
     static constexpr std::chrono::milliseconds kDebugChunkInterval{100};
 

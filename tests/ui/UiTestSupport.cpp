@@ -57,6 +57,14 @@ int FakePrompter::RunDialog(QDialog& dialog) {
     return answer(dialog);
 }
 
+void ClickControl(QWidget& dialog, int id) {
+    QWidget* control = DlgItem(dialog, id);
+    QVERIFY2(control, qPrintable(QStringLiteral("no control %1").arg(id)));
+    QWidget* window = dialog.window();
+    QVERIFY2(window->windowHandle() && window->isVisible(), "the dialog is not shown");
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, control->rect().center()));
+}
+
 void ShowAndSettle(QWidget& widget) {
     widget.show();
     QApplication::processEvents();
@@ -70,7 +78,7 @@ void SaveScreenshot(QWidget& widget, const QString& name) {
 int ClickAfterShowing(QDialog& dialog, int id, const QString& screenshotName) {
     ShowAndSettle(dialog);
     if (!screenshotName.isEmpty()) SaveScreenshot(dialog, screenshotName);
-    if (auto* button = DlgItem<QAbstractButton>(dialog, id)) button->click();
+    if (DlgItem(dialog, id)) ClickControl(dialog, id);
     if (dialog.isVisible()) dialog.reject();  // a refused click: give up as Cancel would
     return dialog.result();
 }

@@ -46,6 +46,9 @@ public:
 // Shows `dialog` (which runs its initialisation), saves its picture, then
 // clicks button `id` and returns the dialog's result.
 int ClickAfterShowing(QDialog& dialog, int id, const QString& screenshotName = QString());
+// Clicks at the centre of control `id` as a user does: the press goes to the
+// window, which hands it to whatever lies at that point.  The dialog must be shown.
+void ClickControl(QWidget& dialog, int id);
 // Shows a dialog and lets pending events run.
 void ShowAndSettle(QWidget& widget);
 // Saves a picture of `widget` as screenshots/NAME.png in the build folder.

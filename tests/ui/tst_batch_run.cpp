@@ -1,6 +1,7 @@
 // Runs from the main dialog: the syntax check, the worker and its window
 // calls, debug mode, the response dialogs, and "Done" while a batch runs.
 #include <QDir>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,7 +13,9 @@
 #include "BatchDlg.h"
 #include "ControlIds.h"
 #include "DebugDlg.h"
+#include "DialogBatchWindow.h"
 #include "DialogTemplate.h"
+#include "DisplayText.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk;
@@ -71,6 +74,8 @@ private slots:
     void fileErrorFromTheWorker();
     void controlsAreDisabledWhileRunning();
     void debugRunShowsTheFirstFileOnly();
+    void debugTextOfALargeFileEqualsTheCli();
+    void progressMovesWithinALargeFile();
     void nonDebugRunHidesTheDebugWindow();
     void debugClickRule();
     void responseFileNameDialog();
@@ -203,6 +208,42 @@ void TestBatchRun::debugRunShowsTheFirstFileOnly() {
     QCOMPARE(debug->Text(), QStringLiteral("new\n"));
 }
 
+void TestBatchRun::debugTextOfALargeFileEqualsTheCli() {
+    // Several chunks, lines of every kind: empty, long, UTF-8, Windows-1252, LF only.
+    std::string source;
+    for (int i = 0; source.size() < 3 * DialogBatchWindow::kDebugChunkBytes; ++i) {
+        source += "line " + std::to_string(i) + (i % 7 == 0 ? " old caf\xC3\xA9" : " \xA3 old") + "\r\n";
+        if (i % 100 == 0) source += "\r\n" + std::string(5000, 'x') + "\n";
+    }
+    Batch b(*m_home, {"r/old/new/,te"});
+    b.Sources({{"big.txt", source}});
+    b.Check(IDC_DEBUG, true);
+    QVERIFY(b.Run());
+
+    QProcess cli;
+    cli.start(QStringLiteral(TAVISK_CLI_PATH), {"-q", "-g", "-e", "r/old/new/,te", m_home->Path("out"), b.In("big.txt")});
+    QVERIFY(cli.waitForFinished(kRunTimeoutMs));
+    const QByteArray cliText = cli.readAllStandardOutput();
+    QVERIFY(cliText.size() > qsizetype(source.size()) / 2);
+    QString expected = DisplayText(cliText.toStdString());
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString shown = b.dlg.DebugWindow()->Text();
+    QCOMPARE(shown.size(), expected.size());
+    QVERIFY(shown == expected);
+}
+
+void TestBatchRun::progressMovesWithinALargeFile() {
+    // One file of several reads: the bar moves before the file is done.
+    Batch b(*m_home, {"te"});
+    b.Sources({{"big.txt", std::string(3 << 20, 'a') + "\r\n"}});
+    QList<int> values;
+    connect(b.Progress(), &QProgressBar::valueChanged, this, [&](int value) { values << value; });
+    QVERIFY(b.Run());
+    QCOMPARE(b.Progress()->value(), kProgressUnitsPerFile);
+    QVERIFY2(std::any_of(values.begin(), values.end(), [](int v) { return v > 0 && v < kProgressUnitsPerFile; }),
+             qPrintable(QString::number(values.size())));
+}
+
 void TestBatchRun::nonDebugRunHidesTheDebugWindow() {
     Batch b(*m_home, {"te"});
     b.Sources({{"a.txt", "kept\r\n"}});
@@ -220,17 +261,18 @@ void TestBatchRun::debugClickRule() {
     Batch b(*m_home, {"te"});
     b.Sources({{"a.txt", "x\r\n"}});
     auto* debugButton = DlgItem<QPushButton>(b.dlg, IDC_DEBUG);
-    debugButton->click();  // before any run: nothing shown
+    ShowAndSettle(b.dlg);
+    ClickControl(b.dlg, IDC_DEBUG);  // before any run: nothing shown
     QVERIFY(debugButton->isChecked());
     QVERIFY(!b.dlg.DebugWindow()->isVisible());
     QVERIFY(b.Run());
     QVERIFY(b.dlg.DebugWindow()->isVisible());
-    debugButton->click();  // after a debug run: hides it
+    ClickControl(b.dlg, IDC_DEBUG);  // after a debug run: hides it
     QVERIFY(!debugButton->isChecked());
     QVERIFY(!b.dlg.DebugWindow()->isVisible());
     QVERIFY(b.Run());  // a run without debug mode
     b.dlg.DebugWindow()->show();
-    debugButton->click();  // after it: no change
+    ClickControl(b.dlg, IDC_DEBUG);  // after it: no change
     QVERIFY(b.dlg.DebugWindow()->isVisible());
 }
 
