@@ -19,9 +19,9 @@
 #include <string>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
-#include "DebugDlg.h"
-#include "DialogTemplate.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DebugDlg.h"
+#include "dialogs/DialogTemplate.h"
 #include "Prompter.h"
 
 using namespace tavisk::ui;

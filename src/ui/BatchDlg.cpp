@@ -8,14 +8,14 @@
 #include <climits>
 #include <cstdlib>
 
-#include "ControlIds.h"
-#include "DebugDlg.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DebugDlg.h"
 #include "DisplayText.h"
-#include "Help.h"
 #include "ProgramIcon.h"
+#include "help/Help.h"
 #include "Prompter.h"
 #include "Settings.h"
-#include "SyntaxErrorDlg.h"
+#include "dialogs/SyntaxErrorDlg.h"
 
 namespace tavisk::ui {
 

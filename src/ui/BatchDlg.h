@@ -5,7 +5,7 @@
 
 #include "BatchWorker.h"
 #include "DialogBatchWindow.h"
-#include "TemplateDialog.h"
+#include "dialogs/TemplateDialog.h"
 #include "batch/BatchRun.h"
 
 class QProgressBar;

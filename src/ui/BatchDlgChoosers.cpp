@@ -3,7 +3,7 @@
 #include <QStandardPaths>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
+#include "dialogs/ControlIds.h"
 #include "DisplayText.h"
 #include "Prompter.h"
 

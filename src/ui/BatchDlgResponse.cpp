@@ -2,8 +2,8 @@
 #include "BatchDlg.h"
 #include "DisplayText.h"
 #include "Prompter.h"
-#include "ResponseNameDlg.h"
-#include "ResponseViewDlg.h"
+#include "dialogs/ResponseNameDlg.h"
+#include "dialogs/ResponseViewDlg.h"
 
 namespace tavisk::ui {
 

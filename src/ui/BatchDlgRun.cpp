@@ -1,6 +1,6 @@
 // Starting a batch on the worker thread, and its end.
 #include "BatchDlg.h"
-#include "ControlIds.h"
+#include "dialogs/ControlIds.h"
 
 namespace tavisk::ui {
 

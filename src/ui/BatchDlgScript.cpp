@@ -1,9 +1,9 @@
 // Script files and the script editor: "&New...", "&Edit..." and "&Save...".
 #include "BatchDlg.h"
-#include "ControlIds.h"
+#include "dialogs/ControlIds.h"
 #include "DisplayText.h"
 #include "Prompter.h"
-#include "ScriptEditDlg.h"
+#include "dialogs/ScriptEditDlg.h"
 #include "batch/ScriptFile.h"
 
 namespace tavisk::ui {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "ScriptCodec.h"
+#include "text/ScriptCodec.h"
 
 namespace tavisk::ui {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "Help.h"
-#include "HelpTopics.h"
+#include "help/Help.h"
+#include "help/HelpTopics.h"
 #include "batch/BatchRun.h"
 #include "engine/Messages.h"
 #include "script/ScriptParser.h"

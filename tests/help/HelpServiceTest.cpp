@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "Help.h"
-#include "HelpFile.h"
-#include "HelpService.h"
-#include "HelpTopics.h"
+#include "help/Help.h"
+#include "help/HelpFile.h"
+#include "help/HelpService.h"
+#include "help/HelpTopics.h"
 
 namespace tavisk::ui {
 namespace {

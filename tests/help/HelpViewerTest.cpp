@@ -8,11 +8,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "Help.h"
-#include "HelpResourceViewer.h"
-#include "HelpService.h"
-#include "HelpTopics.h"
-#include "HelpWindow.h"
+#include "help/Help.h"
+#include "help/HelpResourceViewer.h"
+#include "help/HelpService.h"
+#include "help/HelpTopics.h"
+#include "help/HelpWindow.h"
 
 namespace tavisk::ui {
 namespace {

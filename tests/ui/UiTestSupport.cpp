@@ -7,7 +7,7 @@
 #include <QSettings>
 #include <QTest>
 
-#include "DialogTemplate.h"
+#include "dialogs/DialogTemplate.h"
 
 namespace tavisk::ui::test {
 

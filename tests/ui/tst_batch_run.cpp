@@ -1,21 +1,21 @@
 // Runs from the main dialog: the syntax check, the worker and its window
 // calls, debug mode, the response dialogs, and "Done" while a batch runs.
 #include <QDir>
-#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
-#include "DebugDlg.h"
 #include "DialogBatchWindow.h"
-#include "DialogTemplate.h"
 #include "DisplayText.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DebugDlg.h"
+#include "dialogs/DialogTemplate.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk;

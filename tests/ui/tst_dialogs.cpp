@@ -1,22 +1,22 @@
 // The small dialogs on their own: syntax error, Debug Window, response name and view.
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QGroupBox>
 #include <QPushButton>
 #include <QTest>
 #include <functional>
 #include <memory>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
-#include "DebugDlg.h"
-#include "DialogTemplate.h"
-#include "ResponseNameDlg.h"
-#include "ResponseViewDlg.h"
-#include "ScriptEditDlg.h"
-#include "SyntaxErrorDlg.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DebugDlg.h"
+#include "dialogs/DialogTemplate.h"
+#include "dialogs/ResponseNameDlg.h"
+#include "dialogs/ResponseViewDlg.h"
+#include "dialogs/ScriptEditDlg.h"
+#include "dialogs/SyntaxErrorDlg.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk::ui;

@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "DialogLayout.h"
-#include "LayoutAnchors.h"
+#include "dialogs/DialogLayout.h"
+#include "dialogs/LayoutAnchors.h"
 
 using namespace tavisk::ui;
 

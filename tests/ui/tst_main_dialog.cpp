@@ -10,10 +10,10 @@
 #include <QTest>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
-#include "DebugDlg.h"
-#include "DialogTemplate.h"
-#include "ScriptEditDlg.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DebugDlg.h"
+#include "dialogs/DialogTemplate.h"
+#include "dialogs/ScriptEditDlg.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk;

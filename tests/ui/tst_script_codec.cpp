@@ -1,8 +1,8 @@
 // The editor's text encoding: how script bytes are shown and come back.
 #include <QTest>
 
-#include "ScriptCodec.h"
-#include "ScriptEditText.h"
+#include "text/ScriptCodec.h"
+#include "text/ScriptEditText.h"
 
 using namespace tavisk::ui;
 using Lines = std::vector<std::string>;

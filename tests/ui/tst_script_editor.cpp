@@ -6,9 +6,9 @@
 #include <QTest>
 
 #include "BatchDlg.h"
-#include "ControlIds.h"
-#include "DialogTemplate.h"
-#include "ScriptEditDlg.h"
+#include "dialogs/ControlIds.h"
+#include "dialogs/DialogTemplate.h"
+#include "dialogs/ScriptEditDlg.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk::ui;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "DialogLayout.h"
-#include "ScriptEditText.h"
+#include "text/ScriptEditText.h"
 #include "TemplateDialog.h"
 
 class QPlainTextEdit;

@@ -4,7 +4,7 @@
 #include <QTextBlock>
 
 #include "ControlIds.h"
-#include "Help.h"
+#include "help/Help.h"
 
 namespace tavisk::ui {
 

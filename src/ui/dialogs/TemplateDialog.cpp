@@ -3,7 +3,7 @@
 #include <QShortcut>
 
 #include "ControlIds.h"
-#include "Help.h"
+#include "help/Help.h"
 
 namespace tavisk::ui {
 

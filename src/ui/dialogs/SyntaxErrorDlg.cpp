@@ -3,7 +3,7 @@
 #include <QLabel>
 
 #include "ControlIds.h"
-#include "Help.h"
+#include "help/Help.h"
 
 namespace tavisk::ui {
 
