@@ -57,6 +57,7 @@ CBatchDlg::CBatchDlg(Prompter& prompter, QWidget* parent)
     : CTemplateDialog(kTemplate, parent), m_prompter(prompter), m_window(*this) {
     m_ctlProgress = DlgItem<QProgressBar>(*this, IDC_PROGRESS);
     setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
     m_batch.SetWindow(&m_window);
     m_batch.SetSyntaxErrorReport(&m_window);
     connect(&m_worker, &BatchWorker::Finished, this, &CBatchDlg::OnWorkerFinished);

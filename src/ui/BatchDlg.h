@@ -1,7 +1,9 @@
 #pragma once
 // The main dialog: chooses what a batch works on, runs it on a worker thread,
 // and keeps the settings between runs of the program.
+#include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include "BatchWorker.h"
 #include "DialogBatchWindow.h"
@@ -76,6 +78,10 @@ signals:
     void BatchFinished();
 
 protected:
+    // Files dropped from a file manager: sources, control file or destination.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override { OnCancel(); }
 
@@ -83,6 +89,14 @@ private:
     void ConnectHandlers();
     void InitDialog();
     void OnWorkerFinished();
+    // What "&Browse..." and "&Locate..." do with the names chosen.
+    void UseSourceFiles(const QStringList& paths);
+    void UseScriptFile(const QString& path);
+    void DropSources(const QStringList& paths);
+    void DropScript(const QStringList& paths);
+    void DropDestination(const QStringList& paths);
+    // The frame of group box `caption`, in this dialog's coordinates.
+    QRect GroupBoxRect(const char* caption) const;
     void SetRunning(bool running);
     void SetItemText(int id, const QString& text);
     void EnableItem(int id, bool enable);

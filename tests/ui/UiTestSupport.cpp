@@ -3,9 +3,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QSettings>
 #include <QTest>
+#include <QUrl>
 
 #include "dialogs/DialogTemplate.h"
 
@@ -63,6 +67,19 @@ void ClickControl(QWidget& dialog, int id) {
     QWidget* window = dialog.window();
     QVERIFY2(window->windowHandle() && window->isVisible(), "the dialog is not shown");
     QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, control->rect().center()));
+}
+
+bool DropAt(QWidget& dialog, const QPoint& at, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &drop);
+    return drop.isAccepted();
 }
 
 void ShowAndSettle(QWidget& widget) {

@@ -179,6 +179,7 @@ void TestBatchRun::controlsAreDisabledWhileRunning() {
     for (int id : runState) QVERIFY2(!DlgItem(b.dlg, id)->isEnabled(), qPrintable(QString::number(id)));
     for (int id : {IDOK, IDC_REMEMBER, IDC_SAVE_RESPONSE, ID_HELP}) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
     b.dlg.OnStartBulkEdit();  // a second start is refused while one runs
+    QVERIFY(!DropAt(b.dlg, DlgItem(b.dlg, IDC_START)->geometry().center(), {b.In("a.txt")}));
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(finished.size(), 1);
     for (int id : runState) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
