@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -13,6 +12,7 @@
 #include "BatchDlg.h"
 #include "DialogBatchWindow.h"
 #include "DisplayText.h"
+#include "RunProcess.h"
 #include "dialogs/ControlIds.h"
 #include "dialogs/DebugDlg.h"
 #include "dialogs/DialogTemplate.h"
@@ -221,12 +221,11 @@ void TestBatchRun::debugTextOfALargeFileEqualsTheCli() {
     b.Check(IDC_DEBUG, true);
     QVERIFY(b.Run());
 
-    QProcess cli;
-    cli.start(QStringLiteral(TAVISK_CLI_PATH), {"-q", "-g", "-e", "r/old/new/,te", m_home->Path("out"), b.In("big.txt")});
-    QVERIFY(cli.waitForFinished(kRunTimeoutMs));
-    const QByteArray cliText = cli.readAllStandardOutput();
-    QVERIFY(cliText.size() > qsizetype(source.size()) / 2);
-    QString expected = DisplayText(cliText.toStdString());
+    const tavisk::test::ProcessResult cli = tavisk::test::RunProcess(
+        TAVISK_CLI_PATH, {"-q", "-g", "-e", "r/old/new/,te", m_home->Path("out").toStdString(), b.In("big.txt").toStdString()});
+    QCOMPARE(cli.exitStatus, 0);
+    QVERIFY(cli.out.size() > source.size() / 2);
+    QString expected = DisplayText(cli.out);
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QString shown = b.dlg.DebugWindow()->Text();
     QCOMPARE(shown.size(), expected.size());
