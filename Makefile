@@ -1,6 +1,8 @@
-# Thin wrapper around CMake/CTest.  `make test` works on a fresh Debian 12 machine.
+# Thin wrapper around CMake/CTest.  `make test` works on a fresh Debian 12 machine;
+# `make check` is the quick loop.
 BUILD      ?= build
 BUILD_TYPE ?= Release
+CHECK_BUILD ?= build-check
 JOBS       ?= $(shell nproc)
 
 # Debian packages the build, the tests and `make run` need.
@@ -15,11 +17,14 @@ TSAN_BUILD   ?= build-tsan
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES = clang-14 libclang-rt-14-dev
+# The tools `make bench` measures against.
+BENCH_PACKAGES = gawk mawk perl sed coreutils diffutils
 
-.PHONY: all deps configure build test test-asan test-tsan fuzz run bench clean
+.PHONY: all deps configure build check test test-asan test-tsan fuzz run bench clean
 
 all: build
 
+# The only target that installs packages; run, test, bench and fuzz call it first.
 deps:
 	@missing=""; for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
@@ -29,25 +34,34 @@ deps:
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
 
-configure: deps
+configure:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# The edit-build-test loop: one build without link-time optimisation and the
+# tests that take seconds (not those labelled slow, nor the sanitizer builds).
+check:
+	cmake -S . -B $(CHECK_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(CHECK_BUILD) -j $(JOBS)
+	cd $(CHECK_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
+
+# Everything: the release build's tests, then the sanitizer builds'.  CI runs this.
+test: deps
+	$(MAKE) build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
 
 # The core and CLI tests under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-asan: deps
+test-asan:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVISK_GUI=OFF -DTAVISK_SANITIZE=address,undefined
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Every test, the desktop program's worker thread included, under ThreadSanitizer.
-test-tsan: deps
+test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVISK_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="suppressions=$(CURDIR)/tests/hardening/tsan.supp" \
@@ -61,11 +75,14 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_parser fuzz_engine
 	./fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-run: build
+run: deps
+	$(MAKE) build
 	./tools/run-desktop.sh $(BUILD)
 
-bench: build
+bench:
+	$(MAKE) deps PACKAGES="$(PACKAGES) $(BENCH_PACKAGES)"
+	$(MAKE) build
 	./bench/run-bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

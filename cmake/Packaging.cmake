@@ -32,10 +32,8 @@ if(TARGET tavisk)
   install(FILES ${TAVISK_PACKAGING_DIR}/tavisk.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${TAVISK_PACKAGING_DIR}/tavisk.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   foreach(size 48 128 256)
-    set(png ${TAVISK_PACKAGING_DIR}/icons/tavisk-${size}.png)
-    if(EXISTS ${png})
-      install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavisk.png)
-    endif()
+    install(FILES ${TAVISK_PACKAGING_DIR}/icons/tavisk-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavisk.png)
   endforeach()
 endif()
 

@@ -46,7 +46,7 @@ struct RunOutcome {
 // input fast under AddressSanitizer.
 enum BatchRole { kWholeCopy, kDebugRun, kFileRun, kRoles };
 
-BatchRun& PrepareBatch(BatchRole role, const std::vector<std::string>& script, RecordingWindow& window,
+BatchRun& PrepareBatch(BatchRole role, const std::vector<std::string>& script, RecordingBatchWindow& window,
                        RecordingSyntaxReport& syntaxReport) {
     static BatchRun batches[kRoles];
     BatchRun& batch = batches[role];
@@ -75,7 +75,6 @@ bool RunWatched(BatchRun& batch, bool debug) {
     ScriptParser& parser = batch.Parser();
     batch.m_log.Clear();
     batch.m_log.AddLine("s.txt");
-    batch.m_bDebug = debug;
     engine.m_bDebug = debug;
     parser.m_bCheckOnly = false;
     bool ended = true;
@@ -100,15 +99,15 @@ bool RunWatched(BatchRun& batch, bool debug) {
     return ended;
 }
 
-RunOutcome Collect(BatchRun& batch, const RecordingWindow& window, bool debug) {
+RunOutcome Collect(BatchRun& batch, const RecordingBatchWindow& window, bool debug) {
     RunOutcome outcome;
     if (debug)
-        outcome.text = window.m_debugText;
+        outcome.text = window.debugText;
     else
         FUZZ_CHECK(ReadWholeFile(ScratchPaths().output, outcome.text));
     outcome.responseLines = batch.m_log.m_arrResponseLines;
     outcome.errorCount = batch.m_log.m_nErrorCount;
-    outcome.fileErrors = window.m_fileErrors;
+    outcome.fileErrors = window.fileErrors;
     return outcome;
 }
 
@@ -136,10 +135,10 @@ void CheckOutcome(const RunOutcome& run) {
 
 // "te" copies the whole source, whatever bytes it holds.
 void CheckWholeCopy(std::string_view source) {
-    RecordingWindow window(false);
+    RecordingBatchWindow window;
     RecordingSyntaxReport syntaxReport;
     BatchRun& batch = PrepareBatch(kWholeCopy, {"te"}, window, syntaxReport);
-    FUZZ_CHECK(batch.PrepareStart());
+    FUZZ_CHECK(batch.PrepareStart() == StartResult::Ready);
     batch.RunBatch();
     const RunOutcome run = Collect(batch, window, false);
     FUZZ_CHECK(run.text == NormaliseLines(source));
@@ -209,14 +208,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckFindText(source, script);
     CheckWholeCopy(source);
 
-    RecordingWindow debugWindow(true);
+    RecordingBatchWindow debugWindow;
+    debugWindow.debugChecked = true;
     RecordingSyntaxReport debugSyntax;
     BatchRun& debugBatch = PrepareBatch(kDebugRun, script, debugWindow, debugSyntax);
     debugBatch.m_log.Clear();
-    if (!debugBatch.PrepareStart()) {
+    if (debugBatch.PrepareStart() != StartResult::Ready) {
         // Refused before any file was touched.
         FUZZ_CHECK(debugBatch.m_log.m_arrResponseLines.empty());
-        FUZZ_CHECK(script.empty() ? !debugWindow.m_complaints.empty() : debugSyntax.m_errors.size() == 1);
+        FUZZ_CHECK(script.empty() ? !debugWindow.errorMessages.empty() : debugSyntax.errors.size() == 1);
         return 0;
     }
     const bool endedWithinBudget = RunWatched(debugBatch, true);
@@ -227,10 +227,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // above came to its end (the same commands end it here), else through the
     // watched loop, cut at the same budget.
     unlink(paths.output.c_str());
-    RecordingWindow fileWindow(false);
+    RecordingBatchWindow fileWindow;
     RecordingSyntaxReport fileSyntax;
     BatchRun& fileBatch = PrepareBatch(kFileRun, script, fileWindow, fileSyntax);
-    FUZZ_CHECK(fileBatch.PrepareStart());
+    FUZZ_CHECK(fileBatch.PrepareStart() == StartResult::Ready);
     if (endedWithinBudget)
         fileBatch.RunBatch();
     else

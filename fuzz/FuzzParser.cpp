@@ -97,8 +97,8 @@ int ParseStream(const std::vector<std::string>& lines, bool checkOnly, Recording
         FUZZ_CHECK(parser.ParseNextCommand(cmd) == PARSE_END);
     }
     FUZZ_CHECK(result == PARSE_END || result == PARSE_ERROR);
-    FUZZ_CHECK(report.m_errors.size() == (result == PARSE_ERROR ? 1u : 0u));
-    if (result == PARSE_ERROR) CheckError(report.m_errors.front(), lines);
+    FUZZ_CHECK(report.errors.size() == (result == PARSE_ERROR ? 1u : 0u));
+    if (result == PARSE_ERROR) CheckError(report.errors.front(), lines);
     return result;
 }
 
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RecordingSyntaxReport checkReport;
     const int checked = CheckScriptSyntax(lines, checkReport);
     FUZZ_CHECK(checked == PARSE_END || checked == PARSE_ERROR);
-    FUZZ_CHECK(checkReport.m_errors.size() == (checked == PARSE_ERROR ? 1u : 0u));
+    FUZZ_CHECK(checkReport.errors.size() == (checked == PARSE_ERROR ? 1u : 0u));
 
     RecordingSyntaxReport checkStreamReport;
     uint64_t checkCommands = 0;
@@ -128,8 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(ran == checked);
     FUZZ_CHECK(runCommands >= checkCommands);
     if (ran == PARSE_ERROR) {
-        const SyntaxError& a = checkReport.m_errors.front();
-        const SyntaxError& b = runReport.m_errors.front();
+        const SyntaxError& a = checkReport.errors.front();
+        const SyntaxError& b = runReport.errors.front();
         FUZZ_CHECK(a.m_strMessage == b.m_strMessage);
         FUZZ_CHECK(a.m_nLineIndex == b.m_nLineIndex);
         // Both end at the error; a run may have begun the command later, at

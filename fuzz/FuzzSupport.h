@@ -1,6 +1,7 @@
 #pragma once
-// Shared pieces of the fuzz targets: splitting the input, a recording window,
-// a scratch folder, and the check that stops the process on a broken rule.
+// Shared pieces of the fuzz targets: splitting the input, a scratch folder,
+// and the check that stops the process on a broken rule.  The recording
+// window and syntax report are the tests' own.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/BatchWindow.h"
-#include "script/SyntaxError.h"
+#include "RecordingFakes.h"
 
 namespace tavisk::fuzz {
+
+using test::RecordingBatchWindow;
+using test::RecordingSyntaxReport;
 
 // A broken rule is a finding: print where and abort, so the fuzzer keeps the input.
 #define FUZZ_CHECK(condition)                                                                     \
@@ -33,36 +36,6 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // Source text as the engine reads it, written back the way the output writer
 // writes it: every line ends in CR LF, one CR before each LF dropped.
 std::string NormaliseLines(std::string_view source);
-
-// Remembers every syntax error instead of showing it.
-class RecordingSyntaxReport final : public SyntaxErrorReport {
-public:
-    void ReportSyntaxError(const SyntaxError& error) override { m_errors.push_back(error); }
-    std::vector<SyntaxError> m_errors;
-};
-
-// The window of a batch, recording what a user would have seen.
-class RecordingWindow final : public BatchWindow {
-public:
-    explicit RecordingWindow(bool debug) : m_bDebug(debug) {}
-    void ReportFileError(const FileError& error) override { m_fileErrors.push_back(error.Text()); }
-    void AppendText(std::string_view text) override { m_debugText.append(text); }
-    void EnableStart(bool) override {}
-    bool IsDebugChecked() override { return m_bDebug; }
-    bool IsSaveResponseChecked() override { return false; }
-    void SetStatusText(const std::string& text) override { m_status = text; }
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-    void ShowDebugWindow(bool) override {}
-    void ClearDebugText() override { m_debugText.clear(); }
-    void ShowErrorMessage(const std::string& text) override { m_complaints += text; }
-
-    bool m_bDebug;
-    std::string m_debugText;
-    std::string m_status;
-    std::string m_complaints;
-    std::vector<std::string> m_fileErrors;
-};
 
 // A private folder for the engine target's files, removed at exit.
 const std::string& ScratchFolder();

@@ -88,7 +88,7 @@ bool BatchRun::OpenSourceFile(int i) {
 }
 
 bool BatchRun::OpenOutputFile(int i) {
-    if (m_bDebug) {
+    if (m_engine.m_bDebug) {
         m_pWindow->ShowDebugWindow(true);
         m_pWindow->ClearDebugText();
         return true;
@@ -126,8 +126,7 @@ void BatchRun::WriteResponseFile() {
 
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
-    m_bDebug = m_pWindow->IsDebugChecked();
-    m_engine.m_bDebug = m_bDebug;
+    m_engine.m_bDebug = m_pWindow->IsDebugChecked();
     m_log.Clear();
     m_bFileErrorOccurred = false;
     m_bStopped = false;
@@ -135,7 +134,7 @@ void BatchRun::RunBatch() {
     m_parser.m_bCheckOnly = false;
 
     int filesToRun = m_nSourceCount;
-    if (m_bDebug)
+    if (m_engine.m_bDebug)
         filesToRun = std::min(filesToRun, 1);
     else
         m_pWindow->ShowDebugWindow(false);

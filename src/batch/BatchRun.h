@@ -18,6 +18,13 @@ inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
 inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
 
+// Whether a batch may start, and if not, why; the reason has been shown.
+enum class StartResult {
+    Ready,        // the worker may run RunBatch
+    Refused,      // a start check failed: its complaints are shown
+    SyntaxError,  // the script has a syntax error: it is reported
+};
+
 class BatchRun : private FileErrorReport, private ReadProgress {
 public:
     BatchRun();
@@ -31,8 +38,8 @@ public:
     void SetSourcePaths(const std::vector<std::string>& paths);
 
     // The window-thread part of Start: progress, the start checks and the
-    // syntax check.  True when the worker may run RunBatch.
-    bool PrepareStart();
+    // syntax check.
+    StartResult PrepareStart();
     // The complaints of the start checks, each ending in "\r\n"; empty when none.
     std::string StartComplaints() const;
     // Parses the whole script in check mode; PARSE_END when it is clean.
@@ -63,7 +70,9 @@ public:
     int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
-    bool m_bDebug = false;
+    // Debug mode of the current or last run (the engine's m_bDebug, taken from
+    // the window when the run starts).
+    bool IsDebugRun() const { return m_engine.m_bDebug; }
 
     // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;

@@ -42,15 +42,15 @@ std::string BatchRun::StartComplaints() const {
 
 int BatchRun::CheckSyntax() { return m_parser.CheckWholeScript(); }
 
-bool BatchRun::PrepareStart() {
+StartResult BatchRun::PrepareStart() {
     m_pWindow->SetProgressRange(0, m_nSourceCount);
     m_pWindow->SetProgressPos(0);
     const std::string complaints = StartComplaints();
     if (!complaints.empty()) {
         m_pWindow->ShowErrorMessage(complaints);
-        return false;
+        return StartResult::Refused;
     }
-    return CheckSyntax() == PARSE_END;
+    return CheckSyntax() == PARSE_END ? StartResult::Ready : StartResult::SyntaxError;
 }
 
 }  // namespace tavisk

@@ -93,8 +93,11 @@ int Run(const cli::CliOptions& options) {
     batch.SetWindow(&window);
 
     // A refused start has already printed its complaints; a syntax error its report.
-    const bool refused = !batch.StartComplaints().empty();
-    if (!batch.PrepareStart()) return refused ? kExitRefusedOrFileError : kExitSyntaxError;
+    switch (batch.PrepareStart()) {
+    case StartResult::Ready: break;
+    case StartResult::Refused: return kExitRefusedOrFileError;
+    case StartResult::SyntaxError: return kExitSyntaxError;
+    }
 
     g_runningBatch = &batch;
     InstallInterruptHandler();

@@ -1,20 +1,17 @@
 // Applies one parsed command to the edit stream.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
 #include "EditEngine.h"
+#include "EndpointTarget.h"
 #include "FindText.h"
 #include "Messages.h"
 
 namespace tavisk {
 
-namespace {
-
-struct Target {
-    int64_t line = 0;
-    int64_t character = 0;
-};
-
-}  // namespace
-
 int EditEngine::ExecuteCommand(const CScriptCommand& cmd) {
+    // No default: a code added to CommandCode must be handled here (-Wswitch).
     switch (cmd.m_nCommand) {
     case CMD_SKIP:
     case CMD_COPY:
@@ -27,10 +24,13 @@ int EditEngine::ExecuteCommand(const CScriptCommand& cmd) {
         return EmitText(cmd.m_strText, false) ? EXEC_CONTINUE : EXEC_WRITE_FAILED;
     case CMD_END:
         return FinishFile();
+    case CMD_NONE:
     case CMD_LOOPEND:
-    default:
         return EXEC_CONTINUE;
     }
+    // Only the parser fills the record, always with one of the codes above.
+    std::fprintf(stderr, "tavisk: internal error: unknown command code %d\n", static_cast<int>(cmd.m_nCommand));
+    std::abort();
 }
 
 int EditEngine::FinishFile() {
@@ -40,24 +40,18 @@ int EditEngine::FinishFile() {
 
 int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
     namespace msg = messages;
-    // A numeric endpoint is fixed before any line is read.
-    Target number;
+    NumberEndpoint number;
     if (cmd.m_nEndKind == END_NUMBER) {
-        if (cmd.m_nQualifier == QUAL_ABSOLUTE) {
-            number.line = cmd.m_nEndLine < 0 ? m_nCurLine : cmd.m_nEndLine;
-            number.character = cmd.m_nEndChar;
-            if (number.line == m_nCurLine && number.character < m_nEditPos) {
-                AddErrorLine(msg::kCharBeforeEditPos);
-                return EXEC_FILE_DONE;
-            }
-            if (number.line < m_nCurLine) {
-                AddErrorLine(msg::kLineBeforeCurrent);
-                return EXEC_FILE_DONE;
-            }
-        } else if (cmd.m_nEndLine > 0) {
-            number = {m_nCurLine + cmd.m_nEndLine, cmd.m_nEndChar};
-        } else {
-            number = {m_nCurLine, m_nEditPos + cmd.m_nEndChar};
+        number = ResolveNumberEndpoint(cmd, m_nCurLine, m_nEditPos);
+        switch (number.check) {
+        case NumberEndpointCheck::Ahead:
+            break;
+        case NumberEndpointCheck::CharBeforeEditPos:
+            AddErrorLine(msg::kCharBeforeEditPos);
+            return EXEC_FILE_DONE;
+        case NumberEndpointCheck::LineBeforeCurrent:
+            AddErrorLine(msg::kLineBeforeCurrent);
+            return EXEC_FILE_DONE;
         }
     }
 
@@ -76,35 +70,7 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
             }
             m_nEditPos = 0;
         }
-        const auto lineLength = static_cast<int64_t>(m_strSourceLine.size());
-
-        Target target{m_nCurLine, 0};
-        switch (cmd.m_nEndKind) {
-        case END_NUMBER:
-            target = number;
-            break;
-        case END_TEXT: {
-            const int64_t found = FindText(m_strSourceLine, cmd.m_strEndText, m_nEditPos);
-            if (found == kTextNotFound) {
-                target.line = m_nCurLine + 1;
-            } else if (cmd.m_nQualifier == QUAL_AFTER) {
-                target.character = found + static_cast<int64_t>(cmd.m_strEndText.size());
-            } else if (cmd.m_nQualifier == QUAL_STARTS) {
-                if (found != 0) target.line = m_nCurLine + 1;
-            } else if (cmd.m_nQualifier != QUAL_CONTAINS) {
-                target.character = found;
-            }
-            break;
-        }
-        case END_LINE:
-            target.character = lineLength;
-            break;
-        case END_FILE:
-            target.line = m_nCurLine + 1;
-            break;
-        default:
-            break;
-        }
+        const EndpointTarget target = TargetOnLine(cmd, number.target, m_strSourceLine, m_nCurLine, m_nEditPos);
 
         std::string_view piece;
         bool lastIteration = false;
@@ -113,6 +79,7 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
             ++m_nCurLine;
             m_nEditPos = 0;
         } else {
+            const auto lineLength = static_cast<int64_t>(m_strSourceLine.size());
             if (target.character > lineLength) {
                 AddErrorLine(msg::kPastEndOfLine);
                 return EXEC_FILE_DONE;

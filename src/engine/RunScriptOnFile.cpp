@@ -4,6 +4,12 @@
 
 namespace tavisk {
 
+// The loop keeps parse and execute results in one variable: "go on", "this
+// file is done" and "stop" must have the same values in both.
+static_assert(static_cast<int>(PARSE_COMMAND) == static_cast<int>(EXEC_CONTINUE) &&
+              static_cast<int>(PARSE_END) == static_cast<int>(EXEC_FILE_DONE) &&
+              static_cast<int>(PARSE_ERROR) == static_cast<int>(EXEC_WRITE_FAILED));
+
 void EditEngine::RunScriptOnFile() {
     m_nCurLine = 0;
     m_nEditPos = 0;

@@ -34,12 +34,15 @@ enum EndpointKind : int32_t {
     END_FILE = 4,
 };
 
+// The code tables: each code keeps its listed value and 32-bit size.
+static_assert(sizeof(CommandCode) == 4 && sizeof(QualifierCode) == 4 && sizeof(EndpointKind) == 4);
+
 struct CScriptCommand {
-    int32_t m_nCommand = CMD_NONE;
-    int32_t m_nQualifier = QUAL_NONE;
+    CommandCode m_nCommand = CMD_NONE;
+    QualifierCode m_nQualifier = QUAL_NONE;
     std::string m_strText;     // find text of r/g, insert text of i
     std::string m_strReplace;  // replacement of r/g (may be empty)
-    int32_t m_nEndKind = END_NONE;
+    EndpointKind m_nEndKind = END_NONE;
     int32_t m_nEndLine = 0;    // -1 when the number begins with "."
     int32_t m_nEndChar = 0;
     std::string m_strEndText;

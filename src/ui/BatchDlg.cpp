@@ -138,7 +138,7 @@ void CBatchDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CBatchDlg::OnDebugButton() {
-    if (m_batch.m_bDebug) ShowDebugWindow(false);
+    if (m_batch.IsDebugRun()) ShowDebugWindow(false);
 }
 
 void CBatchDlg::EnableStart(bool enable) {

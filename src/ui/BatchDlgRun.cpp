@@ -22,7 +22,7 @@ CBatchDlg::~CBatchDlg() {
 }
 
 void CBatchDlg::OnStartBulkEdit() {
-    if (IsBatchRunning() || !m_batch.PrepareStart()) return;
+    if (IsBatchRunning() || m_batch.PrepareStart() != StartResult::Ready) return;
     SetRunning(true);
     m_worker.Start([this] { m_batch.RunBatch(); }, [this] { m_batch.RequestStop(); });
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingFakes.h"
 #include "TempDir.h"
 #include "batch/BatchRun.h"
 
@@ -15,58 +16,17 @@ namespace {
 using test::FileExists;
 using test::MakeDir;
 using test::ReadFile;
+using test::RecordingBatchWindow;
+using test::RecordingSyntaxReport;
 using test::TempDir;
 using test::WriteFile;
-
-struct FakeWindow : BatchWindow {
-    bool debugChecked = false;
-    bool saveResponseChecked = false;
-    std::vector<std::string> calls;  // the window operations in order
-    std::vector<std::string> fileErrors;
-    std::vector<std::string> errorMessages;
-    std::string debugText;
-    std::string status = "unset";
-    int progressTop = -1;
-    int progressPos = -1;
-    bool startEnabled = true;
-    bool debugShown = false;
-
-    void ReportFileError(const FileError& error) override { fileErrors.push_back(error.Text()); }
-    void AppendText(std::string_view text) override { debugText.append(text); }
-    void EnableStart(bool enable) override {
-        startEnabled = enable;
-        calls.push_back(enable ? "enable" : "disable");
-    }
-    bool IsDebugChecked() override { return debugChecked; }
-    bool IsSaveResponseChecked() override { return saveResponseChecked; }
-    void SetStatusText(const std::string& text) override { status = text; }
-    void SetProgressRange(int, int upper) override { progressTop = upper; }
-    void SetProgressPos(int position) override {
-        progressPos = position;
-        calls.push_back("progress " + std::to_string(position));
-    }
-    void ShowDebugWindow(bool show) override {
-        debugShown = show;
-        calls.push_back(show ? "show debug" : "hide debug");
-    }
-    void ClearDebugText() override {
-        debugText.clear();
-        calls.push_back("clear debug");
-    }
-    void ShowErrorMessage(const std::string& text) override { errorMessages.push_back(text); }
-};
-
-struct RecordingSyntaxReport : SyntaxErrorReport {
-    std::vector<SyntaxError> errors;
-    void ReportSyntaxError(const SyntaxError& error) override { errors.push_back(error); }
-};
 
 // A source folder with files and an empty destination folder.
 struct BatchFixture : testing::Test {
     TempDir dir;
     std::string src = dir / "src";
     std::string dest = dir / "dest";
-    FakeWindow window;
+    RecordingBatchWindow window;
     RecordingSyntaxReport syntax;
     BatchRun batch;
 
@@ -87,7 +47,7 @@ struct BatchFixture : testing::Test {
         batch.m_nSourceCount = static_cast<int>(batch.m_arrSourceFiles.size());
     }
     bool Start() {
-        if (!batch.PrepareStart()) return false;
+        if (batch.PrepareStart() != StartResult::Ready) return false;
         batch.RunBatch();
         return true;
     }
@@ -108,7 +68,7 @@ class StartComplaints : public testing::TestWithParam<ComplaintCase> {};
 
 TEST_P(StartComplaints, AreListedInTheirFixedOrderInOneMessage) {
     const ComplaintCase& c = GetParam();
-    FakeWindow window;
+    RecordingBatchWindow window;
     BatchRun batch;
     batch.SetWindow(&window);
     if (c.script) batch.m_arrScriptLines = {"te"};
@@ -119,8 +79,7 @@ TEST_P(StartComplaints, AreListedInTheirFixedOrderInOneMessage) {
     window.progressPos = 7;
 
     EXPECT_EQ(batch.StartComplaints(), c.complaints);
-    const bool started = batch.PrepareStart();
-    EXPECT_EQ(started, c.complaints.empty());
+    EXPECT_EQ(batch.PrepareStart(), c.complaints.empty() ? StartResult::Ready : StartResult::Refused);
     EXPECT_EQ(window.progressTop, c.sources);  // set before any check
     EXPECT_EQ(window.progressPos, 0);
     if (c.complaints.empty()) {
@@ -159,7 +118,7 @@ TEST_F(BatchFixture, SyntaxErrorIsReportedAndNothingIsTouched) {
     batch.m_arrScriptLines = {"te", "r/a/b"};
     Sources({{"a.txt", "abc\n"}});
     window.status = "previous";
-    EXPECT_FALSE(Start());
+    EXPECT_EQ(batch.PrepareStart(), StartResult::SyntaxError);
     ASSERT_EQ(syntax.errors.size(), 1u);
     EXPECT_EQ(syntax.errors[0].m_strMessage, "Replacement Parameter2 terminator not found");
     EXPECT_EQ(syntax.errors[0].m_strLineNo, "2:");
@@ -246,7 +205,7 @@ TEST_F(BatchFixture, DebugModeRunsTheFirstFileIntoTheDebugWindowOnly) {
     EXPECT_FALSE(FileExists(dest + "/one.txt"));
     EXPECT_FALSE(FileExists(dest + "/two.txt"));
     EXPECT_EQ(ReadFile(dest + "/re$pon$e.txt"), "one.txt\r\n Batch Completed without Errors\r\n");
-    EXPECT_TRUE(batch.m_bDebug);
+    EXPECT_TRUE(batch.IsDebugRun());
 }
 
 TEST_F(BatchFixture, StopRequestEndsTheBatchAfterTheCurrentCommand) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingFakes.h"
 #include "TempDir.h"
 #include "engine/EditEngine.h"
 
@@ -14,15 +15,8 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-struct RecordingFileErrors : FileErrorReport {
-    std::vector<std::string> texts;
-    void ReportFileError(const FileError& error) override { texts.push_back(error.Text()); }
-};
-
-struct CollectingSink : DebugOutputSink {
-    std::vector<std::string> pieces;
-    void AppendText(std::string_view text) override { pieces.emplace_back(text); }
-};
+using test::RecordingDebugSink;
+using test::RecordingFileErrors;
 
 // One script and an engine over files of a throwaway folder, with the
 // engine's reports recorded.
@@ -205,7 +199,7 @@ TEST(EngineStream, NextFileStartsClean) {
 TEST(EngineStream, DebugModeSendsEachLineToTheSinkAndWritesNoFile) {
     EngineRig rig({"r/w/W/,te"});
     WriteFile(rig.dir / "a", "one\ntwo\nthree");
-    CollectingSink sink;
+    RecordingDebugSink sink;
     rig.engine.SetDebugSink(&sink);
     rig.engine.m_bDebug = true;
     rig.Run(rig.dir / "a", "");

@@ -5,15 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "RecordingFakes.h"
 #include "script/ScriptParser.h"
 
 namespace tavisk {
 namespace {
 
-struct RecordingReport : SyntaxErrorReport {
-    std::vector<SyntaxError> errors;
-    void ReportSyntaxError(const SyntaxError& error) override { errors.push_back(error); }
-};
+using RecordingReport = test::RecordingSyntaxReport;
 
 struct Parsed {
     std::vector<int> codes;

@@ -6,17 +6,13 @@
 #include <unistd.h>
 
 #include "HardeningFixture.h"
+#include "RecordingFakes.h"
 #include "script/ScriptParser.h"
 
 namespace tavisk::test {
 namespace {
 
 using namespace std::string_literals;
-
-struct RecordingReport : SyntaxErrorReport {
-    std::vector<SyntaxError> errors;
-    void ReportSyntaxError(const SyntaxError& error) override { errors.push_back(error); }
-};
 
 // The offending character leads the message, whatever byte it is.
 TEST(UnrecognisedCharacter, MessageNamesAnyByte) {
@@ -33,7 +29,7 @@ TEST(UnrecognisedCharacter, MessageNamesAnyByte) {
         {"ta\x80", "\x80 : Endpoint qualifier not recognised"},
     };
     for (const Case& c : cases) {
-        RecordingReport report;
+        RecordingSyntaxReport report;
         EXPECT_EQ(CheckScriptSyntax({c.line}, report), PARSE_ERROR);
         ASSERT_EQ(report.errors.size(), 1u);
         EXPECT_EQ(report.errors[0].m_strMessage, c.message);

@@ -132,7 +132,7 @@ TEST_F(Destination, ResponseFileThatCannotBeWritten) {
 
 TEST_F(Destination, StandardOutputThatCannotBeWritten) {
     const std::string a = Source("a.txt", "alpha\n");
-    CliOptions toFull;
+    ProcessOptions toFull;
     toFull.stdoutPath = FullDevice(m_dir);
     CliResult run = RunCli({"-e", "te", m_out, a}, toFull);
     EXPECT_EQ(run.exitStatus, 3);

@@ -16,15 +16,7 @@ constexpr size_t kMarkerAt = 100 * kMiB;
 const std::string kMarker = "<MIDDLE>";
 const std::string kReplacement = "[middle]";
 
-#if !defined(__has_feature)
-#define __has_feature(x) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || __has_feature(address_sanitizer) || \
-    __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;  // shadow memory and quarantine make RSS meaningless
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = TAVISK_SANITIZED;  // shadow memory and quarantine make RSS meaningless
 
 // One 16-byte pattern over the whole line, `marker` at kMarkerAt, then the line end.
 std::string ChunkOfLine(size_t offset, size_t size, const std::string& marker) {

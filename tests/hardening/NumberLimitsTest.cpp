@@ -76,15 +76,7 @@ TEST_F(NumberLimits, SmallCountsAreRefusedAsWritten) {
     }
 }
 
-#if !defined(__has_feature)
-#define __has_feature(x) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || __has_feature(address_sanitizer) || \
-    __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;  // sanitizers reserve far more address space than any limit allows
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = TAVISK_SANITIZED;  // sanitizers reserve far more address space than any limit allows
 
 // A loop that inserts more text into one line than there is memory: that
 // file's output fails like a full disk, and the batch goes on.
@@ -93,7 +85,7 @@ TEST_F(NumberLimits, LineLongerThanMemoryFailsThatFileOnly) {
     const std::string a = Source("a.txt", "line one\nbefore grow\n");
     const std::string b = Source("b.txt", "nothing\n");
     const std::string script = "t/grow/,(i/" + std::string(1000, 'x') + "/)4294967295";
-    CliOptions limited;
+    ProcessOptions limited;
     limited.addressSpaceLimitMb = 1024;
     const CliResult run = RunCli({"-e", script, m_out, a, b}, limited);
     EXPECT_EQ(run.exitStatus, 3) << run.err;

@@ -9,31 +9,11 @@
 #include <thread>
 
 #include "HardeningFixture.h"
+#include "RecordingFakes.h"
 #include "batch/BatchRun.h"
 
 namespace tavisk::test {
 namespace {
-
-// Records what the worker reports; the test reads it only after join().
-class QuietWindow final : public BatchWindow {
-public:
-    void ReportFileError(const FileError& error) override { fileErrors.push_back(error.Text()); }
-    void AppendText(std::string_view) override {}
-    void EnableStart(bool enable) override { startEnabled = enable; }
-    bool IsDebugChecked() override { return false; }
-    bool IsSaveResponseChecked() override { return true; }
-    void SetStatusText(const std::string& text) override { status = text; }
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-    void ShowDebugWindow(bool) override {}
-    void ClearDebugText() override {}
-    void ShowErrorMessage(const std::string& text) override { complaints += text; }
-
-    std::vector<std::string> fileErrors;
-    bool startEnabled = true;
-    std::string status;
-    std::string complaints;
-};
 
 off_t SizeOf(const std::string& path) {
     struct stat info {};
@@ -46,13 +26,14 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndKeepsWholeLines) {
     const std::string a = Source("a.txt", "alpha\n");
     const std::string b = Source("b.txt", "beta\n");
     BatchRun batch;
-    QuietWindow window;
+    RecordingBatchWindow window;
+    window.saveResponseChecked = true;
     batch.SetWindow(&window);
     // Endless in practice: four billion passes, each writing one line.
     batch.m_arrScriptLines = {"(i/line/,l)4294967295"};
     batch.SetSourcePaths({a, b});
     batch.m_strDestFolder = m_out;
-    ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
 
     std::thread worker([&batch] { batch.RunBatch(); });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -85,7 +66,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndKeepsWholeLines) {
 
     // The next run starts afresh: no stop left over from the last one.
     batch.m_arrScriptLines = {"te"};
-    ASSERT_TRUE(batch.PrepareStart());
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
     std::thread again([&batch] { batch.RunBatch(); });
     again.join();
     EXPECT_FALSE(batch.m_bStopped);

@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "RecordingFakes.h"
+#include "batch/BatchRun.h"
 #include "help/Help.h"
 #include "help/HelpTopics.h"
-#include "batch/BatchRun.h"
 #include "engine/Messages.h"
 #include "script/ScriptParser.h"
 
@@ -135,12 +136,6 @@ TEST_F(HelpContentTest, TheResponseLinePageExplainsEveryMessageOfTheEngine) {
             EXPECT_TRUE(text.contains(part)) << "not explained: " << part.toStdString();
 }
 
-class LastSyntaxError : public SyntaxErrorReport {
-public:
-    void ReportSyntaxError(const SyntaxError& error) override { m_error = error; }
-    SyntaxError m_error;
-};
-
 // Each message section of the syntax page: its heading and its first example.
 std::map<QString, QString> SyntaxSections(const QString& html) {
     std::map<QString, QString> sections;
@@ -158,10 +153,10 @@ TEST_F(HelpContentTest, EachSyntaxMessageExampleGivesThatMessage) {
     const auto sections = SyntaxSections(ReadPage("syntax-messages.html"));
     EXPECT_GE(sections.size(), 20u);
     for (const auto& [message, example] : sections) {
-        LastSyntaxError report;
+        test::RecordingSyntaxReport report;
         const std::vector<std::string> script{example.toStdString()};
         EXPECT_EQ(CheckScriptSyntax(script, report), PARSE_ERROR) << example.toStdString();
-        EXPECT_EQ(report.m_error.m_strMessage, message.toStdString()) << "example: " << example.toStdString();
+        EXPECT_EQ(report.LastMessage(), message.toStdString()) << "example: " << example.toStdString();
     }
 }
 

@@ -1,58 +1,112 @@
 #include "RunProcess.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
+
+#include "TempDir.h"
 
 namespace tavisk::test {
 
+namespace {
+
+std::vector<std::string> SplitAtLineFeeds(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+int OpenForChild(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
+    if (fd < 0) throw std::runtime_error("cannot open " + path);
+    return fd;
+}
+
+off_t SizeOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_size : 0;
+}
+
+}  // namespace
+
+std::vector<std::string> ProcessResult::OutLines() const { return SplitAtLineFeeds(out); }
+std::vector<std::string> ProcessResult::ErrLines() const { return SplitAtLineFeeds(err); }
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDir) {
-    int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
-    const pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        dup2(outPipe[1], STDOUT_FILENO);
-        dup2(errPipe[1], STDERR_FILENO);
-        const int devNull = open("/dev/null", O_RDONLY);
-        dup2(devNull, STDIN_FILENO);
-        close(outPipe[0]);
-        close(errPipe[0]);
-        if (!workingDir.empty() && chdir(workingDir.c_str()) != 0) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+    ProcessOptions options;
+    options.workingDir = workingDir;
+    return RunProcess(program, args, options);
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const ProcessOptions& options) {
+    // The streams go to files, so a child that writes much never blocks on a pipe.
+    TempDir streams;
+    const std::string outPath = options.stdoutPath.empty() ? streams / "stdout" : options.stdoutPath;
+    const std::string errPath = streams / "stderr";
+    const int in = OpenForChild("/dev/null", O_RDONLY);
+    const int out = OpenForChild(outPath, O_WRONLY | O_CREAT | O_TRUNC);
+    const int err = OpenForChild(errPath, O_WRONLY | O_CREAT | O_TRUNC);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        dup2(in, STDIN_FILENO);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) _exit(126);
+        if (options.addressSpaceLimitMb > 0) {
+            const rlim_t bytes = static_cast<rlim_t>(options.addressSpaceLimitMb) << 20;
+            const struct rlimit limit = {bytes, bytes};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        execv(argv[0], argv.data());
         _exit(127);
     }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    ProcessResult result;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    char buffer[65536];
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(got));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
+    ::close(in);
+    ::close(out);
+    ::close(err);
+
+    if (options.interruptWhenFileGrows) {
+        // Looks without reaping, so that wait4 below still gets the child's usage.
+        const auto exited = [child] {
+            siginfo_t info {};
+            return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+        };
+        while (SizeOf(options.watchPath) == 0 && !exited()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        kill(child, SIGINT);
     }
+
+    ProcessResult result;
     int status = 0;
-    waitpid(pid, &status, 0);
+    struct rusage usage {};
+    while (wait4(child, &status, 0, &usage) < 0) {
+        if (errno != EINTR) throw std::runtime_error("wait4 failed");
+    }
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.peakRssKb = usage.ru_maxrss;
+    if (options.stdoutPath.empty()) result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
     return result;
 }
 

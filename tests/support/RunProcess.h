@@ -1,18 +1,34 @@
 #pragma once
-// Runs a program with arguments and collects its exit status and streams.
+// Runs a program as a child process and reports everything it left behind:
+// exit status, standard output and error, and its peak memory.
 #include <string>
 #include <vector>
 
 namespace tavisk::test {
 
 struct ProcessResult {
-    int exitStatus = -1;  // 128 + signal number when killed by a signal
+    int exitStatus = -1;  // 128 + the signal when it was killed by one
     std::string out;
     std::string err;
+    long peakRssKb = 0;   // the child's maximum resident set size
+
+    std::vector<std::string> OutLines() const;  // standard output split at LF
+    std::vector<std::string> ErrLines() const;
 };
 
-// Runs `program` in `workingDir` (empty: the current one) with standard input closed.
+struct ProcessOptions {
+    std::string workingDir;  // empty: the current one
+    std::string stdoutPath;  // standard output goes here instead of being captured
+    bool interruptWhenFileGrows = false;  // send SIGINT once `watchPath` holds data
+    std::string watchPath;
+    long addressSpaceLimitMb = 0;  // a memory limit for the child (RLIMIT_AS), 0 for none
+};
+
+// Runs `program` with standard input closed (read from /dev/null).
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingDir = {});
+                         const ProcessOptions& options = {});
+// The same, in `workingDir`.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDir);
 
 }  // namespace tavisk::test

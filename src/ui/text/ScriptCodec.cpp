@@ -138,13 +138,6 @@ std::string DecodeForDisplay(std::string_view bytes) {
     return text;
 }
 
-size_t CountCharacters(std::string_view utf8) {
-    size_t count = 0;
-    for (char ch : utf8)
-        if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) ++count;
-    return count;
-}
-
 std::string_view FirstCharacters(std::string_view utf8, size_t count) {
     size_t seen = 0;
     for (size_t pos = 0; pos < utf8.size(); ++pos) {

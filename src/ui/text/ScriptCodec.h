@@ -27,8 +27,6 @@ std::string EncodeText(std::string_view utf8, ScriptEncoding encoding);
 // byte read as Windows-1252.
 std::string DecodeForDisplay(std::string_view bytes);
 
-// Number of characters (code points) of UTF-8 text.
-size_t CountCharacters(std::string_view utf8);
 // The first `count` characters of UTF-8 text.
 std::string_view FirstCharacters(std::string_view utf8, size_t count);
 
