@@ -3,8 +3,9 @@
 // was busy without answering (a click waits that long at most), and the
 // peak memory against the size of the text.  With --stop-after MS it answers
 // Yes to "Done" after MS milliseconds and times how long the stop takes.
+// The script copies the whole file in one command ("te"), or is LINE.
 //
-//   tavisk-bench-debug SOURCE [--stop-after MS]
+//   tavisk-bench-debug SOURCE [--stop-after MS] [--script LINE]
 //
 // Needs a display (run it under xvfb-run; see bench/debug-window.sh).
 #include <QAbstractButton>
@@ -52,12 +53,17 @@ long StatusKilobytes(const char* field) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s SOURCE [--stop-after MS]\n", argv[0]);
+    if (argc < 2 || argc % 2 != 0) {
+        std::fprintf(stderr, "usage: %s SOURCE [--stop-after MS] [--script LINE]\n", argv[0]);
         return 2;
     }
     const QString source = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    const int stopAfterMs = argc >= 4 && std::string(argv[2]) == "--stop-after" ? std::atoi(argv[3]) : -1;
+    int stopAfterMs = -1;
+    std::string script = "te";
+    for (int i = 2; i + 1 < argc; i += 2) {
+        if (std::string(argv[i]) == "--stop-after") stopAfterMs = std::atoi(argv[i + 1]);
+        if (std::string(argv[i]) == "--script") script = argv[i + 1];
+    }
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
     QCoreApplication::setOrganizationName(QStringLiteral("Kestrine"));
@@ -66,7 +72,7 @@ int main(int argc, char** argv) {
     BenchPrompter prompter;
     CBatchDlg dlg(prompter);
     dlg.show();
-    dlg.Batch().m_arrScriptLines = {"te"};
+    dlg.Batch().m_arrScriptLines = {script};
     dlg.Batch().m_strDestFolder = home.path().toStdString();
     dlg.Batch().SetSourcePaths({QFile::encodeName(source).toStdString()});
     DlgItem<QAbstractButton>(dlg, IDC_DEBUG)->setChecked(true);

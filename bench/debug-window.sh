@@ -2,7 +2,8 @@
 # Debug mode of the desktop program on large files, under a real X server:
 # a 5 MB and a 50 MB source (goals: shown whole within 2 s and 15 s, peak
 # memory under ten times the text), and "Done" answered Yes in the middle of
-# the 50 MB run (goal: stopped within a second).
+# the 50 MB run (goal: stopped within a second), with a script of one command
+# for the whole file and with one of a command per line.
 #
 #   bench/debug-window.sh [BUILD-DIR] [SIZES-IN-MB...]     (default: 5 50)
 #
@@ -36,5 +37,7 @@ for mb in "${SIZES[@]}"; do
     "$RUN" "$work/$mb/big-crlf.txt"
     last=$work/$mb/big-crlf.txt
 done
-echo "=== Done answered Yes one second into a debug run of the last file"
+echo "=== Done answered Yes one second into a debug run of the last file (one command: te)"
 "$RUN" "$last" --stop-after 1000
+echo "=== the same with one command per line: (t1)2000000"
+"$RUN" "$last" --stop-after 1000 --script "(t1)2000000"
