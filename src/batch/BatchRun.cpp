@@ -2,6 +2,8 @@
 // verdict and the response file.
 #include "BatchRun.h"
 
+#include "../engine/WideText.h"
+
 namespace tavisk {
 
 namespace {
@@ -72,7 +74,8 @@ void BatchRun::ReportFileError(const FileError& error) {
 void BatchRun::BytesRead(uint64_t bytesRead, uint64_t fileSize) {
     // A file without a size (a pipe) has no fraction to show.  The reads are
     // far more frequent than a bar can show, and each report waits for the window.
-    if (fileSize == 0) return;
+    // Reads before the file's step is on the bar (the look at its first bytes) are not shown.
+    if (fileSize == 0 || !m_bFileStepShown) return;
     const auto now = std::chrono::steady_clock::now();
     if (bytesRead < fileSize && now - m_lastFileProgress < kFileProgressInterval) return;
     m_lastFileProgress = now;
@@ -80,11 +83,20 @@ void BatchRun::BytesRead(uint64_t bytesRead, uint64_t fileSize) {
 }
 
 bool BatchRun::OpenSourceFile(int i) {
+    m_bFileStepShown = false;
     m_engine.m_nLastLineRead = -1;
     FileError error;
     if (m_engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) return true;
     m_engine.ReportFileError(error);
     return false;
+}
+
+bool BatchRun::RefuseWideText() {
+    const char* encoding = WideEncodingName(m_engine.m_fileSource.Peek(4));
+    if (!encoding) return false;
+    m_engine.ReportFileError(FileError{m_engine.m_fileSource.Path(), std::string(encoding) + " text cannot be edited"});
+    m_engine.m_fileSource.Close();
+    return true;
 }
 
 bool BatchRun::OpenOutputFile(int i) {
@@ -93,14 +105,29 @@ bool BatchRun::OpenOutputFile(int i) {
         m_pWindow->ClearDebugText();
         return true;
     }
+    OutputOptions options;
+    options.mustDiffer = m_engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
+    options.permissions = m_engine.m_fileSource.Permissions();
+    // A name that was absent at the start holds nothing a new file could harm.
+    const auto index = static_cast<size_t>(i);
+    options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
     FileError error;
-    // An output that is the open source itself is refused before anything is truncated.
-    if (m_engine.m_fileOutput.Create(OutputPath(i), error, m_engine.m_fileSource.Identity())) return true;
+    if (m_engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
     m_engine.ReportFileError(error);
     return false;
 }
 
-void BatchRun::CloseBatchFiles() { m_engine.CloseFiles(); }
+void BatchRun::CommitOrDiscardOutput(bool keep) {
+    if (keep)
+        m_engine.CloseFiles();
+    else
+        m_engine.DiscardFiles();
+}
+
+void BatchRun::CloseBatchFiles() {
+    m_engine.DiscardFiles();
+    m_engine.m_fileOutput.CloseFolder();  // the next run finds its folder afresh
+}
 
 void BatchRun::ShowBatchVerdict() {
     const char* verdict = m_log.m_nErrorCount != 0 ? kVerdictErrors : kVerdictClean;
@@ -109,19 +136,43 @@ void BatchRun::ShowBatchVerdict() {
 }
 
 void BatchRun::WriteResponseFile() {
+    const std::string path = ResponsePath();
+    if (IsInput(path)) {  // it became one while the batch ran
+        ReportFileError(FileError{path, "would overwrite an input"});
+        return;
+    }
     TextFileWriter file;
     FileError error;
-    if (!file.Create(ResponsePath(), error)) {
+    OutputOptions options;
+    options.followDeviceLinks = true;  // "-r /dev/stdout" means the descriptor
+    if (!file.Create(path, error, options)) {
         ReportFileError(error);
         return;
     }
     for (const std::string& line : m_log.m_arrResponseLines) {
-        if (!file.WriteLine(line)) {
+        if (!file.WriteTextLine(line)) {
             ReportFileError(file.LastError());
-            return;  // the lines written so far stay in the file
+            return;  // the file is dropped: its name keeps what it held
         }
     }
-    if (!file.Close(error)) ReportFileError(error);
+    if (!file.Commit(error)) ReportFileError(error);
+}
+
+void BatchRun::NoteStop() {
+    m_bStopped = true;
+    m_log.AddErrorLine(kStoppedLine);
+}
+
+void BatchRun::ShowFileStep(int i) {
+    m_pWindow->SetProgressPos(i + 1);
+    m_bFileStepShown = true;
+    m_lastFileProgress = {};  // the next read is shown at once
+}
+
+void BatchRun::ReportFileDone() {
+    // The file's step is complete, whether or not the script read all of it.
+    const uint64_t size = m_engine.m_fileSource.FileSize();
+    m_pWindow->SetFileProgress(size, size);
 }
 
 void BatchRun::RunBatch() {
@@ -134,25 +185,32 @@ void BatchRun::RunBatch() {
     m_parser.m_bCheckOnly = false;
 
     int filesToRun = m_nSourceCount;
-    if (m_engine.m_bDebug)
+    if (m_engine.m_bDebug) {
         filesToRun = std::min(filesToRun, 1);
-    else
+    } else {
         m_pWindow->ShowDebugWindow(false);
+        RemoveLeftoverTempFiles(m_strDestFolder);
+    }
 
     for (int i = 0; i < filesToRun; ++i) {
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        const int64_t fileErrorsBefore = m_engine.FileErrorCount();
         if (!OpenSourceFile(i)) break;
+        if (RefuseWideText()) {
+            ShowFileStep(i);
+            ReportFileDone();
+            continue;
+        }
         if (!OpenOutputFile(i)) break;
-        m_pWindow->SetProgressPos(i + 1);
-        m_engine.RunScriptOnFile();
-        if (m_bStopRequested.load()) {
-            m_bStopped = true;
-            m_log.AddErrorLine(kStoppedLine);
+        ShowFileStep(i);
+        const FileRun run = m_engine.RunScriptOnFile();
+        CommitOrDiscardOutput(run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore);
+        // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
+        if (run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun)) {
+            NoteStop();
             break;
         }
-        // The file is done, whether or not the script read all of it.
-        const uint64_t size = m_engine.m_fileSource.FileSize();
-        m_pWindow->SetFileProgress(size, size);
+        ReportFileDone();
     }
     CloseBatchFiles();
     ShowBatchVerdict();

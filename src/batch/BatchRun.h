@@ -17,6 +17,8 @@ inline constexpr const char* kVerdictErrors = "**** Errors during Processing";
 inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
 inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
+inline constexpr const char* kNoDestination = "No Destination Folder";
+inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
 
 // Whether a batch may start, and if not, why; the reason has been shown.
 enum class StartResult {
@@ -40,8 +42,9 @@ public:
     // The window-thread part of Start: progress, the start checks and the
     // syntax check.
     StartResult PrepareStart();
-    // The complaints of the start checks, each ending in "\r\n"; empty when none.
-    std::string StartComplaints() const;
+    // The complaints of the start checks, each ending in "\r\n"; empty when
+    // none.  Also records what the batch reads, for the checks of the run.
+    std::string StartComplaints();
     // Parses the whole script in check mode; PARSE_END when it is clean.
     int CheckSyntax();
 
@@ -49,6 +52,9 @@ public:
     void RunBatch();
     bool OpenSourceFile(int i);
     bool OpenOutputFile(int i);
+    // Ends the current file's output: puts it in place when `keep`, else
+    // drops it so that its name keeps what it held before the run.
+    void CommitOrDiscardOutput(bool keep);
     void CloseBatchFiles();
     void ShowBatchVerdict();
     void WriteResponseFile();
@@ -69,6 +75,7 @@ public:
     std::string m_strDestFolder;
     int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
+    std::string m_strControlFile;  // the control file's path; empty when the script has none
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     // Debug mode of the current or last run (the engine's m_bDebug, taken from
     // the window when the run starts).
@@ -87,12 +94,27 @@ public:
 private:
     void ReportFileError(const FileError& error) override;
     void BytesRead(uint64_t bytesRead, uint64_t fileSize) override;
+    // The progress step of file `i`, and within it the bytes read from then on.
+    void ShowFileStep(int i);
+    void ReportFileDone();
+    // The start complaints about outputs that would replace what the batch reads.
+    std::string OverwriteComplaints();
+    // Records the identity of every source and the control file, once per start.
+    void CollectInputs();
+    bool IsInput(const std::string& path);
+    // A source in UTF-16 or UTF-32 is reported and left alone; true when it is one.
+    bool RefuseWideText();
+    void NoteStop();
 
     ScriptParser m_parser;
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
     std::chrono::steady_clock::time_point m_lastFileProgress{};
+    bool m_bFileStepShown = false;
+    std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
+    bool m_bInputsKnown = false;
+    std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks
 };
 
 }  // namespace tavisk

@@ -19,7 +19,7 @@ std::string BatchRun::SourceFolder(int i) const {
     return index < m_arrSourceFolders.size() ? m_arrSourceFolders[index] : m_strSourceFolder;
 }
 
-std::string BatchRun::StartComplaints() const {
+std::string BatchRun::StartComplaints() {
     std::string complaints;
     if (m_arrScriptLines.empty()) complaints += "Empty or No Control File\r\n";
     if (m_nSourceCount == 0) complaints += "No Source File(s)\r\n";
@@ -37,7 +37,7 @@ std::string BatchRun::StartComplaints() const {
         if (!names.insert(name).second && reported.insert(name).second)
             complaints += "Source File names must differ: " + name + "\r\n";
     }
-    return complaints;
+    return complaints + OverwriteComplaints();
 }
 
 int BatchRun::CheckSyntax() { return m_parser.CheckWholeScript(); }

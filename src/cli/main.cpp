@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "CliWindow.h"
 #include "batch/BatchRun.h"
 #include "batch/ScriptFile.h"
+#include "engine/TempFileRegistry.h"
 
 namespace {
 
@@ -25,17 +27,26 @@ enum ExitStatus {
 };
 
 BatchRun* g_runningBatch = nullptr;
+std::atomic<int> g_interrupts{0};  // lock-free, so safe in a signal handler
 
-// Ctrl-C ends the run after the current command; a second one ends the process.
-void OnInterrupt(int) {
-    if (g_runningBatch) g_runningBatch->RequestStop();
+// Ctrl-C or SIGTERM stops the run within moments; a second one ends the
+// process at once, taking the output being written with it.
+void OnInterrupt(int signalNumber) {
+    if (g_interrupts.fetch_add(1) == 0 && g_runningBatch) {
+        g_runningBatch->RequestStop();
+        return;
+    }
+    TempFileRegistry::UnlinkAll();
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
 }
 
 void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
@@ -86,6 +97,7 @@ int Run(const cli::CliOptions& options) {
 
     batch.SetSourcePaths(options.sources);
     batch.m_strDestFolder = options.destFolder;
+    batch.m_strControlFile = options.controlFile;
     if (!options.responseFile.empty()) batch.m_strResponseFile = options.responseFile;
 
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);

@@ -20,7 +20,11 @@ enum ExecuteResult : int {
     EXEC_CONTINUE = 0,
     EXEC_FILE_DONE = 1,
     EXEC_WRITE_FAILED = 2,
+    EXEC_STOPPED = 3,  // the stop flag was raised part-way through the command
 };
+
+// How the run of a script over one file ended.
+enum class FileRun { Finished, Stopped };
 
 class EditEngine {
 public:
@@ -28,12 +32,17 @@ public:
 
     void SetFileErrorReport(FileErrorReport* report) { m_pFileErrorReport = report; }
     void SetDebugSink(DebugOutputSink* sink) { m_pDebugSink = sink; }
-    // Checked between commands; when set, the file's run ends after the current command.
-    void SetStopFlag(const std::atomic<bool>* stop) { m_pStopRequested = stop; }
+    // Checked between commands, at every source line and at every refill of
+    // the source's buffer: a raised flag ends the file's run within moments.
+    void SetStopFlag(const std::atomic<bool>* stop) {
+        m_pStopRequested = stop;
+        m_fileSource.SetStopFlag(stop);
+    }
 
     // Runs the whole script over the open source (and output, unless in
-    // debug mode), then closes both.
-    void RunScriptOnFile();
+    // debug mode), then closes the source.  The output stays open: the
+    // caller commits or discards it.
+    FileRun RunScriptOnFile();
     int ExecuteCommand(const CScriptCommand& cmd);
 
     // Stream primitives.
@@ -44,8 +53,12 @@ public:
     void AddErrorLine(const char* format);
     // Shows a file error and records it as a counted response line.
     void ReportFileError(const FileError& error);
-    // Closes the source, then the output; a failed final write is reported.
+    // Closes the source, then commits the output; a failed final write is reported.
     void CloseFiles();
+    // Closes the source and drops the output: its final name keeps what it held.
+    void DiscardFiles();
+    // File errors reported so far, to tell whether a file's run had one.
+    int64_t FileErrorCount() const { return m_nFileErrors; }
 
     bool StopRequested() const { return m_pStopRequested && m_pStopRequested->load(std::memory_order_relaxed); }
 
@@ -74,7 +87,7 @@ private:
     bool AppendPending(std::string_view text);
     int CopyRestOfSource();
     // Counts the lines a fast path passed; reports its write error, if any.
-    int AfterStreamedLines(int64_t lines, bool writeFailed);
+    int AfterStreamedLines(int64_t lines, bool writeFailed, bool stopped);
     bool WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
                            int64_t& replacements);
 
@@ -83,6 +96,7 @@ private:
     FileErrorReport* m_pFileErrorReport = nullptr;
     DebugOutputSink* m_pDebugSink = nullptr;
     const std::atomic<bool>* m_pStopRequested = nullptr;
+    int64_t m_nFileErrors = 0;
 };
 
 // Streams lines until the source ends (EXEC_CONTINUE: the caller's next read
@@ -91,7 +105,10 @@ template <typename LineAction>
 int EditEngine::StreamLines(LineAction&& action) {
     int64_t lines = 0;
     const auto result = m_fileSource.ForEachLine(action, lines);
-    return AfterStreamedLines(lines, result == TextFileReader::ReadResult::Line);
+    // The action ends the stream early on a write error, or on a stop.
+    const bool actionEnded = result == TextFileReader::ReadResult::Line;
+    return AfterStreamedLines(lines, actionEnded && m_fileOutput.Failed(),
+                              result == TextFileReader::ReadResult::Stopped || (actionEnded && !m_fileOutput.Failed()));
 }
 
 }  // namespace tavisk

@@ -19,7 +19,10 @@ bool EditEngine::ReadSourceLine() {
     case TextFileReader::ReadResult::End:
         m_fileSource.Close();
         return false;
+    case TextFileReader::ReadResult::Stopped:  // the caller sees the stop flag
+        return false;
     case TextFileReader::ReadResult::Error:
+    case TextFileReader::ReadResult::TooLong:  // sources have no line limit
         break;
     }
     // A read error counts as the end of the source.  The source is closed so
@@ -76,6 +79,7 @@ void EditEngine::AddErrorLine(const char* format) {
 }
 
 void EditEngine::ReportFileError(const FileError& error) {
+    ++m_nFileErrors;
     if (m_pFileErrorReport) m_pFileErrorReport->ReportFileError(error);
     std::string line(1, '\t');
     line += error.Text();
@@ -85,9 +89,15 @@ void EditEngine::ReportFileError(const FileError& error) {
 void EditEngine::CloseFiles() {
     m_fileSource.Close();
     if (m_fileOutput.IsOpen()) {
+        const bool reported = m_fileOutput.Failed();
         FileError error;
-        if (!m_fileOutput.Close(error)) ReportFileError(error);
+        if (!m_fileOutput.Commit(error) && !reported) ReportFileError(error);
     }
+}
+
+void EditEngine::DiscardFiles() {
+    m_fileSource.Close();
+    m_fileOutput.Discard();
 }
 
 }  // namespace tavisk

@@ -57,6 +57,7 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
 
     const bool copying = cmd.m_nCommand == CMD_COPY;
     for (;;) {
+        if (StopRequested()) return EXEC_STOPPED;
         if (cmd.m_nEndKind == END_FILE && CanStreamWholeLines()) {
             // Every line from here to the end is passed whole: stream them.
             const int result = copying ? CopyRestOfSource() : StreamLines([](std::string_view) { return true; });
@@ -64,6 +65,7 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
         }
         if (m_nLastLineRead < m_nCurLine) {
             if (!ReadSourceLine()) {
+                if (StopRequested()) return EXEC_STOPPED;
                 if (cmd.m_nEndKind == END_FILE) return EXEC_CONTINUE;
                 AddErrorLine(msg::kPastEndOfFileDoing);
                 return EXEC_FILE_DONE;
@@ -100,6 +102,7 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
     const bool global = cmd.m_nQualifier == QUAL_GLOBAL;
     int64_t replacements = 0;
     for (;;) {
+        if (StopRequested()) return EXEC_STOPPED;
         if (global && CanStreamWholeLines()) {
             // "g" finishes every line it starts, so whole lines go straight out.
             const int result = StreamLines([&](std::string_view line) {
@@ -109,6 +112,7 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
         }
         if (m_nLastLineRead < m_nCurLine) {
             if (!ReadSourceLine()) {
+                if (StopRequested()) return EXEC_STOPPED;
                 if (global) {
                     // Text inserted before the "g" is still pending: complete it as
                     // the end of the script would, instead of dropping it.
@@ -142,7 +146,8 @@ bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find,
                                    int64_t& replacements) {
     int64_t pos = 0;
     for (int64_t found; (found = FindText(line, find, pos)) != kTextNotFound; pos = found + static_cast<int64_t>(find.size())) {
-        ++replacements;
+        // A long line can hold millions of matches: look at the stop flag now and then.
+        if ((++replacements & 0xFFFF) == 0 && StopRequested()) return false;
         if (!m_fileOutput.WritePiece(line.substr(static_cast<size_t>(pos), static_cast<size_t>(found - pos))) ||
             !m_fileOutput.WritePiece(replace))
             return false;
@@ -153,15 +158,18 @@ bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find,
 int EditEngine::CopyRestOfSource() {
     int64_t lines = 0;
     const auto result = m_fileSource.CopyRestTo(m_fileOutput, lines);
-    return AfterStreamedLines(lines, result == TextFileReader::CopyResult::WriteFailed);
+    return AfterStreamedLines(lines, result == TextFileReader::CopyResult::WriteFailed,
+                              result == TextFileReader::CopyResult::Stopped);
 }
 
-int EditEngine::AfterStreamedLines(int64_t lines, bool writeFailed) {
+int EditEngine::AfterStreamedLines(int64_t lines, bool writeFailed, bool stopped) {
     m_nLastLineRead += lines;
     m_nCurLine += lines;
-    if (!writeFailed) return EXEC_CONTINUE;  // the caller's next read meets the end, or the read error
-    ReportFileError(m_fileOutput.LastError());
-    return EXEC_WRITE_FAILED;
+    if (writeFailed) {
+        ReportFileError(m_fileOutput.LastError());
+        return EXEC_WRITE_FAILED;
+    }
+    return stopped ? EXEC_STOPPED : EXEC_CONTINUE;  // the caller's next read meets the end, or the read error
 }
 
 bool EditEngine::CanStreamWholeLines() const {

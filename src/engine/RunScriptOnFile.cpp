@@ -10,7 +10,7 @@ static_assert(static_cast<int>(PARSE_COMMAND) == static_cast<int>(EXEC_CONTINUE)
               static_cast<int>(PARSE_END) == static_cast<int>(EXEC_FILE_DONE) &&
               static_cast<int>(PARSE_ERROR) == static_cast<int>(EXEC_WRITE_FAILED));
 
-void EditEngine::RunScriptOnFile() {
+FileRun EditEngine::RunScriptOnFile() {
     m_nCurLine = 0;
     m_nEditPos = 0;
     m_parser.Reset();
@@ -19,11 +19,17 @@ void EditEngine::RunScriptOnFile() {
 
     CScriptCommand cmd;
     int result = EXEC_CONTINUE;
-    while (result < EXEC_FILE_DONE && !StopRequested()) {
+    bool stopped = false;
+    while (result < EXEC_FILE_DONE) {
+        if (StopRequested()) {
+            stopped = true;
+            break;
+        }
         result = m_parser.ParseNextCommand(cmd);
         if (result < PARSE_ERROR) result = ExecuteCommand(cmd);
     }
-    CloseFiles();
+    m_fileSource.Close();
+    return stopped || result == EXEC_STOPPED ? FileRun::Stopped : FileRun::Finished;
 }
 
 }  // namespace tavisk

@@ -17,7 +17,6 @@ namespace {
 constexpr size_t kReadBufferSize = size_t{1} << 20;   // grows for longer lines
 constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read()
 constexpr const char* kSharingViolation = "sharing violation";
-constexpr const char* kSameAsSource = "is the same file as the source being read";
 
 // Share-mode locks are taken on regular files only: a device such as
 // /dev/null or /dev/full is shared by every program on the machine.
@@ -40,14 +39,6 @@ bool TakeShareLock(int fd, ShareMode share, std::string& cause) {
         return false;
     }
     return true;
-}
-
-FileIdentity IdentityOf(const struct stat& info) {
-    FileIdentity identity;
-    identity.device = info.st_dev;
-    identity.inode = info.st_ino;
-    identity.valid = true;
-    return identity;
 }
 
 }  // namespace
@@ -92,6 +83,7 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
     if (info.st_size > static_cast<off_t>(kReadChunk)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // one read does a small file
     m_fd = fd;
     m_identity = IdentityOf(info);
+    m_nPermissions = S_ISREG(info.st_mode) ? (info.st_mode & 0777) : 0666;
     m_nBegin = m_nEnd = m_nScanned = 0;
     m_bEof = false;
     m_bFailed = false;
@@ -153,6 +145,8 @@ TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line) {
             m_nBegin = m_nScanned = m_nEnd;
             return ReadResult::Line;
         }
+        if (StopRequested()) return ReadResult::Stopped;
+        if (m_nEnd - m_nBegin > m_nLineLimit) return ReadResult::TooLong;
         if (!Fill()) {
             m_bFailed = true;
             return ReadResult::Error;
@@ -187,6 +181,7 @@ TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64
             m_nBegin += now;
             lineStarted = true;
         }
+        if (StopRequested()) return CopyResult::Stopped;
         if (!Fill()) {
             m_bFailed = true;
             return CopyResult::ReadFailed;
@@ -194,68 +189,43 @@ TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64
     }
 }
 
+std::string_view TextFileReader::Peek(size_t count) {
+    while (m_fd >= 0 && !m_bFailed && !m_bEof && m_nEnd - m_nBegin < count && m_nEnd < m_nCapacity) {
+        if (!Fill()) m_bFailed = true;  // ReadLine reports it
+    }
+    return std::string_view(m_pBuffer + m_nBegin, std::min(count, m_nEnd - m_nBegin));
+}
+
 // ---------------------------------------------------------------- writer
 
 TextFileWriter::~TextFileWriter() {
-    FileError ignored;
-    Close(ignored);
+    Discard();
     std::free(m_pBuffer);
 }
 
 bool TextFileWriter::Fail(int errorNumber) {
-    m_lastError = FileError{m_strPath, DescribeErrno(errorNumber)};
+    m_lastError = FileError{Path(), DescribeErrno(errorNumber)};
     m_bFailed = true;
     return false;
 }
 
-bool TextFileWriter::Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer) {
-    FileError ignored;
-    Close(ignored);
-    m_strPath = path;
+bool TextFileWriter::Create(const std::string& path, FileError& error, const OutputOptions& options) {
+    Discard();
     m_bFailed = false;
     m_nUsed = 0;
-    error = FileError{path, {}};
-    // No O_TRUNC: the file is emptied only after the checks and the lock below.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error.m_strCause = DescribeErrno(errno);
-        return false;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0) {
-        error.m_strCause = DescribeErrno(errno);
-        ::close(fd);
-        return false;
-    }
-    if (IdentityOf(info) == mustDiffer) {
-        error.m_strCause = kSameAsSource;
-        ::close(fd);
-        return false;
-    }
-    if (S_ISREG(info.st_mode) && !TakeShareLock(fd, ShareMode::Exclusive, error.m_strCause)) {
-        ::close(fd);
-        return false;
-    }
-    if (S_ISREG(info.st_mode) && info.st_size != 0 && ftruncate(fd, 0) != 0) {
-        error.m_strCause = DescribeErrno(errno);
-        ::close(fd);
-        return false;
-    }
     if (!m_pBuffer) {
         m_pBuffer = static_cast<char*>(std::malloc(kBufferSize));
         if (!m_pBuffer) {
-            error.m_strCause = DescribeErrno(ENOMEM);
-            ::close(fd);
+            error = FileError{path, DescribeErrno(ENOMEM)};
             return false;
         }
     }
-    m_fd = fd;
-    return true;
+    return m_target.Open(path, options, error);
 }
 
 bool TextFileWriter::WriteAll(const char* data, size_t size) {
     while (size > 0) {
-        const ssize_t written = ::write(m_fd, data, size);
+        const ssize_t written = ::write(m_target.Fd(), data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             return Fail(errno);
@@ -285,22 +255,38 @@ bool TextFileWriter::Append(std::string_view bytes) {
 }
 
 bool TextFileWriter::WritePieceSlowly(std::string_view piece) {
-    if (m_fd < 0 || m_bFailed) {
-        m_lastError = FileError{m_strPath, DescribeErrno(EBADF)};
+    if (!m_target.IsOpen() || m_bFailed) {
+        if (!m_bFailed) m_lastError = FileError{Path(), DescribeErrno(EBADF)};
         return false;
     }
     return Append(piece);
 }
 
-bool TextFileWriter::Close(FileError& error) {
-    if (m_fd < 0) return true;
-    const bool alreadyFailed = m_bFailed;  // reported when it happened
-    bool ok = alreadyFailed || Flush();
-    if (::close(m_fd) != 0 && ok && !alreadyFailed) ok = Fail(errno);
-    if (!ok) error = m_lastError;
-    m_fd = -1;
+bool TextFileWriter::WriteTextLine(std::string_view text) {
+    for (size_t lineFeed; (lineFeed = text.find('\n')) != std::string_view::npos; text.remove_prefix(lineFeed + 1))
+        if (!WriteLine(text.substr(0, lineFeed))) return false;
+    return WriteLine(text);
+}
+
+bool TextFileWriter::Commit(FileError& error) {
+    if (!m_target.IsOpen()) return true;
+    if (m_bFailed) {  // a write failed: nothing goes in place
+        error = m_lastError;
+        Discard();
+        return false;
+    }
+    if (!Flush()) {
+        error = m_lastError;
+        Discard();
+        return false;
+    }
     m_nUsed = 0;
-    return ok;
+    return m_target.Commit(error);
+}
+
+void TextFileWriter::Discard() {
+    m_target.Discard();
+    m_nUsed = 0;
 }
 
 }  // namespace tavisk

@@ -4,11 +4,13 @@
 //    line without LF is still a line.  Lines of any length; NUL is a byte.
 //  - Writing: every line is written followed by CR LF.  Lines hold no LF:
 //    every text the program writes was split at LF when it was read.  Output
-//    is gathered in a large buffer.
+//    is gathered in a large buffer and goes to a new file that Commit puts in
+//    place (see OutputTarget.h).
 //  - Sharing: advisory flock locks, taken without blocking; a conflict is the
 //    error "sharing violation".
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,22 +18,14 @@
 #include <string_view>
 
 #include "FileError.h"
+#include "FileIdentity.h"
+#include "OutputTarget.h"
 
 namespace tavisk {
 
 enum class ShareMode {
-    Exclusive,  // no other opener (the source files, outputs, response and control files written)
+    Exclusive,  // no other opener (the source files)
     DenyWrite,  // other readers allowed, no writer (control files read)
-};
-
-// Identity of an open file, to tell when two paths name the same file.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool valid = false;
-    bool operator==(const FileIdentity& other) const {
-        return valid && other.valid && device == other.device && inode == other.inode;
-    }
 };
 
 class TextFileWriter;
@@ -46,7 +40,8 @@ public:
 
 class TextFileReader {
 public:
-    enum class ReadResult { Line, End, Error };
+    // Stopped: the stop flag was raised; TooLong: a line passed the line limit.
+    enum class ReadResult { Line, End, Error, Stopped, TooLong };
 
     TextFileReader() = default;
     ~TextFileReader();
@@ -54,21 +49,27 @@ public:
     TextFileReader& operator=(const TextFileReader&) = delete;
 
     bool Open(const std::string& path, ShareMode share, FileError& error);
+    // Checked at every refill of the buffer, so a read of any size ends soon
+    // after the flag is raised.
+    void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
+    // A line longer than `limit` bytes is not read whole: ReadLine returns TooLong.
+    void SetLineLimit(size_t limit) { m_nLineLimit = limit; }
+    // The first bytes of the file (fewer when it is shorter), without reading them.
+    std::string_view Peek(size_t count);
     // On Line, `line` views the line without its terminator; it stays valid
     // until the next ReadLine or Close.  On Error, LastError() tells why.
     // A read error is kept: every later read returns Error again.
     ReadResult ReadLine(std::string_view& line);
     const FileError& LastError() const { return m_lastError; }
 
-    enum class CopyResult { Done, ReadFailed, WriteFailed };
+    enum class CopyResult { Done, ReadFailed, WriteFailed, Stopped };
     // Copies everything not read yet to `out`, each line ended by CR LF, and
     // counts the lines.  A long line goes out in pieces as it is read, so it
     // is never held whole.
     CopyResult CopyRestTo(TextFileWriter& out, int64_t& lines);
 
     // Hands each remaining line to `sink` (which returns false to stop) and
-    // counts them.  Returns End or Error as ReadLine does, or Line when the
-    // sink stopped.
+    // counts them.  Returns as ReadLine does, or Line when the sink stopped.
     template <typename Sink>
     ReadResult ForEachLine(Sink&& sink, int64_t& count) {
         std::string_view line;
@@ -88,10 +89,13 @@ public:
     void SetProgress(ReadProgress* progress) { m_pProgress = progress; }
     uint64_t FileSize() const { return m_nFileSize; }
     const FileIdentity& Identity() const { return m_identity; }
+    // The permission bits a copy of this file gets (before the umask).
+    mode_t Permissions() const { return m_nPermissions; }
     const std::string& Path() const { return m_strPath; }
 
 private:
     bool Fill();
+    bool StopRequested() const { return m_pStop && m_pStop->load(std::memory_order_relaxed); }
 
     // The next line when its LF is already in the buffer.
     bool NextBufferedLine(std::string_view& line) {
@@ -113,7 +117,10 @@ private:
     int m_fd = -1;
     std::string m_strPath;
     FileIdentity m_identity;
+    mode_t m_nPermissions = 0666;
     FileError m_lastError;
+    const std::atomic<bool>* m_pStop = nullptr;
+    size_t m_nLineLimit = SIZE_MAX;
     char* m_pBuffer = nullptr;
     size_t m_nCapacity = 0;
     size_t m_nBegin = 0;  // start of unread data
@@ -133,15 +140,15 @@ public:
     TextFileWriter(const TextFileWriter&) = delete;
     TextFileWriter& operator=(const TextFileWriter&) = delete;
 
-    // Creates the file, or truncates an existing one once its lock is held.
-    // `mustDiffer`, when valid, names a file that is open for reading: an
-    // output that turns out to be that same file is refused untouched.
-    bool Create(const std::string& path, FileError& error, const FileIdentity& mustDiffer = {});
+    // Starts a new file for `path`, which Commit puts in place; see OutputTarget.
+    bool Create(const std::string& path, FileError& error, const OutputOptions& options = {});
     // Writes `line` and a line end.  On failure LastError() tells why.
     bool WriteLine(std::string_view line) { return WritePiece(line) && AppendLineEnd(); }
+    // As WriteLine, for a text that may hold LF: each goes out as CR LF.
+    bool WriteTextLine(std::string_view text);
     // Writes the start of a line; a later WriteLine completes it.
     bool WritePiece(std::string_view piece) {
-        if (m_nUsed + piece.size() <= kBufferSize && m_fd >= 0 && !m_bFailed) {  // the common case
+        if (m_nUsed + piece.size() <= kBufferSize && !m_bFailed && m_target.IsOpen()) {  // the common case
             // An empty view may carry a null pointer, which memcpy must not get.
             if (!piece.empty()) std::memcpy(m_pBuffer + m_nUsed, piece.data(), piece.size());
             m_nUsed += piece.size();
@@ -150,11 +157,16 @@ public:
         return WritePieceSlowly(piece);
     }
     const FileError& LastError() const { return m_lastError; }
-    // Flushes and closes.  After a failed write the rest is dropped and no
-    // second error is returned.
-    bool Close(FileError& error);
-    bool IsOpen() const { return m_fd >= 0; }
-    const std::string& Path() const { return m_strPath; }
+    bool Failed() const { return m_bFailed; }
+    // Flushes, closes and puts the file in place.  After a failed write
+    // nothing is put in place and no second error is returned.
+    bool Commit(FileError& error);
+    // Drops the file: the final name keeps what it held before.
+    void Discard();
+    // See OutputTarget::CloseFolder.
+    void CloseFolder() { m_target.CloseFolder(); }
+    bool IsOpen() const { return m_target.IsOpen(); }
+    const std::string& Path() const { return m_target.Path(); }
 
 private:
     static constexpr size_t kBufferSize = size_t{1} << 20;
@@ -171,8 +183,7 @@ private:
     bool WriteAll(const char* data, size_t size);
     bool Fail(int errorNumber);
 
-    int m_fd = -1;
-    std::string m_strPath;
+    OutputTarget m_target;
     FileError m_lastError;
     char* m_pBuffer = nullptr;
     size_t m_nUsed = 0;

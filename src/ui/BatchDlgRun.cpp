@@ -1,5 +1,6 @@
 // Starting a batch on the worker thread, and its end.
 #include "BatchDlg.h"
+#include "DisplayText.h"
 #include "dialogs/ControlIds.h"
 
 namespace tavisk::ui {
@@ -22,7 +23,9 @@ CBatchDlg::~CBatchDlg() {
 }
 
 void CBatchDlg::OnStartBulkEdit() {
-    if (IsBatchRunning() || m_batch.PrepareStart() != StartResult::Ready) return;
+    if (IsBatchRunning()) return;
+    m_batch.m_strControlFile = PathBytes(m_strScriptPath);  // no output may replace it
+    if (m_batch.PrepareStart() != StartResult::Ready) return;
     SetRunning(true);
     m_worker.Start([this] { m_batch.RunBatch(); }, [this] { m_batch.RequestStop(); });
 }

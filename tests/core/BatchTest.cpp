@@ -98,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         ComplaintCase{false, 1, "/a", "/b", "Empty or No Control File\r\n"},
         ComplaintCase{true, 0, "/a", "/b", "No Source File(s)\r\n"},
         ComplaintCase{true, 2, "/Data", "/DATA", "Destination Folder can't be the same as the source.\r\n"},
-        ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\n"},
+        ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\nNo Destination Folder\r\n"},
+        ComplaintCase{true, 1, "/a", "", "No Destination Folder\r\n"},
         ComplaintCase{true, 2, "/data", "/data/", ""},
         ComplaintCase{true, 2, "/data", "/data2", ""}));
 
@@ -208,14 +209,14 @@ TEST_F(BatchFixture, DebugModeRunsTheFirstFileIntoTheDebugWindowOnly) {
     EXPECT_TRUE(batch.IsDebugRun());
 }
 
-TEST_F(BatchFixture, StopRequestEndsTheBatchAfterTheCurrentCommand) {
+TEST_F(BatchFixture, StopRequestEndsTheBatchAndDropsTheFileInProgress) {
     batch.m_arrScriptLines = {"t1,te"};
     Sources({{"a.txt", "a\nb\n"}, {"b.txt", "b\n"}});
     batch.RequestStop();
     ASSERT_TRUE(Start());
     EXPECT_TRUE(batch.m_bStopped);
     EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", kStoppedLine, kVerdictErrors}));
-    EXPECT_TRUE(FileExists(dest + "/a.txt"));
+    EXPECT_FALSE(FileExists(dest + "/a.txt"));
     EXPECT_FALSE(FileExists(dest + "/b.txt"));
     // The next run is not stopped.
     ASSERT_TRUE(Start());
@@ -270,7 +271,7 @@ TEST_F(BatchFixture, ResponseFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(window.status, " Batch Completed without Errors");
 }
 
-// ---------------------------------------------------------------- the source is never its own output
+// ---------------------------------------------------------------- no output replaces an input
 
 class SameFileDestinations : public BatchFixture, public testing::WithParamInterface<std::string> {};
 
@@ -289,12 +290,25 @@ TEST_P(SameFileDestinations, AreRefusedAndLeaveTheSourceUntouched) {
     } else {  // hard link
         ASSERT_EQ(link((src + "/a.txt").c_str(), (dest + "/a.txt").c_str()), 0);
     }
-    ASSERT_TRUE(Start()) << how;
+    EXPECT_EQ(batch.PrepareStart(), StartResult::Refused) << how;
     EXPECT_EQ(ReadFile(src + "/a.txt"), original) << how;
-    const std::string output = batch.OutputPath(0);
-    EXPECT_EQ(window.fileErrors, std::vector<std::string>{output + ": is the same file as the source being read"});
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", "\t" + window.fileErrors[0], kVerdictErrors}));
+    EXPECT_EQ(window.errorMessages, std::vector<std::string>{kWouldOverwriteInput + batch.OutputPath(0) + "\r\n"});
+    EXPECT_TRUE(Lines().empty());
     EXPECT_EQ(ReadFile(src + "/b.txt"), "b\n");
+}
+
+// The open source itself at the output name, where it got after the start
+// checks, is still refused before anything is written.
+TEST_F(BatchFixture, SourceThatAppearsAtItsOutputNameDuringTheRunIsRefused) {
+    batch.m_arrScriptLines = {"te"};
+    Sources({{"a.txt", "precious\n"}});
+    WriteFile(dest + "/a.txt", "an older output\n");
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
+    ASSERT_EQ(unlink((dest + "/a.txt").c_str()), 0);
+    ASSERT_EQ(link((src + "/a.txt").c_str(), (dest + "/a.txt").c_str()), 0);
+    batch.RunBatch();
+    EXPECT_EQ(window.fileErrors, std::vector<std::string>{dest + "/a.txt: is the same file as the source being read"});
+    EXPECT_EQ(ReadFile(src + "/a.txt"), "precious\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SameFileDestinations,

@@ -1,5 +1,13 @@
 // The edit engine over real files: byte-exact outputs and response lines.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <string>
 #include <vector>
@@ -31,8 +39,11 @@ struct EngineRig {
     explicit EngineRig(std::vector<std::string> lines) : script(std::move(lines)) {
         engine.SetFileErrorReport(&fileErrors);
     }
+    FileRun lastRun = FileRun::Finished;
+
     // Opens `source` (a path; empty: none) and creates `output` (a path; empty:
-    // none), as the batch does, then runs the script over them.
+    // none), as the batch does, then runs the script over them and puts the
+    // output in place unless the run was stopped.
     void Run(const std::string& source, const std::string& output) {
         FileError error;
         if (!source.empty()) {
@@ -42,8 +53,12 @@ struct EngineRig {
             ASSERT_TRUE(engine.m_fileOutput.Create(output, error)) << error.Text();
         }
         engine.m_nLastLineRead = -1;
-        engine.RunScriptOnFile();
+        lastRun = engine.RunScriptOnFile();
         EXPECT_FALSE(engine.m_fileSource.IsOpen());
+        if (lastRun == FileRun::Finished)
+            engine.CloseFiles();
+        else
+            engine.DiscardFiles();
         EXPECT_FALSE(engine.m_fileOutput.IsOpen());
     }
 };
@@ -242,8 +257,85 @@ TEST(EngineStream, StopFlagEndsTheFileBeforeTheNextCommand) {
     std::atomic<bool> stop{true};
     rig.engine.SetStopFlag(&stop);
     rig.Run(rig.dir / "a", rig.dir / "out");
-    EXPECT_EQ(ReadFile(rig.dir / "out"), "");
+    EXPECT_EQ(rig.lastRun, FileRun::Stopped);
+    EXPECT_FALSE(test::FileExists(rig.dir / "out"));
 }
+
+// A source that does not end: a thread writes `chunk` into a pipe again and
+// again until the reader goes away, 256 MB are out, or ten seconds pass.
+class EndlessSource {
+public:
+    EndlessSource(const std::string& path, std::string chunk) {
+        signal(SIGPIPE, SIG_IGN);  // the reader leaving shows as EPIPE
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+        m_feeder = std::thread([this, path, chunk = std::move(chunk)] {
+            const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (fd >= 0 && m_written < (int64_t{256} << 20) && std::chrono::steady_clock::now() < deadline) {
+                const ssize_t n = write(fd, chunk.data(), chunk.size());
+                if (n <= 0) break;
+                m_written += n;
+            }
+            if (fd >= 0) close(fd);
+        });
+    }
+    ~EndlessSource() { m_feeder.join(); }
+    int64_t Written() const { return m_written; }
+
+private:
+    std::atomic<int64_t> m_written{0};
+    std::thread m_feeder;
+};
+
+struct StopCase {
+    const char* name;
+    std::vector<std::string> script;
+    bool oneLine;  // the source is one line that never ends, else many short lines
+    bool debug;
+};
+
+class StopInsideCommand : public testing::TestWithParam<StopCase> {};
+
+// The stop flag raised while one command works through a source of any size
+// ends the run, whichever loop the command is in.
+TEST_P(StopInsideCommand, EndsTheRunAndDropsTheOutput) {
+    const StopCase& c = GetParam();
+    EngineRig rig(c.script);
+    std::string chunk(1 << 16, 'x');
+    if (!c.oneLine)
+        for (size_t i = 7; i < chunk.size(); i += 8) chunk[i] = '\n';
+    EndlessSource source(rig.dir / "fifo", chunk);
+    std::atomic<bool> stop{false};
+    rig.engine.SetStopFlag(&stop);
+    rig.engine.m_bDebug = c.debug;
+    std::thread stopper([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (source.Written() < (int64_t{8} << 20) && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stop = true;
+    });
+    rig.Run(rig.dir / "fifo", c.debug ? "" : rig.dir / "out");
+    stopper.join();
+    EXPECT_EQ(rig.lastRun, FileRun::Stopped);
+    EXPECT_FALSE(test::FileExists(rig.dir / "out"));
+    EXPECT_TRUE(rig.fileErrors.texts.empty());
+    EXPECT_LT(source.Written(), int64_t{256} << 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loops, StopInsideCommand,
+    testing::Values(StopCase{"CopyToTheEnd", {"te"}, false, false},
+                    StopCase{"CopyToTheEndOfOneLine", {"te"}, true, false},
+                    StopCase{"SkipToTheEnd", {"pe"}, false, false},
+                    StopCase{"GlobalReplace", {"g/x/y/"}, false, false},
+                    StopCase{"GlobalReplaceInOneLine", {"g/x/y/"}, true, false},
+                    StopCase{"CopyToTextNeverFound", {"t/never/"}, false, false},
+                    StopCase{"CopyToTextInOneLine", {"t/never/"}, true, false},
+                    StopCase{"SkipToALineNumber", {"p#999999999"}, false, false},
+                    StopCase{"ReplaceNeverFound", {"r/never/y/"}, false, false},
+                    StopCase{"DebugCopyToTheEnd", {"te"}, false, true},
+                    StopCase{"DebugGlobalReplace", {"g/x/y/"}, false, true}),
+    [](const testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tavisk

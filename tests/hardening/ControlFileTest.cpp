@@ -7,6 +7,7 @@
 
 #include "HardeningFixture.h"
 #include "RecordingFakes.h"
+#include "batch/ScriptFile.h"
 #include "script/ScriptParser.h"
 
 namespace tavisk::test {
@@ -108,6 +109,20 @@ TEST_F(ControlFile, OneMegabyteLine) {
     EXPECT_EQ(lines[0], m_control + ":1: x : Command not recognised");
     EXPECT_EQ(lines[1].size(), 4 + commands.size() + 1);
     EXPECT_EQ(lines[2], "    x");
+}
+
+// A line over the limit is a file error naming it, found before it is held
+// whole; the limit is 2 GiB, made small here.
+TEST_F(ControlFile, LineOverTheLimitIsAFileError) {
+    const std::string control = m_dir / "long.tvs";
+    WriteFile(control, "te\n" + std::string(3 << 20, 'l') + "\nte\n");
+    std::vector<std::string> lines = {"left over"};
+    FileError error;
+    EXPECT_FALSE(LoadScriptLines(control, lines, error, size_t{1} << 20));
+    EXPECT_EQ(error.Text(), control + ": line 2 is longer than 1048576 bytes");
+    EXPECT_TRUE(lines.empty());
+    EXPECT_TRUE(LoadScriptLines(control, lines, error, size_t{4} << 20));
+    EXPECT_EQ(lines.size(), 3u);
 }
 
 // A hundred thousand lines: each one command, comments among them.

@@ -1,5 +1,8 @@
 #include "HardeningFixture.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 
 namespace tavisk::test {
@@ -23,6 +26,25 @@ size_t CountFiles(const std::string& folder) {
     size_t count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) count += entry.is_regular_file() ? 1 : 0;
     return count;
+}
+
+std::string TempFileIn(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".tavisk-partial-", 0) == 0) return entry.path().string();
+    return {};
+}
+
+off_t OpenOutputSize(pid_t pid, const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const std::string prefix = fs::canonical(folder, error).string() + "/";
+    off_t largest = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        struct stat info {};
+        if (target.rfind(prefix, 0) == 0 && stat(entry.path().c_str(), &info) == 0) largest = std::max(largest, info.st_size);
+    }
+    return largest;
 }
 
 }  // namespace tavisk::test

@@ -1,6 +1,12 @@
 // Runs from the main dialog: the syntax check, the worker and its window
 // calls, debug mode, the response dialogs, and "Done" while a batch runs.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -8,6 +14,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "BatchDlg.h"
 #include "DialogBatchWindow.h"
@@ -83,6 +92,7 @@ private slots:
     void responseFileWrittenWhenChecked();
     void doneWhileRunningAnsweredNo();
     void doneWhileRunningStopsAndCloses();
+    void doneInsideAStreamedFileDropsItsOutput();
 
 private:
     std::unique_ptr<TestHome> m_home;
@@ -355,6 +365,61 @@ void TestBatchRun::doneWhileRunningStopsAndCloses() {
     QVERIFY(!Exists(b.Out("b.txt")));
     QCOMPARE(b.Response().front(), std::string("a.txt"));
     QVERIFY(std::find(b.Response().begin(), b.Response().end(), std::string(kStoppedLine)) != b.Response().end());
+}
+
+// A source that never ends: a pipe fed with empty lines until the reader
+// goes away or fifteen seconds pass.
+class EndlessPipe {
+public:
+    explicit EndlessPipe(const QString& path) {
+        signal(SIGPIPE, SIG_IGN);  // the reader leaving shows as EPIPE
+        const QByteArray name = QFile::encodeName(path);
+        m_made = mkfifo(name.constData(), 0600) == 0;
+        m_feeder = std::thread([this, name] {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+            int fd = -1;
+            while (fd < 0 && std::chrono::steady_clock::now() < giveUp) {  // no reader yet: ENXIO
+                fd = open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            if (fd >= 0) fcntl(fd, F_SETFL, 0);
+            const std::string chunk(1 << 16, '\n');
+            while (fd >= 0 && std::chrono::steady_clock::now() < giveUp) {
+                const ssize_t n = write(fd, chunk.data(), chunk.size());
+                if (n <= 0) break;
+                m_fed += n;
+            }
+            if (fd >= 0) close(fd);
+        });
+    }
+    ~EndlessPipe() { m_feeder.join(); }
+    bool Made() const { return m_made; }
+    qint64 Fed() const { return m_fed; }
+
+private:
+    bool m_made = false;
+    std::atomic<qint64> m_fed{0};
+    std::thread m_feeder;
+};
+
+void TestBatchRun::doneInsideAStreamedFileDropsItsOutput() {
+    Batch b(*m_home, {"te"});
+    const QString pipePath = b.In("endless.txt");
+    EndlessPipe pipe(pipePath);
+    QVERIFY(pipe.Made());
+    WriteBytes(b.Out("endless.txt"), "the previous output\r\n");
+    b.prompter.openFilesAnswers.push_back({pipePath});
+    b.dlg.OnBrowseSources();
+    ShowAndSettle(b.dlg);
+    b.dlg.OnStartBulkEdit();
+    QVERIFY(b.dlg.IsBatchRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(pipe.Fed() > (qint64{8} << 20), 10000);
+    b.prompter.yesNoAnswers.push_back(true);
+    b.dlg.OnOK();
+    QVERIFY(!b.dlg.IsBatchRunning());
+    QCOMPARE(ReadBytes(b.Out("endless.txt")), std::string("the previous output\r\n"));
+    QCOMPARE(QDir(m_home->Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"endless.txt"});
+    QCOMPARE(b.Response(), (std::vector<std::string>{"endless.txt", kStoppedLine, "**** Errors during Processing"}));
 }
 
 QTEST_MAIN(TestBatchRun)

@@ -373,7 +373,9 @@ void TestMainDialog::startComplaints_data() {
     QTest::addColumn<QString>("expected");
     const QString sameFolder = QStringLiteral("Destination Folder can't be the same as the source.");
     QTest::newRow("all three, in order") << false << QStringList() << QString()
-                                         << QStringLiteral("Empty or No Control File\nNo Source File(s)\n") + sameFolder;
+                                         << QStringLiteral("Empty or No Control File\nNo Source File(s)\n") + sameFolder +
+                                                QStringLiteral("\nNo Destination Folder");
+    QTest::newRow("no destination") << true << QStringList{"/in/a.txt"} << QString() << "No Destination Folder";
     QTest::newRow("no script") << false << QStringList{"/in/a.txt"} << "/out" << "Empty or No Control File";
     QTest::newRow("no sources") << true << QStringList() << "/out" << "No Source File(s)";
     QTest::newRow("same folder, other case") << true << QStringList{"/Data/a.txt"} << "/DATA" << sameFolder;

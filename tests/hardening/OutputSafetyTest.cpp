@@ -1,0 +1,293 @@
+// Outputs that can never destroy data.  Each scene is built in a throwaway
+// folder and tavisk-cli runs once over it; then every file that must survive
+// is compared, byte for byte and with its permission bits, with what it held
+// before, and every output with what it must hold.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "HardeningFixture.h"
+
+namespace tavisk::test {
+namespace {
+
+struct FileState {
+    std::string bytes;  // a link's target for a link
+    mode_t mode = 0;
+    bool link = false;
+    bool operator==(const FileState& other) const {
+        return bytes == other.bytes && mode == other.mode && link == other.link;
+    }
+};
+
+// Every file and link under `root`, by path relative to it.
+std::map<std::string, FileState> Snapshot(const std::string& root) {
+    namespace fs = std::filesystem;
+    std::map<std::string, FileState> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        struct stat info {};
+        if (lstat(entry.path().c_str(), &info) != 0 || S_ISDIR(info.st_mode)) continue;
+        FileState state;
+        state.mode = info.st_mode & 07777;
+        state.link = S_ISLNK(info.st_mode);
+        state.bytes = state.link ? fs::read_symlink(entry.path()).string() : ReadFile(entry.path());
+        files[fs::relative(entry.path(), root).string()] = state;
+    }
+    return files;
+}
+
+std::string Substitute(std::string text, const std::string& root) {
+    for (size_t at; (at = text.find("$D")) != std::string::npos;) text.replace(at, 2, root);
+    return text;
+}
+
+struct Written {
+    std::string path;  // relative to the scene's folder
+    std::string bytes;
+    mode_t mode;
+};
+
+struct Scene {
+    const char* name;
+    // Makes the scene's files under the folder given; returns the arguments.
+    std::function<std::vector<std::string>(const std::string&)> build;
+    int exitStatus;
+    std::vector<std::string> out;  // "$D" stands for the scene's folder
+    std::vector<std::string> err;
+    std::vector<Written> outputs;  // what the run writes; everything else survives as it was
+    std::vector<std::string> removed = {};
+};
+
+void Write(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
+    WriteFile(path, bytes);
+    chmod(path.c_str(), mode);
+}
+
+// src/a.txt "alpha", src/b.txt "bravo", the empty folder out, and a private
+// file elsewhere that a planted link may point to.
+void Common(const std::string& d) {
+    MakeDir(d + "/src");
+    MakeDir(d + "/out");
+    MakeDir(d + "/other");
+    Write(d + "/src/a.txt", "alpha\n");
+    Write(d + "/src/b.txt", "bravo\n");
+    Write(d + "/other/secret", "root only\n", 0600);
+}
+
+const std::string kCleanLine = " Batch Completed without Errors";
+const std::string kErrorLine = "**** Errors during Processing";
+
+const std::vector<Scene>& Scenes() {
+    static const std::vector<Scene> scenes = {
+        {"LinkAtTheOutputNameIsReplaced",
+         [](const std::string& d) {
+             Common(d);
+             symlink("../other/secret", (d + "/out/a.txt").c_str());
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         0, {"a.txt", kCleanLine}, {}, {{"out/a.txt", "alpha\r\n", 0644}}},
+        {"LinkAtTheResponseFileNameIsReplaced",
+         [](const std::string& d) {
+             Common(d);
+             symlink("../other/secret", (d + "/out/log.txt").c_str());
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         0, {"a.txt", kCleanLine}, {},
+         {{"out/a.txt", "alpha\r\n", 0644}, {"out/log.txt", "a.txt\r\n" + kCleanLine + "\r\n", 0644}}},
+        {"HardLinkOfALaterSourceAtTheOutputName",
+         [](const std::string& d) {
+             Common(d);
+             link((d + "/src/b.txt").c_str(), (d + "/out/a.txt").c_str());
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt", d + "/src/b.txt"};
+         },
+         3, {}, {"Output would overwrite an input: $D/out/a.txt"}, {}},
+        {"ResponseFileIsASource",
+         [](const std::string& d) {
+             Common(d);
+             return std::vector<std::string>{"-r", d + "/src/a.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         3, {}, {"Output would overwrite an input: $D/src/a.txt"}, {}},
+        {"ResponseFileIsTheControlFile",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/script.tvs", "te\n");
+             return std::vector<std::string>{"-r", d + "/script.tvs", d + "/script.tvs", d + "/out", d + "/src/a.txt"};
+         },
+         3, {}, {"Output would overwrite an input: $D/script.tvs"}, {}},
+        {"ControlFileInTheDestinationUnderASourceName",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/out/a.txt", "te\n");
+             return std::vector<std::string>{d + "/out/a.txt", d + "/out", d + "/src/a.txt"};
+         },
+         3, {}, {"Output would overwrite an input: $D/out/a.txt"}, {}},
+        {"DestinationIsTheFolderOfALaterSource",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/other/first.txt", "first\n");
+             return std::vector<std::string>{"-e", "te", d + "/src/.", d + "/other/first.txt", d + "/src/b.txt"};
+         },
+         3, {}, {"Output would overwrite an input: $D/src/./b.txt"}, {}},
+        {"DestinationThroughALinkToTheSourceFolder",
+         [](const std::string& d) {
+             Common(d);
+             symlink("src", (d + "/link").c_str());
+             return std::vector<std::string>{"-e", "te", d + "/link", d + "/src/a.txt"};
+         },
+         3, {}, {"Output would overwrite an input: $D/link/a.txt"}, {}},
+        {"EmptyDestination",
+         [](const std::string& d) {
+             Common(d);
+             return std::vector<std::string>{"-e", "te", "", d + "/src/a.txt"};
+         },
+         3, {}, {"No Destination Folder"}, {}},
+        {"OutputNameIsAFolder",
+         [](const std::string& d) {
+             Common(d);
+             MakeDir(d + "/out/a.txt");
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         3, {"a.txt", "\t$D/out/a.txt: Is a directory", kErrorLine}, {"$D/out/a.txt: Is a directory"}, {}},
+        {"PermissionBitsFollowTheSource",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/src/private.txt", "p\n", 0600);
+             Write(d + "/src/run.sh", "r\n", 0755);
+             Write(d + "/out/private.txt", "the previous output\r\n", 0644);
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/private.txt", d + "/src/run.sh"};
+         },
+         0, {"private.txt", "run.sh", kCleanLine}, {},
+         {{"out/private.txt", "p\r\n", 0600}, {"out/run.sh", "r\r\n", 0755}}},
+        {"FileNameHoldingALineFeed",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/src/two\nlines.txt", "x\n");
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/two\nlines.txt"};
+         },
+         0, {"two", "lines.txt", kCleanLine}, {},
+         {{"out/two\nlines.txt", "x\r\n", 0644}, {"out/log.txt", "two\r\nlines.txt\r\n" + kCleanLine + "\r\n", 0644}}},
+        {"WideTextIsReportedAndLeftAlone",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/src/u16.txt", std::string("\xFF\xFE" "a\0\n\0", 6));
+             Write(d + "/src/u32.txt", std::string("\0\0\xFE\xFF\0\0\0a\0\0\0\n", 12));
+             Write(d + "/out/u16.txt", "the previous output\r\n");
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/u16.txt", d + "/src/u32.txt",
+                                             d + "/src/b.txt"};
+         },
+         3,
+         {"u16.txt", "\t$D/src/u16.txt: UTF-16LE text cannot be edited", "u32.txt",
+          "\t$D/src/u32.txt: UTF-32BE text cannot be edited", "b.txt", kErrorLine},
+         {"$D/src/u16.txt: UTF-16LE text cannot be edited", "$D/src/u32.txt: UTF-32BE text cannot be edited"},
+         {{"out/b.txt", "bravo\r\n", 0644}}},
+        {"LeftoverOfAKilledRunIsRemoved",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/out/.tavisk-partial-Ab12Cd-a.txt", "cut off");
+             Write(d + "/out/.tavisk-partial-notours", "kept");
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         0, {"a.txt", kCleanLine}, {}, {{"out/a.txt", "alpha\r\n", 0644}}, {"out/.tavisk-partial-Ab12Cd-a.txt"}},
+    };
+    return scenes;
+}
+
+class OutputScenes : public testing::TestWithParam<Scene> {};
+
+TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
+    const Scene& scene = GetParam();
+    TempDir dir;
+    const mode_t previousMask = umask(022);
+    const std::vector<std::string> args = scene.build(dir.Path());
+    const auto before = Snapshot(dir.Path());
+    const CliResult run = RunCli(args);
+    umask(previousMask);
+    auto after = Snapshot(dir.Path());
+
+    EXPECT_EQ(run.exitStatus, scene.exitStatus) << run.err;
+    std::vector<std::string> out, err;
+    for (const std::string& line : scene.out) out.push_back(Substitute(line, dir.Path()));
+    for (const std::string& line : scene.err) err.push_back(Substitute(line, dir.Path()));
+    EXPECT_EQ(run.OutLines(), out);
+    EXPECT_EQ(run.ErrLines(), err);
+
+    for (const Written& output : scene.outputs) {
+        SCOPED_TRACE(output.path);
+        ASSERT_EQ(after.count(output.path), 1u);
+        EXPECT_EQ(after[output.path], (FileState{output.bytes, output.mode, false}));
+        after.erase(output.path);
+    }
+    for (const auto& [path, state] : before) {
+        SCOPED_TRACE(path);
+        const bool gone = std::find(scene.removed.begin(), scene.removed.end(), path) != scene.removed.end();
+        const bool written = std::any_of(scene.outputs.begin(), scene.outputs.end(), [&](const Written& w) { return w.path == path; });
+        if (written) continue;
+        EXPECT_EQ(after.count(path), gone ? 0u : 1u);
+        if (!gone && after.count(path)) {
+            EXPECT_TRUE(after[path] == state) << "changed";
+        }
+        after.erase(path);
+    }
+    for (const auto& [path, state] : after) ADD_FAILURE() << "unexpected file " << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, OutputScenes, testing::ValuesIn(Scenes()),
+                         [](const testing::TestParamInfo<Scene>& info) { return std::string(info.param.name); });
+
+// A run ended by signals part-way through a large output.
+struct KillCase {
+    const char* name;
+    std::vector<int> signals;
+    bool mayLeaveTempFile;  // a killed process cannot clean up; the next run does
+};
+
+class KilledRun : public BatchFolders, public testing::WithParamInterface<KillCase> {};
+
+TEST_P(KilledRun, LeavesThePreviousOutputAndNoCutOffFile) {
+    const KillCase& c = GetParam();
+    const std::string a = Source("a.txt", "alpha\n");
+    WriteFile(OutputPath("a.txt"), "the previous output\r\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execl(CliPath(), CliPath(), "-e", "(i/a line that never ends/,l)4294967295", m_out.c_str(), a.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (OpenOutputSize(child, m_out) < (1 << 20) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    for (int signalNumber : c.signals) kill(child, signalNumber);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 130)) << status;
+
+    EXPECT_EQ(Output("a.txt"), "the previous output\r\n");
+    // Only a killed process may leave a file behind, under a hidden name (an
+    // unnamed file, where the file system has them, leaves nothing).
+    const size_t leftovers = c.mayLeaveTempFile && !TempFileIn(m_out).empty() ? 1 : 0;
+    EXPECT_EQ(CountFiles(m_out), 1u + leftovers);
+
+    // The next run in the folder takes any leftover away.
+    const CliResult next = RunCli({"-e", "te", m_out, a});
+    EXPECT_EQ(next.exitStatus, 0);
+    EXPECT_EQ(Output("a.txt"), "alpha\r\n");
+    EXPECT_EQ(CountFiles(m_out), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, KilledRun,
+                         testing::Values(KillCase{"Kill", {SIGKILL}, true}, KillCase{"Terminate", {SIGTERM}, false},
+                                         KillCase{"InterruptTwice", {SIGINT, SIGINT}, false}),
+                         [](const testing::TestParamInfo<KillCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tavisk::test
