@@ -46,6 +46,7 @@ BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_
     m_engine.SetFileErrorReport(this);
     m_engine.SetDebugSink(m_pWindow);
     m_engine.SetStopFlag(&m_bStopRequested);
+    m_engine.m_fileSource.SetProgress(this);
 }
 
 void BatchRun::SetWindow(BatchWindow* window) {
@@ -104,7 +105,21 @@ void BatchRun::ReportFileError(const FileError& error) {
     m_pWindow->ReportFileError(error);
 }
 
-bool BatchRun::OpenSourceFile(int i) { return OpenSourceFileOn(m_engine, i); }
+void BatchRun::BytesRead(uint64_t bytesRead, uint64_t fileSize) {
+    // A file without a size (a pipe) has no fraction to show.  The reads are
+    // far more frequent than a bar can show, and each report waits for the window.
+    // Reads before the file's step is on the bar (the look at its first bytes) are not shown.
+    if (fileSize == 0 || !m_bFileStepShown) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (bytesRead < fileSize && now - m_lastFileProgress < kFileProgressInterval) return;
+    m_lastFileProgress = now;
+    m_pWindow->SetFileProgress(bytesRead, fileSize);
+}
+
+bool BatchRun::OpenSourceFile(int i) {
+    m_bFileStepShown = false;
+    return OpenSourceFileOn(m_engine, i);
+}
 
 bool BatchRun::OpenOutputFile(int i) { return OpenOutputFileOn(m_engine, i); }
 
@@ -238,6 +253,18 @@ void BatchRun::NoteStop() {
     m_log.AddErrorLine(kStoppedLine);
 }
 
+void BatchRun::ShowFileStep(int i) {
+    m_pWindow->SetProgressPos(i + 1);
+    m_bFileStepShown = true;
+    m_lastFileProgress = {};  // the next read is shown at once
+}
+
+void BatchRun::ReportFileDone() {
+    // The file's step is complete, whether or not the script read all of it.
+    const uint64_t size = m_engine.m_fileSource.FileSize();
+    m_pWindow->SetFileProgress(size, size);
+}
+
 void BatchRun::RunFilesInOrder(int filesToRun) {
     for (int i = 0; i < filesToRun; ++i) {
         FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
@@ -260,14 +287,15 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         }
         if (RefuseWideText()) {
             outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
-            m_pWindow->SetProgressPos(i + 1);
+            ShowFileStep(i);
+            ReportFileDone();
             continue;
         }
         if (!OpenOutputFile(i)) {
             outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
             break;
         }
-        m_pWindow->SetProgressPos(i + 1);
+        ShowFileStep(i);
         const FileRun run = m_engine.RunScriptOnFile();
         const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
         CommitOrDiscardOutput(keep);
@@ -278,6 +306,7 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         if (outcome.bStopped) NoteStop();
         outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
         if (outcome.bStopped) break;
+        ReportFileDone();
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ enum class StartResult {
     SyntaxError,  // the script has a syntax error: it is reported
 };
 
-class BatchRun : private FileErrorReport {
+class BatchRun : private FileErrorReport, private ReadProgress {
 public:
     BatchRun();
     BatchRun(const BatchRun&) = delete;
@@ -122,8 +123,15 @@ public:
     ScriptParser& Parser() { return m_parser; }
     EditEngine& Engine() { return m_engine; }
 
+    // Reports of the bytes read within a file are this far apart at least.
+    static constexpr std::chrono::milliseconds kFileProgressInterval{50};
+
 private:
     void ReportFileError(const FileError& error) override;
+    void BytesRead(uint64_t bytesRead, uint64_t fileSize) override;
+    // The progress step of file `i`, and within it the bytes read from then on.
+    void ShowFileStep(int i);
+    void ReportFileDone();
     // The start complaints about outputs that would replace what the batch reads.
     std::string OverwriteComplaints();
     // Records the identity of every source and the control file, once per start.
@@ -145,6 +153,8 @@ private:
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
     std::atomic<bool> m_bStopRequested{false};
+    std::chrono::steady_clock::time_point m_lastFileProgress{};
+    bool m_bFileStepShown = false;
     std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
     bool m_bInputsKnown = false;
     std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks

@@ -106,6 +106,8 @@ bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error) {
     m_bEof = false;
     m_bFailed = false;
     m_lastEnd = LineEnd::None;
+    m_nBytesRead = 0;
+    m_nFileSize = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
     return true;
 }
 
@@ -154,6 +156,8 @@ bool TextFileReader::Fill() {
         const ssize_t got = ::read(m_fd, m_pBuffer + m_nEnd, want);
         if (got > 0) {
             m_nEnd += static_cast<size_t>(got);
+            m_nBytesRead += static_cast<uint64_t>(got);
+            if (m_pProgress) m_pProgress->BytesRead(m_nBytesRead, m_nFileSize);
             return true;
         }
         if (got == 0) {

@@ -41,6 +41,14 @@ public:
     virtual bool Take(std::string_view bytes) = 0;
 };
 
+// Told how far a reader has got in its file, after each read from it.
+class ReadProgress {
+public:
+    virtual ~ReadProgress() = default;
+    // `fileSize` is the size at opening; 0 when the file has no size (a pipe).
+    virtual void BytesRead(uint64_t bytesRead, uint64_t fileSize) = 0;
+};
+
 class TextFileReader {
 public:
     // Stopped: the stop flag was raised; TooLong: a line passed the line limit.
@@ -97,6 +105,8 @@ public:
     }
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
+    void SetProgress(ReadProgress* progress) { m_pProgress = progress; }
+    uint64_t FileSize() const { return m_nFileSize; }
     const FileIdentity& Identity() const { return m_identity; }
     // The permission bits a copy of this file gets (before the umask).
     mode_t Permissions() const { return m_nPermissions; }
@@ -141,6 +151,9 @@ private:
     bool m_bEof = false;
     bool m_bFailed = false;
     LineEnd m_lastEnd = LineEnd::None;
+    uint64_t m_nBytesRead = 0;
+    uint64_t m_nFileSize = 0;
+    ReadProgress* m_pProgress = nullptr;
 };
 
 class TextFileWriter {

@@ -4,10 +4,14 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 #include "dialogs/ControlIds.h"
 #include "dialogs/DebugDlg.h"
 #include "DisplayText.h"
+#include "ProgramIcon.h"
 #include "help/Help.h"
 #include "Prompter.h"
 #include "Settings.h"
@@ -52,8 +56,11 @@ constexpr DialogTemplate kTemplate = {"Tavisk", 241, 370, "Tahoma", 8, false, fa
 CBatchDlg::CBatchDlg(Prompter& prompter, QWidget* parent)
     : CTemplateDialog(kTemplate, parent), m_prompter(prompter), m_window(*this) {
     m_ctlProgress = DlgItem<QProgressBar>(*this, IDC_PROGRESS);
+    setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
     m_batch.SetWindow(&m_window);
     m_batch.SetSyntaxErrorReport(&m_window);
+    connect(&m_worker, &BatchWorker::Finished, this, &CBatchDlg::OnWorkerFinished);
     ConnectHandlers();
     InitDialog();
 }
@@ -117,7 +124,7 @@ void CBatchDlg::OnOK() {
     if (IsBatchRunning()) {
         if (!m_prompter.AskYesNo(this, QString::fromUtf8(kStopBatchQuestion))) return;
         m_bClosing = true;
-        StopBatchAndWait();
+        m_worker.StopAndWait();
     }
     m_bClosing = true;
     if (m_bScriptChanged && m_prompter.AskYesNo(this, QString::fromUtf8(kSaveScriptQuestion))) OnSaveScript();
@@ -147,10 +154,25 @@ void CBatchDlg::SetStatusText(const QString& text) { SetItemText(IDC_STATUS, tex
 
 void CBatchDlg::SetProgressRange(int lower, int upper) {
     // An empty range would show Qt's busy indicator instead of an empty bar.
-    m_ctlProgress->setRange(lower, upper > lower ? upper : lower + 1);
+    if (upper <= lower) upper = lower + 1;
+    // Each file is a step of many units, so the bar also moves within a file.
+    m_nProgressScale = std::clamp(INT_MAX / std::max({1, std::abs(lower), std::abs(upper)}), 1, kProgressUnitsPerFile);
+    m_ctlProgress->setRange(lower * m_nProgressScale, upper * m_nProgressScale);
 }
 
-void CBatchDlg::SetProgressPos(int position) { m_ctlProgress->setValue(position); }
+void CBatchDlg::SetProgressPos(int position) {
+    // Position n is the n-th file, begun: the bar shows the files before it.
+    m_nProgressStep = position;
+    m_ctlProgress->setValue(std::max(0, position - 1) * m_nProgressScale);
+}
+
+void CBatchDlg::SetFileProgress(uint64_t bytesRead, uint64_t fileSize) {
+    if (m_nProgressStep <= 0) return;
+    const uint64_t done = fileSize == 0 ? 1 : std::min(bytesRead, fileSize);
+    const uint64_t whole = fileSize == 0 ? 1 : fileSize;
+    const int within = static_cast<int>(done * static_cast<uint64_t>(m_nProgressScale) / whole);
+    m_ctlProgress->setValue((m_nProgressStep - 1) * m_nProgressScale + within);
+}
 
 void CBatchDlg::ShowDebugWindow(bool show) { m_pDebugDlg->setVisible(show); }
 

@@ -1,14 +1,16 @@
 #pragma once
 // The main dialog: chooses what a batch works on, runs it on a worker thread,
 // and keeps the settings between runs of the program.
+#include <QRect>
 #include <QString>
+#include <QStringList>
 
+#include "BatchWorker.h"
 #include "DialogBatchWindow.h"
 #include "dialogs/TemplateDialog.h"
 #include "batch/BatchRun.h"
 
 class QProgressBar;
-class QThread;
 
 namespace tavisk::ui {
 
@@ -17,6 +19,8 @@ class Prompter;
 
 inline constexpr const char* kUnsavedScriptCaption = "++ Unsaved Script ++";
 inline constexpr const char* kSaveScriptQuestion = "Do you wish to save the script ?";
+// The progress bar moves by this many units per file (fewer with very many files).
+inline constexpr int kProgressUnitsPerFile = 1000;
 inline constexpr const char* kStopBatchQuestion = "A batch is running.\nDo you wish to stop the batch ?";
 
 class CBatchDlg : public CTemplateDialog {
@@ -51,7 +55,7 @@ public:
     const QString& ScriptPath() const { return m_strScriptPath; }
     bool IsScriptChanged() const { return m_bScriptChanged; }
     CDebugDlg* DebugWindow() const { return m_pDebugDlg; }
-    bool IsBatchRunning() const { return m_pWorker != nullptr; }
+    bool IsBatchRunning() const { return m_worker.IsRunning(); }
 
     // The batch's window operations, on the window thread.
     void EnableStart(bool enable);
@@ -60,6 +64,7 @@ public:
     void SetStatusText(const QString& text);
     void SetProgressRange(int lower, int upper);
     void SetProgressPos(int position);
+    void SetFileProgress(uint64_t bytesRead, uint64_t fileSize);
     void ShowDebugWindow(bool show);
     void ClearDebugText();
     void AppendDebugText(const QString& text);
@@ -73,15 +78,25 @@ signals:
     void BatchFinished();
 
 protected:
+    // Files dropped from a file manager: sources, control file or destination.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override { OnCancel(); }
 
 private:
     void ConnectHandlers();
     void InitDialog();
-    void StartWorker();
     void OnWorkerFinished();
-    void StopBatchAndWait();
+    // What "&Browse..." and "&Locate..." do with the names chosen.
+    void UseSourceFiles(const QStringList& paths);
+    void UseScriptFile(const QString& path);
+    void DropSources(const QStringList& paths);
+    void DropScript(const QStringList& paths);
+    void DropDestination(const QStringList& paths);
+    // The frame of group box `caption`, in this dialog's coordinates.
+    QRect GroupBoxRect(const char* caption) const;
     void SetRunning(bool running);
     void SetItemText(int id, const QString& text);
     void EnableItem(int id, bool enable);
@@ -95,8 +110,11 @@ private:
     bool m_bScriptChanged = false;
     CDebugDlg* m_pDebugDlg = nullptr;
     QProgressBar* m_ctlProgress = nullptr;
-    QThread* m_pWorker = nullptr;
+    int m_nProgressScale = 1;  // bar units per file
+    int m_nProgressStep = 0;   // the file being read, counted from 1
     bool m_bClosing = false;
+    // Last of the members: it stops a running worker before the members it uses go.
+    BatchWorker m_worker;
 };
 
 }  // namespace tavisk::ui

@@ -12,6 +12,10 @@ namespace tavisk::ui {
 void CBatchDlg::OnBrowseSources() {
     const QStringList paths = m_prompter.ChooseOpenFiles(this, PathText(m_batch.m_strSourceFolder));
     if (paths.isEmpty()) return;
+    UseSourceFiles(paths);
+}
+
+void CBatchDlg::UseSourceFiles(const QStringList& paths) {
     std::vector<std::string> sources;
     sources.reserve(static_cast<size_t>(paths.size()));
     for (const QString& path : paths) sources.push_back(PathBytes(path));
@@ -23,6 +27,10 @@ void CBatchDlg::OnBrowseSources() {
 void CBatchDlg::OnLocateScript() {
     const QString path = m_prompter.ChooseOpenFile(this, m_strScriptPath);
     if (path.isEmpty()) return;
+    UseScriptFile(path);
+}
+
+void CBatchDlg::UseScriptFile(const QString& path) {
     m_strScriptPath = path;
     SetItemText(IDC_SCRIPT_PATH, m_strScriptPath);
     LoadScriptFile();

@@ -1,9 +1,4 @@
-// Starting a batch, its worker thread, and stopping it when the program closes.
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QThread>
-
+// Starting a batch on the worker thread, and its end.
 #include "BatchDlg.h"
 #include "DisplayText.h"
 #include "dialogs/ControlIds.h"
@@ -22,45 +17,22 @@ constexpr int kRunStateControls[] = {
 }  // namespace
 
 CBatchDlg::~CBatchDlg() {
-    // "Done" waits for a running batch; this only guards other ways out.
-    if (!m_pWorker) return;
-    m_pWorker->disconnect(this);
-    m_batch.RequestStop();
-    while (!m_pWorker->wait(QDeadlineTimer(20))) QCoreApplication::processEvents();
-    delete m_pWorker;
+    // "Done" waits for a running batch; this only guards other ways out,
+    // while every member the worker's window calls use still exists.
+    m_worker.StopAndWait();
 }
 
 void CBatchDlg::OnStartBulkEdit() {
     if (IsBatchRunning()) return;
     m_batch.m_strControlFile = PathBytes(m_strScriptPath);  // no output may replace it
-    if (m_batch.PrepareStart() == StartResult::Ready) StartWorker();
-}
-
-void CBatchDlg::StartWorker() {
+    if (m_batch.PrepareStart() != StartResult::Ready) return;
     SetRunning(true);
-    m_pWorker = QThread::create([this] { m_batch.RunBatch(); });
-    connect(m_pWorker, &QThread::finished, this, &CBatchDlg::OnWorkerFinished);
-    // The lowest ordinary priority keeps the window responsive.  Qt's
-    // IdlePriority is SCHED_IDLE on Linux, where a batch makes no progress at
-    // all while any other program keeps the processors busy.
-    m_pWorker->start(QThread::LowestPriority);
+    m_worker.Start([this] { m_batch.RunBatch(); }, [this] { m_batch.RequestStop(); });
 }
 
 void CBatchDlg::OnWorkerFinished() {
-    if (!m_pWorker) return;
-    m_pWorker->wait();
-    delete m_pWorker;
-    m_pWorker = nullptr;
     SetRunning(false);
     emit BatchFinished();
-}
-
-void CBatchDlg::StopBatchAndWait() {
-    m_batch.RequestStop();
-    // The worker's window calls need this thread's events while we wait.
-    QEventLoop loop;
-    connect(this, &CBatchDlg::BatchFinished, &loop, &QEventLoop::quit);
-    if (IsBatchRunning()) loop.exec();
 }
 
 void CBatchDlg::SetRunning(bool running) {

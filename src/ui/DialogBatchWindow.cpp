@@ -2,64 +2,83 @@
 
 #include "BatchDlg.h"
 #include "DisplayText.h"
-#include "WindowThread.h"
 
 namespace tavisk::ui {
 
-void DialogBatchWindow::ReportFileError(const FileError& error) {
-    const QString text = DisplayText(error.Text());
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.ShowFileError(text); });
+void DialogBatchWindow::Call(const std::function<void()>& fn) {
+    FlushDebugText();
+    m_caller.Call(fn);
+}
+
+void DialogBatchWindow::FlushDebugText() {
+    if (m_strDebugPending.empty()) return;
+    // Chunks end at line ends, so no character is split between two of them.
+    const QString shown = DisplayText(m_strDebugPending);
+    m_strDebugPending.clear();
+    m_caller.Call([&] { m_dlg.AppendDebugText(shown); });
+    m_lastDebugChunk = std::chrono::steady_clock::now();
 }
 
 void DialogBatchWindow::AppendText(std::string_view text) {
-    const QString shown = DisplayText(text);
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.AppendDebugText(shown); });
+    m_strDebugPending.append(text);
+    if (m_strDebugPending.size() >= kDebugChunkBytes ||
+        std::chrono::steady_clock::now() - m_lastDebugChunk >= kDebugChunkInterval)
+        FlushDebugText();
+}
+
+void DialogBatchWindow::ReportFileError(const FileError& error) {
+    const QString text = DisplayText(error.Text());
+    Call([&] { m_dlg.ShowFileError(text); });
 }
 
 void DialogBatchWindow::EnableStart(bool enable) {
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.EnableStart(enable); });
+    Call([&] { m_dlg.EnableStart(enable); });
 }
 
 bool DialogBatchWindow::IsDebugChecked() {
     bool checked = false;
-    CallOnWindowThread(&m_dlg, [&] { checked = m_dlg.IsDebugChecked(); });
+    Call([&] { checked = m_dlg.IsDebugChecked(); });
     return checked;
 }
 
 bool DialogBatchWindow::IsSaveResponseChecked() {
     bool checked = false;
-    CallOnWindowThread(&m_dlg, [&] { checked = m_dlg.IsSaveResponseChecked(); });
+    Call([&] { checked = m_dlg.IsSaveResponseChecked(); });
     return checked;
 }
 
 void DialogBatchWindow::SetStatusText(const std::string& text) {
     const QString shown = DisplayText(text);
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.SetStatusText(shown); });
+    Call([&] { m_dlg.SetStatusText(shown); });
 }
 
 void DialogBatchWindow::SetProgressRange(int lower, int upper) {
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.SetProgressRange(lower, upper); });
+    Call([&] { m_dlg.SetProgressRange(lower, upper); });
 }
 
 void DialogBatchWindow::SetProgressPos(int position) {
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.SetProgressPos(position); });
+    Call([&] { m_dlg.SetProgressPos(position); });
+}
+
+void DialogBatchWindow::SetFileProgress(uint64_t bytesRead, uint64_t fileSize) {
+    Call([&] { m_dlg.SetFileProgress(bytesRead, fileSize); });
 }
 
 void DialogBatchWindow::ShowDebugWindow(bool show) {
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.ShowDebugWindow(show); });
+    Call([&] { m_dlg.ShowDebugWindow(show); });
 }
 
 void DialogBatchWindow::ClearDebugText() {
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.ClearDebugText(); });
+    Call([&] { m_dlg.ClearDebugText(); });
 }
 
 void DialogBatchWindow::ShowErrorMessage(const std::string& text) {
     const QString shown = DisplayText(text);
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.ShowErrorMessage(shown); });
+    Call([&] { m_dlg.ShowErrorMessage(shown); });
 }
 
 void DialogBatchWindow::ReportSyntaxError(const SyntaxError& error) {
-    CallOnWindowThread(&m_dlg, [&] { m_dlg.ShowSyntaxError(error); });
+    Call([&] { m_dlg.ShowSyntaxError(error); });
 }
 
 }  // namespace tavisk::ui

@@ -12,12 +12,19 @@ const QString kTitle = QStringLiteral("Tavisk");
 // "*.*" would hide files without a dot on this platform.
 const QString kAllFiles = QStringLiteral("All Files (*)");
 
+// A box is centred on its parent only once the parent is on screen.  While
+// the main dialog starts up it is not shown yet, and it will open centred on
+// the screen: a box without a parent opens there too, so on top of it.
+QWidget* ShownParent(QWidget* parent) { return parent && parent->window()->isVisible() ? parent : nullptr; }
+
 }  // namespace
 
-void QtPrompter::ShowError(QWidget* parent, const QString& text) { QMessageBox::critical(parent, kTitle, text); }
+void QtPrompter::ShowError(QWidget* parent, const QString& text) {
+    QMessageBox::critical(ShownParent(parent), kTitle, text);
+}
 
 bool QtPrompter::AskYesNo(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Yes | QMessageBox::No, ShownParent(parent));
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -1,13 +1,12 @@
 // tavisk: the desktop program.  It takes no arguments of its own.
 #include <QApplication>
-#include <QIcon>
 
 #include "EditorApp.h"
+#include "ProgramIcon.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // The icon comes with the installed desktop entry; a build tree has none.
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tavisk")));
+    QApplication::setWindowIcon(tavisk::ui::ProgramIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("tavisk"));
     tavisk::ui::CEditorApp editor;
     editor.InitInstance();

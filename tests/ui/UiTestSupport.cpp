@@ -3,9 +3,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QSettings>
 #include <QTest>
+#include <QUrl>
 
 #include "dialogs/DialogTemplate.h"
 
@@ -57,6 +61,27 @@ int FakePrompter::RunDialog(QDialog& dialog) {
     return answer(dialog);
 }
 
+void ClickControl(QWidget& dialog, int id) {
+    QWidget* control = DlgItem(dialog, id);
+    QVERIFY2(control, qPrintable(QStringLiteral("no control %1").arg(id)));
+    QWidget* window = dialog.window();
+    QVERIFY2(window->windowHandle() && window->isVisible(), "the dialog is not shown");
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, control->rect().center()));
+}
+
+bool DropAt(QWidget& dialog, const QPoint& at, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &drop);
+    return drop.isAccepted();
+}
+
 void ShowAndSettle(QWidget& widget) {
     widget.show();
     QApplication::processEvents();
@@ -70,7 +95,7 @@ void SaveScreenshot(QWidget& widget, const QString& name) {
 int ClickAfterShowing(QDialog& dialog, int id, const QString& screenshotName) {
     ShowAndSettle(dialog);
     if (!screenshotName.isEmpty()) SaveScreenshot(dialog, screenshotName);
-    if (auto* button = DlgItem<QAbstractButton>(dialog, id)) button->click();
+    if (DlgItem(dialog, id)) ClickControl(dialog, id);
     if (dialog.isVisible()) dialog.reject();  // a refused click: give up as Cancel would
     return dialog.result();
 }

@@ -2,6 +2,7 @@
 // What the dialog tests share: a prompter that answers every modal dialog,
 // a throwaway home with its own settings, screenshots, and small file helpers.
 #include <QDialog>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -46,6 +47,12 @@ public:
 // Shows `dialog` (which runs its initialisation), saves its picture, then
 // clicks button `id` and returns the dialog's result.
 int ClickAfterShowing(QDialog& dialog, int id, const QString& screenshotName = QString());
+// Clicks at the centre of control `id` as a user does: the press goes to the
+// window, which hands it to whatever lies at that point.  The dialog must be shown.
+void ClickControl(QWidget& dialog, int id);
+// Drags local files or folders from a file manager and drops them at `at`
+// of the dialog; true when the dialog took the drop.
+bool DropAt(QWidget& dialog, const QPoint& at, const QStringList& paths);
 // Shows a dialog and lets pending events run.
 void ShowAndSettle(QWidget& widget);
 // Saves a picture of `widget` as screenshots/NAME.png in the build folder.

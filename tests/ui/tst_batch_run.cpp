@@ -19,6 +19,9 @@
 #include <thread>
 
 #include "BatchDlg.h"
+#include "DialogBatchWindow.h"
+#include "DisplayText.h"
+#include "RunProcess.h"
 #include "dialogs/ControlIds.h"
 #include "dialogs/DebugDlg.h"
 #include "dialogs/DialogTemplate.h"
@@ -80,6 +83,8 @@ private slots:
     void fileErrorFromTheWorker();
     void controlsAreDisabledWhileRunning();
     void debugRunShowsTheFirstFileOnly();
+    void debugTextOfALargeFileEqualsTheCli();
+    void progressMovesWithinALargeFile();
     void nonDebugRunHidesTheDebugWindow();
     void debugClickRule();
     void responseFileNameDialog();
@@ -141,8 +146,8 @@ void TestBatchRun::fullRunShowsProgressAndVerdict() {
     QCOMPARE(ReadBytes(b.Out("a.txt")), std::string("one new line\r\nlast\r\n"));
     QCOMPARE(ReadBytes(b.Out("b.txt")), std::string("new\r\n"));
     QCOMPARE(b.Status(), QStringLiteral(" Batch Completed without Errors"));
-    QCOMPARE(b.Progress()->maximum(), 2);
-    QCOMPARE(b.Progress()->value(), 2);
+    QCOMPARE(b.Progress()->maximum(), 2 * kProgressUnitsPerFile);
+    QCOMPARE(b.Progress()->value(), 2 * kProgressUnitsPerFile);
     QCOMPARE(b.Response(), (std::vector<std::string>{"a.txt", "b.txt", " Batch Completed without Errors"}));
     QVERIFY(b.prompter.errors.isEmpty());
     QVERIFY(DlgItem(b.dlg, IDC_START)->isEnabled());
@@ -184,6 +189,7 @@ void TestBatchRun::controlsAreDisabledWhileRunning() {
     for (int id : runState) QVERIFY2(!DlgItem(b.dlg, id)->isEnabled(), qPrintable(QString::number(id)));
     for (int id : {IDOK, IDC_REMEMBER, IDC_SAVE_RESPONSE, ID_HELP}) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
     b.dlg.OnStartBulkEdit();  // a second start is refused while one runs
+    QVERIFY(!DropAt(b.dlg, DlgItem(b.dlg, IDC_START)->geometry().center(), {b.In("a.txt")}));
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(finished.size(), 1);
     for (int id : runState) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
@@ -202,8 +208,8 @@ void TestBatchRun::debugRunShowsTheFirstFileOnly() {
     QVERIFY(debug->isVisible());
     QCOMPARE(debug->Text(), QStringLiteral("one\ntwo\nthree\n"));
     SaveScreenshot(*debug, QStringLiteral("debug-window-after-run"));
-    QCOMPARE(b.Progress()->value(), 1);
-    QCOMPARE(b.Progress()->maximum(), 5);
+    QCOMPARE(b.Progress()->value(), 1 * kProgressUnitsPerFile);
+    QCOMPARE(b.Progress()->maximum(), 5 * kProgressUnitsPerFile);
     QCOMPARE(QDir(m_home->Path("out")).entryList(QDir::Files), QStringList{"re$pon$e.txt"});
     QCOMPARE(b.Response(), (std::vector<std::string>{"a.txt", " Batch Completed without Errors"}));
 
@@ -211,6 +217,41 @@ void TestBatchRun::debugRunShowsTheFirstFileOnly() {
     WriteBytes(b.In("a.txt"), "new\r\n");
     QVERIFY(b.Run());
     QCOMPARE(debug->Text(), QStringLiteral("new\n"));
+}
+
+void TestBatchRun::debugTextOfALargeFileEqualsTheCli() {
+    // Several chunks, lines of every kind: empty, long, UTF-8, Windows-1252, LF only.
+    std::string source;
+    for (int i = 0; source.size() < 3 * DialogBatchWindow::kDebugChunkBytes; ++i) {
+        source += "line " + std::to_string(i) + (i % 7 == 0 ? " old caf\xC3\xA9" : " \xA3 old") + "\r\n";
+        if (i % 100 == 0) source += "\r\n" + std::string(5000, 'x') + "\n";
+    }
+    Batch b(*m_home, {"r/old/new/,te"});
+    b.Sources({{"big.txt", source}});
+    b.Check(IDC_DEBUG, true);
+    QVERIFY(b.Run());
+
+    const tavisk::test::ProcessResult cli = tavisk::test::RunProcess(
+        TAVISK_CLI_PATH, {"-q", "-g", "-e", "r/old/new/,te", m_home->Path("out").toStdString(), b.In("big.txt").toStdString()});
+    QCOMPARE(cli.exitStatus, 0);
+    QVERIFY(cli.out.size() > source.size() / 2);
+    QString expected = DisplayText(cli.out);
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString shown = b.dlg.DebugWindow()->Text();
+    QCOMPARE(shown.size(), expected.size());
+    QVERIFY(shown == expected);
+}
+
+void TestBatchRun::progressMovesWithinALargeFile() {
+    // One file of several reads: the bar moves before the file is done.
+    Batch b(*m_home, {"te"});
+    b.Sources({{"big.txt", std::string(3 << 20, 'a') + "\r\n"}});
+    QList<int> values;
+    connect(b.Progress(), &QProgressBar::valueChanged, this, [&](int value) { values << value; });
+    QVERIFY(b.Run());
+    QCOMPARE(b.Progress()->value(), kProgressUnitsPerFile);
+    QVERIFY2(std::any_of(values.begin(), values.end(), [](int v) { return v > 0 && v < kProgressUnitsPerFile; }),
+             qPrintable(QString::number(values.size())));
 }
 
 void TestBatchRun::nonDebugRunHidesTheDebugWindow() {
@@ -230,17 +271,18 @@ void TestBatchRun::debugClickRule() {
     Batch b(*m_home, {"te"});
     b.Sources({{"a.txt", "x\r\n"}});
     auto* debugButton = DlgItem<QPushButton>(b.dlg, IDC_DEBUG);
-    debugButton->click();  // before any run: nothing shown
+    ShowAndSettle(b.dlg);
+    ClickControl(b.dlg, IDC_DEBUG);  // before any run: nothing shown
     QVERIFY(debugButton->isChecked());
     QVERIFY(!b.dlg.DebugWindow()->isVisible());
     QVERIFY(b.Run());
     QVERIFY(b.dlg.DebugWindow()->isVisible());
-    debugButton->click();  // after a debug run: hides it
+    ClickControl(b.dlg, IDC_DEBUG);  // after a debug run: hides it
     QVERIFY(!debugButton->isChecked());
     QVERIFY(!b.dlg.DebugWindow()->isVisible());
     QVERIFY(b.Run());  // a run without debug mode
     b.dlg.DebugWindow()->show();
-    debugButton->click();  // after it: no change
+    ClickControl(b.dlg, IDC_DEBUG);  // after it: no change
     QVERIFY(b.dlg.DebugWindow()->isVisible());
 }
 

@@ -1,25 +1,52 @@
 // The small dialogs on their own: syntax error, Debug Window, response name and view.
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
+#include <memory>
 
+#include "BatchDlg.h"
 #include "dialogs/ControlIds.h"
 #include "dialogs/DebugDlg.h"
 #include "dialogs/DialogTemplate.h"
 #include "dialogs/ResponseNameDlg.h"
 #include "dialogs/ResponseViewDlg.h"
+#include "dialogs/ScriptEditDlg.h"
 #include "dialogs/SyntaxErrorDlg.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk::ui;
 using namespace tavisk::ui::test;
 
+namespace {
+
+// Every dialog of the program, built as the program builds it.
+struct DialogMaker {
+    const char* name;
+    std::function<std::unique_ptr<QDialog>(Prompter&)> make;
+};
+
+const DialogMaker kEveryDialog[] = {
+    {"main", [](Prompter& prompter) { return std::unique_ptr<QDialog>(new CBatchDlg(prompter)); }},
+    {"script editor", [](Prompter&) { return std::unique_ptr<QDialog>(new CScriptEditDlg); }},
+    {"syntax error", [](Prompter&) { return std::unique_ptr<QDialog>(new CSyntaxErrorDlg); }},
+    {"debug window", [](Prompter&) { return std::unique_ptr<QDialog>(new CDebugDlg(nullptr)); }},
+    {"response name", [](Prompter&) { return std::unique_ptr<QDialog>(new CResponseNameDlg); }},
+    {"response view", [](Prompter&) { return std::unique_ptr<QDialog>(new CResponseViewDlg); }},
+};
+
+}  // namespace
+
 class TestDialogs : public QObject {
     Q_OBJECT
 private slots:
+    void everyControlTakesAClickAtItsCentre_data();
+    void everyControlTakesAClickAtItsCentre();
+    void f1OpensTheHelpOfTheDialog();
     void syntaxErrorShowsScriptTextLiterally();
     void syntaxErrorClosesAnyWayAsCancel_data();
     void syntaxErrorClosesAnyWayAsCancel();
@@ -30,6 +57,49 @@ private slots:
     void responseNameRefusesAnEmptyName();
     void responseViewIsASnapshotWithTabsExpanded();
 };
+
+void TestDialogs::everyControlTakesAClickAtItsCentre_data() {
+    QTest::addColumn<int>("dialog");
+    for (int i = 0; i < int(std::size(kEveryDialog)); ++i) QTest::newRow(kEveryDialog[i].name) << i;
+}
+
+void TestDialogs::everyControlTakesAClickAtItsCentre() {
+    // A control lying under another would never get the user's clicks.
+    QFETCH(int, dialog);
+    TestHome home;
+    FakePrompter prompter;
+    const std::unique_ptr<QDialog> dlg = kEveryDialog[dialog].make(prompter);
+    ShowAndSettle(*dlg);
+    int checked = 0;
+    for (QWidget* control : dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        // Template controls only; a group box only frames the controls inside it.
+        if (!control->property("caption").isValid() || qobject_cast<QGroupBox*>(control)) continue;
+        QWidget* hit = dlg->childAt(control->geometry().center());
+        QVERIFY2(hit == control || control->isAncestorOf(hit),
+                 qPrintable(QStringLiteral("%1 lies under %2").arg(ControlCaption(*control), hit ? hit->metaObject()->className() : "nothing")));
+        ++checked;
+    }
+    QVERIFY(checked > 0);
+}
+
+void TestDialogs::f1OpensTheHelpOfTheDialog() {
+    // The help file is found by the program's name: the help window appears
+    // only where the built help file lies next to this test.
+    FakePrompter prompter;
+    TestHome home;
+    CBatchDlg main(prompter);
+    CScriptEditDlg editor(&main);
+    for (QDialog* dlg : {static_cast<QDialog*>(&main), static_cast<QDialog*>(&editor)}) {
+        ShowAndSettle(*dlg);
+        dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+        bool helpAsked = false;
+        QObject::connect(DlgItem<QAbstractButton>(*dlg, ID_HELP), &QAbstractButton::clicked, dlg, [&] { helpAsked = true; });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+        QVERIFY2(helpAsked, qPrintable(dlg->windowTitle()));
+        dlg->hide();
+    }
+}
 
 void TestDialogs::syntaxErrorShowsScriptTextLiterally() {
     CSyntaxErrorDlg dlg;
@@ -69,7 +139,7 @@ void TestDialogs::syntaxErrorClosesAnyWayAsCancel() {
     QFETCH(int, how);
     CSyntaxErrorDlg dlg;
     ShowAndSettle(dlg);
-    if (how == 0) DlgItem<QPushButton>(dlg, IDCANCEL)->click();
+    if (how == 0) ClickControl(dlg, IDCANCEL);
     if (how == 1) QTest::keyClick(&dlg, Qt::Key_Escape);
     if (how == 2) dlg.close();
     QVERIFY(!dlg.isVisible());
@@ -140,7 +210,7 @@ void TestDialogs::responseNameRefusesAnEmptyName() {
     QCOMPARE(edit->text(), QStringLiteral("re$pon$e.txt"));
     SaveScreenshot(dlg, QStringLiteral("response-name"));
     edit->setText(typed);
-    DlgItem<QPushButton>(dlg, IDOK)->click();
+    ClickControl(dlg, IDOK);
     QCOMPARE(dlg.isVisible(), !accepted);
     if (accepted) {
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
@@ -160,7 +230,7 @@ void TestDialogs::responseViewIsASnapshotWithTabsExpanded() {
     QCOMPARE(list->item(2)->text(), QStringLiteral("b\u00A3.txt"));
     QCOMPARE(list->selectionMode(), QAbstractItemView::NoSelection);
     SaveScreenshot(dlg, QStringLiteral("response-view"));
-    DlgItem<QPushButton>(dlg, IDOK)->click();
+    ClickControl(dlg, IDOK);
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
 }
 

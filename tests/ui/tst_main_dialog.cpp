@@ -43,6 +43,8 @@ private slots:
     void browseCancelledKeepsTheEarlierChoice();
     void destinationFolder();
     void locateReplacesTheScript();
+    void dropFromAFileManager_data();
+    void dropFromAFileManager();
     void startComplaints_data();
     void startComplaints();
     void escapeDoesNothingAndEnterStarts();
@@ -285,6 +287,66 @@ void TestMainDialog::destinationFolder() {
     QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), QStringLiteral("/data/out"));
 }
 
+void TestMainDialog::dropFromAFileManager_data() {
+    // Names under the test home; "in" and "other" are folders.  Columns after
+    // the drop: the source count (0: unchanged), whether the script was
+    // loaded, the destination (empty: unchanged), words of the status text.
+    QTest::addColumn<QStringList>("dropped");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("sources");
+    QTest::addColumn<bool>("scriptLoaded");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("files from two folders") << QStringList{"in/a.txt", "other/b.txt"} << "Source" << 2 << false << "" << "";
+    QTest::newRow("files anywhere else") << QStringList{"in/a.txt"} << "Processing Errors" << 1 << false << "" << "";
+    QTest::newRow("files and a folder") << QStringList{"in", "in/a.txt"} << "Source" << 1 << false << "" << "";
+    QTest::newRow("only folders") << QStringList{"in", "other"} << "Source" << 0 << false << "" << "Folders cannot";
+    QTest::newRow("same name twice") << QStringList{"in/a.txt", "other/a.txt"} << "Source" << 0 << false << "" << "named a.txt";
+    QTest::newRow("control file") << QStringList{"script.txt"} << "Control File" << 0 << true << "" << "";
+    QTest::newRow("folder as control file") << QStringList{"in"} << "Control File" << 0 << false << "" << "folder cannot";
+    QTest::newRow("two control files") << QStringList{"script.txt", "in/a.txt"} << "Control File" << 0 << false << "" << "one control file";
+    QTest::newRow("destination folder") << QStringList{"other"} << "Output" << 0 << false << "other" << "";
+    QTest::newRow("file as destination") << QStringList{"in/a.txt"} << "Output" << 0 << false << "" << "one folder";
+}
+
+void TestMainDialog::dropFromAFileManager() {
+    QFETCH(QStringList, dropped);
+    QFETCH(QString, box);
+    QFETCH(int, sources);
+    QFETCH(bool, scriptLoaded);
+    QFETCH(QString, destination);
+    QFETCH(QString, status);
+    QDir().mkpath(m_home->Path("in"));
+    QDir().mkpath(m_home->Path("other"));
+    for (const char* file : {"in/a.txt", "other/a.txt", "other/b.txt"}) WriteBytes(m_home->Path(file), "x\r\n");
+    WriteBytes(m_home->Path("script.txt"), "tl\r\nte\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    ShowAndSettle(dlg);
+    QPoint at;
+    for (QGroupBox* group : dlg.findChildren<QGroupBox*>())
+        if (group->title() == box) at = group->geometry().center();
+    QStringList paths;
+    for (const QString& name : dropped) paths << m_home->Path(name);
+
+    QVERIFY(DropAt(dlg, at, paths));
+    QCOMPARE(dlg.Batch().m_nSourceCount, sources);
+    if (sources > 0) {
+        QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("%1 File(s) selected").arg(sources));
+        QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QStringLiteral("/a.txt"));
+        QCOMPARE(dlg.Batch().SourcePath(0), m_home->Path("in/a.txt").toStdString());
+    }
+    QCOMPARE(dlg.Batch().m_arrScriptLines.size(), size_t(scriptLoaded ? 2 : 0));
+    QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), scriptLoaded ? m_home->Path("script.txt") : QString());
+    const QString expectedDestination = destination.isEmpty() ? m_home->DocumentsFolder() : m_home->Path(destination);
+    QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), expectedDestination);
+    QCOMPARE(dlg.Batch().m_strDestFolder, expectedDestination.toStdString());
+    if (status.isEmpty())
+        QCOMPARE(ItemText(dlg, IDC_STATUS), QString());
+    else
+        QVERIFY2(ItemText(dlg, IDC_STATUS).contains(status), qPrintable(ItemText(dlg, IDC_STATUS)));
+}
+
 void TestMainDialog::locateReplacesTheScript() {
     const QString first = m_home->Path(QStringLiteral("first.txt"));
     const QString second = m_home->Path(QStringLiteral("second.txt"));
@@ -339,7 +401,7 @@ void TestMainDialog::startComplaints() {
     // The progress range was set before the checks.
     auto* progress = DlgItem<QProgressBar>(dlg, IDC_PROGRESS);
     QCOMPARE(progress->value(), 0);
-    if (!sources.isEmpty()) QCOMPARE(progress->maximum(), int(sources.size()));
+    if (!sources.isEmpty()) QCOMPARE(progress->maximum(), int(sources.size()) * kProgressUnitsPerFile);
 }
 
 void TestMainDialog::escapeDoesNothingAndEnterStarts() {

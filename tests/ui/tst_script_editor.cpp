@@ -171,7 +171,8 @@ void TestScriptEditor::flagAndSaveButtonFollowEditsAndSaves() {
     dlg.OnEditScript();
     QVERIFY(dlg.IsScriptChanged());
 
-    DlgItem<QPushButton>(dlg, IDC_SAVE_SCRIPT)->click();
+    ShowAndSettle(dlg);
+    ClickControl(dlg, IDC_SAVE_SCRIPT);
     QCOMPARE(ReadBytes(path), std::string("tl\r\nte\r\n"));
     QVERIFY(!dlg.IsScriptChanged());
     QVERIFY(!SaveEnabled(dlg));

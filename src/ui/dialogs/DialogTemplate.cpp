@@ -161,6 +161,9 @@ DialogUnits BuildDialog(QDialog& dialog, const DialogTemplate& dialogTemplate) {
         widget->setGeometry(rect);
         if (control.style & CS_DISABLED) widget->setEnabled(false);
     }
+    // A group box is created after some of the controls it frames and would
+    // lie on top of them, taking their clicks: group boxes go to the bottom.
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) group->lower();
     return units;
 }
 

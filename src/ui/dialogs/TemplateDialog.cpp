@@ -1,5 +1,10 @@
 #include "TemplateDialog.h"
 
+#include <QShortcut>
+
+#include "ControlIds.h"
+#include "help/Help.h"
+
 namespace tavisk::ui {
 
 CTemplateDialog::CTemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
@@ -7,6 +12,19 @@ CTemplateDialog::CTemplateDialog(const DialogTemplate& dialogTemplate, QWidget* 
     // Modal to its owner only: the help window has no owner and must stay
     // usable while a dialog is open.
     setWindowModality(Qt::WindowModal);
+    // F1 in this dialog, whichever of its controls has the focus.
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(helpKey, &QShortcut::activated, this, &CTemplateDialog::OnHelpKey);
+}
+
+void CTemplateDialog::OnHelpKey() {
+    // The dialog's own help button knows its topic; a dialog without one
+    // opens the contents.
+    auto* helpButton = DlgItem<QAbstractButton>(*this, ID_HELP);
+    if (helpButton && helpButton->isEnabled())
+        helpButton->click();
+    else
+        ShowHelpContents();
 }
 
 void CTemplateDialog::showEvent(QShowEvent* event) {

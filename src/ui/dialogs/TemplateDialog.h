@@ -25,6 +25,8 @@ protected:
     }
 
 private:
+    void OnHelpKey();
+
     DialogUnits m_units;
     bool m_bInitialised = false;
 };

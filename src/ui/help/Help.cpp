@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <memory>
 
 #include "HelpResourceViewer.h"
 #include "HelpService.h"
@@ -10,12 +11,26 @@ namespace tavisk::ui {
 
 namespace {
 
-// One help service per process: the help file is looked for at the first
-// request and the outcome kept, so a missing file is not searched again.
+// The program's help: made at the first request and kept, so a missing help
+// file is not searched again; deleted with the application, whose widgets
+// must all go while it still exists.
+struct ProgramHelp {
+    HelpResourceViewer viewer;
+    HelpService service{viewer, QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()};
+};
+
+std::unique_ptr<ProgramHelp>& TheProgramHelp() {
+    static std::unique_ptr<ProgramHelp> help;
+    return help;
+}
+
 HelpService& TheHelpService() {
-    static HelpResourceViewer viewer;
-    static HelpService service(viewer, QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
-    return service;
+    std::unique_ptr<ProgramHelp>& help = TheProgramHelp();
+    if (!help) {
+        help = std::make_unique<ProgramHelp>();
+        qAddPostRoutine([] { TheProgramHelp().reset(); });
+    }
+    return help->service;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QList>
 #include <QResource>
 
 #include "HelpTopics.h"
@@ -12,34 +11,14 @@ namespace tavisk::ui {
 
 namespace {
 
-// Help windows still open when the application object goes are deleted
-// while it still exists, since a widget must not outlive it.
-QList<QPointer<HelpWindow>>& OpenHelpWindows() {
-    static QList<QPointer<HelpWindow>> windows;
-    return windows;
-}
-
-void DeleteHelpWindows() {
-    for (const QPointer<HelpWindow>& window : OpenHelpWindows())
-        delete window.data();
-    OpenHelpWindows().clear();
-}
-
-void DeleteAtApplicationEnd(HelpWindow* pWindow) {
-    if (OpenHelpWindows().isEmpty())
-        qAddPostRoutine(DeleteHelpWindows);
-    OpenHelpWindows().append(pWindow);
-}
-
 bool HasDefaultPage() {
     return QFile::exists(QString::fromLatin1(kHelpRoot) + QString::fromLatin1(kHelpDefaultPage));
 }
 
 }  // namespace
 
-HelpResourceViewer::~HelpResourceViewer() {
-    delete m_pWindow.data();
-}
+HelpResourceViewer::HelpResourceViewer() = default;
+HelpResourceViewer::~HelpResourceViewer() = default;
 
 bool HelpResourceViewer::LoadHelpFile(const std::vector<std::string>& arrCandidates) {
     // Without a widget application there is no window to show help in.
@@ -47,8 +26,7 @@ bool HelpResourceViewer::LoadHelpFile(const std::vector<std::string>& arrCandida
         return false;
     if (!RegisterFirstUsable(arrCandidates))
         return false;
-    m_pWindow = new HelpWindow;
-    DeleteAtApplicationEnd(m_pWindow);
+    m_pWindow = std::make_unique<HelpWindow>();
     return true;
 }
 
@@ -67,7 +45,7 @@ bool HelpResourceViewer::RegisterFirstUsable(const std::vector<std::string>& arr
     return false;
 }
 
-HelpWindow* HelpResourceViewer::Window() const { return m_pWindow.data(); }
+HelpWindow* HelpResourceViewer::Window() const { return m_pWindow.get(); }
 
 void HelpResourceViewer::ShowPage(const std::string& strPage) {
     if (m_pWindow)

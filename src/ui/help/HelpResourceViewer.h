@@ -1,8 +1,8 @@
 #pragma once
 // The help viewer of the desktop program: registers the compiled help file
 // (an rcc binary resource) and shows its pages in the help window.
-#include <QPointer>
 #include <QString>
+#include <memory>
 
 #include "HelpService.h"
 
@@ -12,7 +12,7 @@ class HelpWindow;
 
 class HelpResourceViewer : public HelpViewer {
 public:
-    HelpResourceViewer() = default;
+    HelpResourceViewer();
     ~HelpResourceViewer() override;
     HelpResourceViewer(const HelpResourceViewer&) = delete;
     HelpResourceViewer& operator=(const HelpResourceViewer&) = delete;
@@ -29,7 +29,8 @@ private:
     bool RegisterFirstUsable(const std::vector<std::string>& arrCandidates);
 
     QString m_strLoadedFile;
-    QPointer<HelpWindow> m_pWindow;
+    // The viewer is the window's only owner; it must go before the application does.
+    std::unique_ptr<HelpWindow> m_pWindow;
 };
 
 }  // namespace tavisk::ui
