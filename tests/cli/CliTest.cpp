@@ -466,21 +466,6 @@ TEST_F(CliFixture, DryRunReportsAnOutputThatCouldNotBeCreated) {
     EXPECT_EQ(Cli({"-d", "-g", "-e", "te", out, src + "/a.txt"}).exitStatus, 64);
 }
 
-// The size of the largest file process `pid` holds open in `folder`: the
-// output being written, which has no name there yet.
-off_t OpenOutputSize(pid_t pid, const std::string& folder) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const std::string prefix = fs::canonical(folder, error).string() + "/";
-    off_t largest = 0;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-        const std::string target = fs::read_symlink(entry.path(), error).string();
-        struct stat info {};
-        if (target.rfind(prefix, 0) == 0 && stat(entry.path().c_str(), &info) == 0) largest = std::max(largest, info.st_size);
-    }
-    return largest;
-}
-
 // With four jobs a.txt is done long before the stop, and still not written:
 // outputs are committed in source order, and the batch ended before it.
 TEST_F(CliFixture, InterruptEndsTheRunAndDropsTheFileInProgress) {
@@ -497,7 +482,7 @@ TEST_F(CliFixture, InterruptEndsTheRunAndDropsTheFileInProgress) {
                   (src + "/c.txt").c_str(), (src + "/a.txt").c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        for (int i = 0; i < 1000 && OpenOutputSize(pid, out) < (4 << 20); ++i)
+        for (int i = 0; i < 1000 && test::OpenOutputSize(pid, out) < (4 << 20); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         kill(pid, SIGINT);
         int status = 0;

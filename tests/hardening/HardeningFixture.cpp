@@ -34,17 +34,4 @@ std::string TempFileIn(const std::string& folder) {
     return {};
 }
 
-off_t OpenOutputSize(pid_t pid, const std::string& folder) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const std::string prefix = fs::canonical(folder, error).string() + "/";
-    off_t largest = 0;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-        const std::string target = fs::read_symlink(entry.path(), error).string();
-        struct stat info {};
-        if (target.rfind(prefix, 0) == 0 && stat(entry.path().c_str(), &info) == 0) largest = std::max(largest, info.st_size);
-    }
-    return largest;
-}
-
 }  // namespace tavisk::test

@@ -46,8 +46,4 @@ size_t CountFiles(const std::string& folder);
 // A file in `folder` with a hidden temporary name; empty when there is none.
 std::string TempFileIn(const std::string& folder);
 
-// The size of the largest file process `pid` holds open in `folder` (an
-// output being written has no name there yet); 0 when it holds none.
-off_t OpenOutputSize(pid_t pid, const std::string& folder);
-
 }  // namespace tavisk::test

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,19 @@ bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 
 
 void MakeDir(const std::string& path) {
     if (mkdir(path.c_str(), 0777) != 0) throw std::runtime_error("cannot make " + path);
+}
+
+off_t OpenOutputSize(pid_t pid, const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const std::string prefix = fs::canonical(folder, error).string() + "/";
+    off_t largest = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        struct stat info {};
+        if (target.rfind(prefix, 0) == 0 && stat(entry.path().c_str(), &info) == 0) largest = std::max(largest, info.st_size);
+    }
+    return largest;
 }
 
 }  // namespace tavisk::test
