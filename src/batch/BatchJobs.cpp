@@ -128,9 +128,7 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
 
     FileJob file;
     for (int i = 0; jobs.TakeNext(file); ++i) {
-        FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
-        outcome.nFirstLine = m_log.m_arrResponseLines.size();
-        const int errorsBefore = m_log.m_nErrorCount;
+        FileOutcome& outcome = BeginFileOutcome();
         for (std::string& line : file.lines) m_log.AddLine(std::move(line));
         m_log.m_nErrorCount += file.nErrors;
         for (const FileError& error : file.fileErrors) ReportFileError(error);
@@ -141,19 +139,14 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
                 NoteStop();
                 outcome.bStopped = true;
             }
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
             if (!m_bKeepGoing || outcome.bStopped) break;
             continue;
         }
         if (file.bWideText) {
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
             m_pWindow->SetProgressPos(i + 1);
             continue;
         }
-        if (!file.bOutputOpened) {
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
-            break;
-        }
+        if (!file.bOutputOpened) break;
         m_pWindow->SetProgressPos(i + 1);
         if (file.output->IsOpen()) {
             FileError error;
@@ -162,7 +155,6 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
         }
         outcome.bStopped = file.run == FileRun::Stopped || (file.bStopRequested && moreFiles);
         if (outcome.bStopped) NoteStop();
-        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
         if (outcome.bStopped) break;
     }
     // Files past the end of the batch leave nothing: their outputs are

@@ -253,6 +253,23 @@ void BatchRun::NoteStop() {
     m_log.AddErrorLine(kStoppedLine);
 }
 
+FileOutcome& BatchRun::BeginFileOutcome() {
+    FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
+    outcome.nFirstLine = m_log.m_arrResponseLines.size();
+    outcome.nFirstError = m_log.m_nErrorCount;
+    return outcome;
+}
+
+void BatchRun::CountErrorsPerFile() {
+    // Nothing is counted between one file and the next, so each file's
+    // errors run up to the next file's start, the last one's to the end.
+    int end = m_log.m_nErrorCount;
+    for (auto outcome = m_arrFileOutcomes.rbegin(); outcome != m_arrFileOutcomes.rend(); ++outcome) {
+        outcome->nErrors = end - outcome->nFirstError;
+        end = outcome->nFirstError;
+    }
+}
+
 void BatchRun::ShowFileStep(int i) {
     m_pWindow->SetProgressPos(i + 1);
     m_bFileStepShown = true;
@@ -267,34 +284,26 @@ void BatchRun::ReportFileDone() {
 
 void BatchRun::RunFilesInOrder(int filesToRun) {
     for (int i = 0; i < filesToRun; ++i) {
-        FileOutcome& outcome = m_arrFileOutcomes.emplace_back();
-        outcome.nFirstLine = m_log.m_arrResponseLines.size();
-        const int errorsBefore = m_log.m_nErrorCount;
+        FileOutcome& outcome = BeginFileOutcome();
         m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
         const int64_t fileErrorsBefore = m_engine.FileErrorCount();
         outcome.bOpened = OpenSourceFile(i);
         if (!outcome.bOpened) {
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
             if (!m_bKeepGoing) break;
             // Going on past a source that cannot be opened: a stop ends the batch here.
             if (m_bStopRequested.load() && i + 1 < filesToRun) {
                 NoteStop();
                 outcome.bStopped = true;
-                ++outcome.nErrors;
                 break;
             }
             continue;
         }
         if (RefuseWideText()) {
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
             ShowFileStep(i);
             ReportFileDone();
             continue;
         }
-        if (!OpenOutputFile(i)) {
-            outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
-            break;
-        }
+        if (!OpenOutputFile(i)) break;
         ShowFileStep(i);
         const FileRun run = m_engine.RunScriptOnFile();
         const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
@@ -304,7 +313,6 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
         outcome.bStopped = run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun);
         if (outcome.bStopped) NoteStop();
-        outcome.nErrors = m_log.m_nErrorCount - errorsBefore;
         if (outcome.bStopped) break;
         ReportFileDone();
     }
@@ -338,6 +346,7 @@ void BatchRun::RunBatch() {
         RunFilesInParallel(filesToRun);
     else
         RunFilesInOrder(filesToRun);
+    CountErrorsPerFile();
     CloseBatchFiles();
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();

@@ -27,6 +27,7 @@ inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an i
 // What became of one source in the last run, beside its response lines.
 struct FileOutcome {
     size_t nFirstLine = 0;  // its header line among the response lines
+    int nFirstError = 0;    // the error count before it
     int nErrors = 0;        // the counted lines it added
     bool bOpened = false;   // the source could be opened
     bool bWritten = false;  // its output was written whole
@@ -141,6 +142,10 @@ private:
     bool RefuseWideText();
     bool RefuseWideTextOn(EditEngine& engine) const;
     void NoteStop();
+    // Starts the outcome of the next file, at its header line.
+    FileOutcome& BeginFileOutcome();
+    // Each file's count of errors, once the loop has ended.
+    void CountErrorsPerFile();
     // What creating output `i` would meet, found without creating anything.
     bool CheckOutputCreatable(int i, FileError& error) const;
     bool OpenPreviewOutputOn(EditEngine& engine, int i) const;
