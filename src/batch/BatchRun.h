@@ -24,6 +24,10 @@ inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
 inline constexpr const char* kNoDestination = "No Destination Folder";
 inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
 
+// Whether two folder names are the same string, letter case ignored; nothing
+// is normalised first (the identity checks see through other spellings).
+bool SameFolder(const std::string& a, const std::string& b);
+
 // What became of one source in the last run, beside its response lines.
 struct FileOutcome {
     size_t nFirstLine = 0;  // its header line among the response lines

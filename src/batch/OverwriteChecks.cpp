@@ -6,7 +6,6 @@
 // once and only the outputs found there are looked at closer: a batch into a
 // new folder costs no call per file.
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -107,7 +106,7 @@ std::string BatchRun::OverwriteComplaints() {
         const auto [entry, isNew] = folderIsDest.try_emplace(folder, false);
         if (!isNew) continue;
         // The same folder string has its own complaint already.
-        const bool sameString = strcasecmp(folder.c_str(), m_strDestFolder.c_str()) == 0 && folder.size() == m_strDestFolder.size();
+        const bool sameString = SameFolder(folder, m_strDestFolder);
         entry->second = sameString || IdentityAt(folder) == dest;
         if (entry->second && !sameString) complain(OutputPath(i));
     }

@@ -10,12 +10,7 @@
 
 namespace tavisk {
 
-namespace {
-
-// Whole strings, letter case ignored; nothing is normalised first.
 bool SameFolder(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0 && a.size() == b.size(); }
-
-}  // namespace
 
 const std::string& BatchRun::SourceFolder(int i) const {
     const auto index = static_cast<size_t>(i);
