@@ -89,30 +89,53 @@ bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error) {
         ::close(fd);
         return false;
     }
-    if (!m_pBuffer) {
-        m_pBuffer = static_cast<char*>(std::malloc(kReadBufferSize));
-        if (!m_pBuffer) {
-            error.m_strCause = DescribeErrno(ENOMEM);
-            ::close(fd);
-            return false;
-        }
-        m_nCapacity = kReadBufferSize;
+    if (!AllocateBuffer()) {
+        error.m_strCause = DescribeErrno(ENOMEM);
+        ::close(fd);
+        return false;
     }
     if (info.st_size > static_cast<off_t>(kReadChunk)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // one read does a small file
     m_fd = fd;
     m_identity = IdentityOf(info);
     m_nPermissions = S_ISREG(info.st_mode) ? (info.st_mode & 0777) : 0666;
+    ResetPosition();
+    m_nFileSize = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
+    return true;
+}
+
+void TextFileReader::OpenMemory(std::string_view bytes, const std::string& name) {
+    Close();
+    m_strPath = name;
+    m_nPermissions = 0666;
+    ResetPosition();
+    if (!AllocateBuffer()) {
+        m_lastError = FileError{name, DescribeErrno(ENOMEM)};
+        m_bFailed = true;
+    }
+    // A non-null pointer marks the reader open even for an empty source.
+    m_pMemory = bytes.empty() ? "" : bytes.data();
+    m_nMemoryLeft = bytes.size();
+    m_nFileSize = bytes.size();
+}
+
+bool TextFileReader::AllocateBuffer() {
+    if (m_pBuffer) return true;
+    m_pBuffer = static_cast<char*>(std::malloc(kReadBufferSize));
+    if (!m_pBuffer) return false;
+    m_nCapacity = kReadBufferSize;
+    return true;
+}
+
+void TextFileReader::ResetPosition() {
     m_nBegin = m_nEnd = m_nScanned = 0;
     m_bEof = false;
     m_bFailed = false;
     m_lastEnd = LineEnd::None;
     m_nBytesRead = 0;
-    m_nFileSize = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
-    return true;
 }
 
 LineEnd TextFileReader::PeekFirstLineEnd() {
-    if (m_fd < 0 || m_bFailed) return LineEnd::None;
+    if (!IsOpen() || m_bFailed) return LineEnd::None;
     for (;;) {
         const size_t pending = m_nEnd - m_nBegin;
         const void* found = pending ? std::memchr(m_pBuffer + m_nBegin, '\n', pending) : nullptr;
@@ -131,6 +154,8 @@ LineEnd TextFileReader::PeekFirstLineEnd() {
 void TextFileReader::Close() {
     if (m_fd >= 0) ::close(m_fd);  // a failed close of a file only read loses nothing
     m_fd = -1;
+    m_pMemory = nullptr;
+    m_nMemoryLeft = 0;
     m_identity = FileIdentity{};
 }
 
@@ -152,6 +177,7 @@ bool TextFileReader::Fill() {
         m_nCapacity = larger;
     }
     const size_t want = std::min(m_nCapacity - m_nEnd, kReadChunk);
+    if (m_pMemory) return FillFromMemory(want);
     for (;;) {
         const ssize_t got = ::read(m_fd, m_pBuffer + m_nEnd, want);
         if (got > 0) {
@@ -170,8 +196,23 @@ bool TextFileReader::Fill() {
     }
 }
 
+bool TextFileReader::FillFromMemory(size_t want) {
+    const size_t got = std::min(want, m_nMemoryLeft);
+    if (got == 0) {
+        m_bEof = true;
+        return true;
+    }
+    std::memcpy(m_pBuffer + m_nEnd, m_pMemory, got);
+    m_pMemory += got;
+    m_nMemoryLeft -= got;
+    m_nEnd += got;
+    m_nBytesRead += got;
+    if (m_pProgress) m_pProgress->BytesRead(m_nBytesRead, m_nFileSize);
+    return true;
+}
+
 TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line) {
-    if (m_fd < 0) return ReadResult::End;
+    if (!IsOpen()) return ReadResult::End;
     if (m_bFailed) return ReadResult::Error;
     for (;;) {
         if (NextBufferedLine(line)) return ReadResult::Line;
@@ -192,7 +233,7 @@ TextFileReader::ReadResult TextFileReader::ReadLine(std::string_view& line) {
 }
 
 TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64_t& lines) {
-    if (m_fd < 0) return CopyResult::Done;
+    if (!IsOpen()) return CopyResult::Done;
     if (m_bFailed) return CopyResult::ReadFailed;
     std::string_view line;
     bool lineStarted = false;  // part of the current line is out already
@@ -228,7 +269,7 @@ TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64
 }
 
 std::string_view TextFileReader::Peek(size_t count) {
-    while (m_fd >= 0 && !m_bFailed && !m_bEof && m_nEnd - m_nBegin < count && m_nEnd < m_nCapacity) {
+    while (IsOpen() && !m_bFailed && !m_bEof && m_nEnd - m_nBegin < count && m_nEnd < m_nCapacity) {
         if (!Fill()) m_bFailed = true;  // ReadLine reports it
     }
     return std::string_view(m_pBuffer + m_nBegin, std::min(count, m_nEnd - m_nBegin));

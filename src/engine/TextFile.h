@@ -62,6 +62,9 @@ public:
     bool Open(const std::string& path, ShareMode share, FileError& error);
     // Reads standard input as the source; its path is "standard input".
     bool OpenStandardInput(FileError& error);
+    // Reads `bytes`, which the caller keeps alive until Close, as a file
+    // named `name`: no descriptor, no lock, no file system work.
+    void OpenMemory(std::string_view bytes, const std::string& name);
     // Checked at every refill of the buffer, so a read of any size ends soon
     // after the flag is raised.
     void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
@@ -104,7 +107,7 @@ public:
         }
     }
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_fd >= 0 || m_pMemory; }
     void SetProgress(ReadProgress* progress) { m_pProgress = progress; }
     uint64_t FileSize() const { return m_nFileSize; }
     const FileIdentity& Identity() const { return m_identity; }
@@ -114,7 +117,10 @@ public:
 
 private:
     bool Adopt(int fd, ShareMode share, FileError& error);
+    bool AllocateBuffer();
+    void ResetPosition();
     bool Fill();
+    bool FillFromMemory(size_t want);
     bool StopRequested() const { return m_pStop && m_pStop->load(std::memory_order_relaxed); }
 
     // The next line when its LF is already in the buffer.
@@ -137,6 +143,8 @@ private:
     }
 
     int m_fd = -1;
+    const char* m_pMemory = nullptr;  // the rest of an in-memory source
+    size_t m_nMemoryLeft = 0;
     std::string m_strPath;
     FileIdentity m_identity;
     mode_t m_nPermissions = 0666;

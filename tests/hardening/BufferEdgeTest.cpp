@@ -1,6 +1,7 @@
 // Lines at the edges of the file buffers: empty lines written from nothing,
 // and lines that meet the buffers' ends exactly or overrun them.
 #include "HardeningFixture.h"
+#include "engine/TextFile.h"
 
 namespace tavisk::test {
 namespace {
@@ -38,6 +39,30 @@ TEST_F(BufferEdges, LinesAroundTheBufferSizes) {
     for (size_t size : sizes) expected += ">" + std::string(size, fill++) + "\r\n";
     expected += "last line without a line feed\r\n";
     EXPECT_TRUE(Output("a.txt") == expected);
+}
+
+// A source held in memory reads the same lines and ends as from a file.
+TEST_F(BufferEdges, MemorySourceReadsAsAFile) {
+    std::string bytes;
+    for (size_t size : {kMiB + 3, size_t{0}, size_t{5}, 2 * kMiB}) bytes += std::string(size, 'x') + "\r\n";
+    bytes += "end";
+    const std::string path = Source("m.txt", bytes);
+    TextFileReader file, memory;
+    FileError error;
+    ASSERT_TRUE(file.Open(path, ShareMode::DenyWrite, error));
+    memory.OpenMemory(bytes, "m.txt");
+    std::string_view a, b;
+    for (;;) {
+        const auto fromFile = file.ReadLine(a);
+        ASSERT_EQ(memory.ReadLine(b), fromFile);
+        if (fromFile != TextFileReader::ReadResult::Line) break;
+        ASSERT_EQ(a, b);
+        ASSERT_EQ(memory.LastLineEnd(), file.LastLineEnd());
+    }
+    TextFileReader empty;
+    empty.OpenMemory({}, "empty");
+    EXPECT_TRUE(empty.IsOpen());
+    EXPECT_EQ(empty.ReadLine(b), TextFileReader::ReadResult::End);
 }
 
 }  // namespace
