@@ -13,6 +13,7 @@
 
 #include "RunProcess.h"
 #include "TempDir.h"
+#include "TestNames.h"
 
 namespace tavisk {
 namespace {
@@ -281,7 +282,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--check", "-R", "-j", "4", "-e", "te", "{out}", "src"}, "", 0, "", "", {{"out/a.txt", ""}}},
         ScaleCase{"a control file that cannot be loaded is listed with the other complaints",
                   {"none.tvs", "{src}"}, "", 3, "",
-                  "none.tvs: No such file or directory\nEmpty or No Control File\nNo Source File(s)\n", {}}));
+                  "none.tvs: No such file or directory\nEmpty or No Control File\nNo Source File(s)\n", {}}),
+    test::NameRowsBy<ScaleCase>([](const ScaleCase& c) { return std::string(c.title); }));
 
 TEST_F(CliFixture, JsonLinesParseAndKeepNamesThatAreNotUtf8) {
     const std::string odd = "caf\xe9 \"q\"\t.txt";  // Latin-1, a quote and a tab

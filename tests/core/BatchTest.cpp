@@ -12,6 +12,7 @@
 #include "batch/BatchRun.h"
 #include "batch/DiffPreview.h"
 #include "batch/UnifiedDiff.h"
+#include "TestNames.h"
 
 namespace tavisk {
 namespace {
@@ -104,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\nNo Destination Folder\r\n"},
         ComplaintCase{true, 1, "/a", "", "No Destination Folder\r\n"},
         ComplaintCase{true, 2, "/data", "/data/", ""},
-        ComplaintCase{true, 2, "/data", "/data2", ""}));
+        ComplaintCase{true, 2, "/data", "/data2", ""}),
+    test::NameRowsBy<ComplaintCase>([](const ComplaintCase& c) { return c.complaints.empty() ? std::string("NoComplaint") : c.complaints; }));
 
 TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
     BatchRun batch;
@@ -315,7 +317,8 @@ TEST_F(BatchFixture, SourceThatAppearsAtItsOutputNameDuringTheRunIsRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SameFileDestinations,
-                         testing::Values("trailing slash", "dot segment", "symbolic link", "hard link"));
+                         testing::Values("trailing slash", "dot segment", "symbolic link", "hard link"),
+    test::NameRowsBy<std::string>([](const std::string& way) { return way; }));
 
 TEST_F(BatchFixture, SourceLockedByAnotherRunIsASharingViolation) {
     batch.m_arrScriptLines = {"te"};
