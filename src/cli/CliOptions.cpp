@@ -88,10 +88,22 @@ bool ParseJobs(const char* text, int& jobs) {
     return true;
 }
 
+bool ParseColorWhen(std::string_view text, ColorWhen& when) {
+    if (text == "auto") when = ColorWhen::Auto;
+    else if (text == "always") when = ColorWhen::Always;
+    else if (text == "never") when = ColorWhen::Never;
+    else return false;
+    return true;
+}
+
 // Standard input can be read once; standard output holds one output.
 bool CheckStandardStreams(const CliOptions& options, std::string& problem) {
     const auto readers = std::count(options.sources.begin(), options.sources.end(), kStandardStream) +
                          std::count(options.filesFrom.begin(), options.filesFrom.end(), kStandardStream);
+    if (options.ScriptFromStandardInput() && readers > 0) {
+        problem = "CONTROL-FILE \"-\" reads standard input: no SOURCE or --files-from may be \"-\" as well";
+        return false;
+    }
     if (readers > 1) {
         problem = "standard input (\"-\") can be given only once";
         return false;
@@ -108,7 +120,7 @@ bool CheckStandardStreams(const CliOptions& options, std::string& problem) {
 }  // namespace
 
 bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& problem) {
-    enum { kVersion = 1000, kLineEnds, kInclude, kExclude, kJson };
+    enum { kVersion = 1000, kLineEnds, kInclude, kExclude, kJson, kMakePath, kColor };
     static const option kLongOptions[] = {
         {"expression", required_argument, nullptr, 'e'},
         {"check", no_argument, nullptr, 'c'},
@@ -128,6 +140,9 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         {"jobs", required_argument, nullptr, 'j'},
         {"keep-going", no_argument, nullptr, 'k'},
         {"json", no_argument, nullptr, kJson},
+        {"mkpath", no_argument, nullptr, kMakePath},
+        {"color", required_argument, nullptr, kColor},
+        {"colour", required_argument, nullptr, kColor},
         {nullptr, 0, nullptr, 0},
     };
     optind = 1;
@@ -145,6 +160,7 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         case 'd': options.diff = options.dryRun = true; break;
         case kVersion: options.version = true; break;
         case kLineEnds:
+            options.lineEndsGiven = true;
             if (!ParseLineEndStyle(optarg, options.lineEnds)) {
                 problem = std::string("--line-ends takes crlf, lf or keep, not '") + optarg + "'";
                 return false;
@@ -163,6 +179,13 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
             break;
         case 'k': options.keepGoing = true; break;
         case kJson: options.json = true; break;
+        case kMakePath: options.makePath = true; break;
+        case kColor:
+            if (!ParseColorWhen(optarg, options.color)) {
+                problem = std::string("--color takes auto, always or never, not '") + optarg + "'";
+                return false;
+            }
+            break;
         case ':':
             problem = std::string("option '") + argv[optind - 1] + "' needs a value";
             return false;

@@ -1,16 +1,20 @@
 // tavisk-cli: runs the batch of the desktop program from the command line.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <algorithm>
 
 #include "CliOptions.h"
 #include "CliWindow.h"
+#include "DestFolder.h"
+#include "DiffColor.h"
 #include "JsonLines.h"
 #include "SourceList.h"
 #include "batch/BatchRun.h"
@@ -67,7 +71,7 @@ void PrintLines(FILE* stream, const std::vector<std::string>& lines) {
 bool FlushStandardOutput() {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
     const int cause = errno;
-    std::fprintf(stderr, "standard output: %s\n", std::strerror(cause ? cause : EIO));
+    std::fprintf(stderr, "tavisk-cli: standard output: %s\n", std::strerror(cause ? cause : EIO));
     return false;
 }
 
@@ -75,6 +79,9 @@ int UsageError(const std::string& problem) {
     std::fprintf(stderr, "tavisk-cli: %s\nTry 'tavisk-cli --help' for more information.\n", problem.c_str());
     return kExitUsage;
 }
+
+// Where a control file "-" is read from.
+constexpr const char* kStandardInputPath = "/dev/stdin";
 
 // A control file that cannot be loaded is reported; the start checks then
 // list "Empty or No Control File" with every other complaint.
@@ -84,8 +91,9 @@ void LoadScript(const cli::CliOptions& options, BatchRun& batch) {
         return;
     }
     FileError error;
-    if (!LoadScriptLines(options.controlFile, batch.m_arrScriptLines, error))
-        std::fprintf(stderr, "%s\n", error.Text().c_str());
+    const std::string path = options.ScriptFromStandardInput() ? kStandardInputPath : options.controlFile;
+    if (!LoadScriptLines(path, batch.m_arrScriptLines, error))
+        std::fprintf(stderr, "tavisk-cli: %s\n", error.Text().c_str());
 }
 
 // Fills the batch's sources; the count of folders and lists that could not be read.
@@ -144,29 +152,130 @@ int ExitStatusOf(const BatchRun& batch, bool outputOk, bool sourcesMissed) {
     return batch.m_log.m_nErrorCount != 0 ? kExitProcessingErrors : kExitClean;
 }
 
+// The stream of the response (and of its JSON): standard error where the
+// edited text or the diffs own standard output.
+FILE* ResponseStream(const cli::CliOptions& options) {
+    return options.debug || options.ToStandardOutput() || options.diff ? stderr : stdout;
+}
+
+// With --json every way out of a run ends with one verdict object; a run that
+// never went through its files gives it here.
+int EndWithoutRun(const cli::CliOptions& options, int exitStatus, cli::JsonVerdictFacts facts, long long sources = 0) {
+    if (!options.json) return exitStatus;
+    facts.exitStatus = exitStatus;
+    // --json never comes with --diff, so standard output is free unless the text owns it.
+    cli::WriteJsonVerdictOnly(options.debug || options.ToStandardOutput() ? stderr : stdout, sources, facts);
+    return FlushStandardOutput() || exitStatus != kExitClean ? exitStatus : kExitRefusedOrFileError;
+}
+
+// Says once, before the run, what is wrong with DEST-FOLDER, or makes it with
+// --mkpath (a dry run only says it would).  False when it could not be made.
+bool PrepareDestFolder(const cli::CliOptions& options, std::vector<std::string>& made) {
+    const std::string& dest = options.destFolder;
+    if (dest.empty() || options.ToStandardOutput() || options.debug) return true;
+    switch (cli::InspectDestFolder(dest)) {
+    case cli::DestState::Folder: return true;
+    case cli::DestState::NotFolder:
+        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s is not a folder\n", dest.c_str());
+        return true;  // the run reports each output it cannot create
+    case cli::DestState::Missing: break;
+    }
+    if (!options.makePath) {
+        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s does not exist (--mkpath makes it)\n", dest.c_str());
+        return true;
+    }
+    if (options.dryRun) {
+        std::fprintf(stderr, "tavisk-cli: would make DEST-FOLDER %s (--mkpath)\n", dest.c_str());
+        return true;
+    }
+    FileError error;
+    if (cli::MakeFolderPath(dest, made, error)) return true;
+    std::fprintf(stderr, "tavisk-cli: cannot make DEST-FOLDER: %s\n", error.Text().c_str());
+    cli::RemoveMadeFolders(made);
+    made.clear();
+    return false;
+}
+
+// When the default CR LF turned LF-only sources into CR LF, a user at a
+// terminal learns once how to keep LF.  A look at the start of the first few
+// written sources is enough to tell.
+void HintAtKeepingLineEnds(const cli::CliOptions& options, const BatchRun& batch) {
+    if (options.lineEndsGiven || !isatty(STDERR_FILENO)) return;
+    constexpr int kSourcesLookedAt = 8;
+    std::vector<char> buffer(size_t{1} << 16);
+    int looked = 0;
+    for (size_t i = 0; i < batch.m_arrFileOutcomes.size() && looked < kSourcesLookedAt; ++i) {
+        const FileOutcome& outcome = batch.m_arrFileOutcomes[i];
+        const bool previewed = options.dryRun && outcome.bOpened && outcome.nErrors == 0;
+        if (!(outcome.bWritten || previewed) || static_cast<int>(i) == batch.m_nStandardInputSource) continue;
+        ++looked;
+        const int fd = open(batch.SourcePath(static_cast<int>(i)).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        const ssize_t got = read(fd, buffer.data(), buffer.size());
+        close(fd);
+        if (got <= 0) continue;
+        const std::string_view text(buffer.data(), static_cast<size_t>(got));
+        if (text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos) {
+            std::fputs("tavisk-cli: the output lines end in CR LF where the sources had LF; "
+                       "--line-ends keep keeps them as they were\n", stderr);
+            return;
+        }
+    }
+}
+
+bool ColorWanted(const cli::CliOptions& options) {
+    switch (options.color) {
+    case cli::ColorWhen::Always: return true;
+    case cli::ColorWhen::Never: return false;
+    case cli::ColorWhen::Auto: break;
+    }
+    const char* noColor = std::getenv("NO_COLOR");
+    return isatty(STDOUT_FILENO) && !(noColor && *noColor);
+}
+
 int Run(const cli::CliOptions& options) {
     static BatchRun batch;  // large buffers; lives for the process
     LoadScript(options, batch);
-    cli::CliSyntaxErrorReport syntaxReport(options.expressions.empty() ? options.controlFile : "-e");
+    const std::string scriptName = !options.expressions.empty() ? "-e" : options.controlFile;
+    cli::CliSyntaxErrorReport syntaxReport(scriptName);
     batch.SetSyntaxErrorReport(&syntaxReport);
+    cli::JsonVerdictFacts facts;
+    facts.scriptName = scriptName;
+    // The count of files -R left out (links, other than regular files).
+    facts.leftOut = 0;
 
     if (options.check) {
         if (batch.m_arrScriptLines.empty()) {
-            std::fputs("Empty or No Control File\n", stderr);
-            return kExitRefusedOrFileError;
+            std::fputs("tavisk-cli: Empty or No Control File\n", stderr);
+            facts.complaints.emplace_back("Empty or No Control File");
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts);
         }
-        return batch.CheckSyntax() == PARSE_END ? kExitClean : kExitSyntaxError;
+        const bool clean = batch.CheckSyntax() == PARSE_END;
+        facts.syntaxError = syntaxReport.Error();
+        return EndWithoutRun(options, clean ? kExitClean : kExitSyntaxError, facts);
     }
 
     const int sourceProblems = GatherSources(options, batch);
     if (options.ToStandardOutput() && batch.m_nSourceCount > 1)
-        return UsageError("DEST-FOLDER \"-\" (standard output) takes one source only");
-    if (sourceProblems > 0 && !options.keepGoing) return kExitRefusedOrFileError;
+        return EndWithoutRun(options, UsageError("DEST-FOLDER \"-\" (standard output) takes one source only"), facts,
+                             batch.m_nSourceCount);
+    if (sourceProblems > 0 && !options.keepGoing)
+        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
     batch.m_strDestFolder = options.destFolder;
-    batch.m_strControlFile = options.controlFile;
+    // Standard input holds the script: no output may replace what it was read from.
+    batch.m_strControlFile = options.ScriptFromStandardInput() ? kStandardInputPath : options.controlFile;
     batch.m_lineEnds = options.lineEnds;
     batch.m_bDryRun = options.dryRun;
-    DiffPreview diffPreview([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    batch.m_bDestMadeFirst = options.makePath;
+    const bool color = options.diff && ColorWanted(options);
+    DiffPreview diffPreview([color](std::string_view text) {
+        if (color) {
+            const std::string colored = cli::ColorDiff(text);
+            std::fwrite(colored.data(), 1, colored.size(), stdout);
+        } else {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }
+    });
     if (options.diff) batch.m_pPreview = &diffPreview;
     batch.m_bKeepGoing = options.keepGoing;
     batch.m_nJobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -183,18 +292,26 @@ int Run(const cli::CliOptions& options) {
     cli::CliWindow window(textToStandardOutput, !options.responseFile.empty(), showProgress);
     if (options.ToStandardOutput() && options.dryRun) {
         const bool fromStandardInput = batch.m_nStandardInputSource == 0;
-        if (fromStandardInput && options.diff && !KeepStandardInputForDiff()) return kExitRefusedOrFileError;
+        if (fromStandardInput && options.diff && !KeepStandardInputForDiff())
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
         window.PreviewText(options.diff ? &diffPreview : nullptr,
                            fromStandardInput ? kStandardInputCopy : batch.SourcePath(0));
         batch.m_pPreview = nullptr;  // the window takes the text
     }
     batch.SetWindow(&window);
 
+    std::vector<std::string> madeFolders;
+    if (!PrepareDestFolder(options, madeFolders))
+        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+
     // A refused start has already printed its complaints; a syntax error its report.
-    switch (batch.PrepareStart()) {
-    case StartResult::Ready: break;
-    case StartResult::Refused: return kExitRefusedOrFileError;
-    case StartResult::SyntaxError: return kExitSyntaxError;
+    const StartResult start = batch.PrepareStart();
+    if (start != StartResult::Ready) {
+        cli::RemoveMadeFolders(madeFolders);  // nothing is written when the run does not start
+        facts.complaints = window.Complaints();
+        facts.syntaxError = syntaxReport.Error();
+        return EndWithoutRun(options, start == StartResult::Refused ? kExitRefusedOrFileError : kExitSyntaxError,
+                             facts, batch.m_nSourceCount);
     }
 
     g_runningBatch = &batch;
@@ -203,12 +320,13 @@ int Run(const cli::CliOptions& options) {
     g_runningBatch = nullptr;
     window.EndPreview(!batch.m_bStopped && !batch.m_bFileErrorOccurred && batch.m_arrFileOutcomes.size() == 1 &&
                       batch.m_arrFileOutcomes[0].bOpened);
+    if (batch.m_lineEnds == LineEndStyle::CrLf && !options.debug) HintAtKeepingLineEnds(options, batch);
 
-    // The edited text or the diffs own standard output; the response lines then go to standard error.
-    FILE* responseStream = textToStandardOutput || options.diff ? stderr : stdout;
+    FILE* responseStream = ResponseStream(options);
     bool outputOk = FlushStandardOutput();
     if (options.json) {  // asked for by name, so -q does not silence it
-        cli::WriteJsonLines(responseStream, batch, ExitStatusOf(batch, outputOk, sourceProblems > 0));
+        facts.exitStatus = ExitStatusOf(batch, outputOk, sourceProblems > 0);
+        cli::WriteJsonLines(responseStream, batch, facts);
     } else if (!options.quiet) {
         PrintLines(responseStream, batch.m_log.m_arrResponseLines);
     }
@@ -224,7 +342,7 @@ int main(int argc, char** argv) {
 
     cli::CliOptions options;
     std::string problem;
-    if (!cli::ParseCommandLine(argc, argv, options, problem)) return UsageError(problem);
+    if (!cli::ParseCommandLine(argc, argv, options, problem)) return EndWithoutRun(options, UsageError(problem), {});
     if (options.help) {
         std::fputs(cli::UsageText(), stdout);
         return FlushStandardOutput() ? kExitClean : kExitRefusedOrFileError;

@@ -64,19 +64,19 @@ TEST_F(CliFixture, CheckPrintsNothingWhenCleanAndTheErrorWhenNot) {
 
     const ProcessResult bad = Cli({"-c", "-e", "te", "-e", "t5 ,l"});
     EXPECT_EQ(bad.exitStatus, 2);
-    EXPECT_EQ(bad.err, "-e:2: White Spaces not allowed in script\n    t5 ,l\n    t5 \n");
+    EXPECT_EQ(bad.err, "-e:2:3: White Spaces not allowed in script\n    t5 ,l\n    t5 \n");
     EXPECT_EQ(bad.out, "");
 
     WriteFile(dir / "script.tvs", "// comment\r\nte\r\ng/a/b\r\n");
     const ProcessResult fromFile = Cli({"--check", dir / "script.tvs"});
     EXPECT_EQ(fromFile.exitStatus, 2);
-    EXPECT_EQ(fromFile.err, dir / "script.tvs" + ":3: Replacement Parameter2 terminator not found\n    g/a/b\n    g/\n");
+    EXPECT_EQ(fromFile.err, dir / "script.tvs" + ":3:2: Replacement Parameter2 terminator not found\n    g/a/b\n    g/\n");
 }
 
 TEST_F(CliFixture, SyntaxErrorTouchesNoFile) {
     const ProcessResult r = Cli({"-e", "te,x", out, src + "/a.txt"});
     EXPECT_EQ(r.exitStatus, 2);
-    EXPECT_EQ(r.err, "-e:1: x : Command not recognised\n    te,x\n    x\n");
+    EXPECT_EQ(r.err, "-e:1:4: x : Command not recognised\n    te,x\n    x\n");
     EXPECT_FALSE(FileExists(out + "/a.txt"));
 }
 
@@ -105,34 +105,34 @@ TEST_F(CliFixture, RelativeSourcesAndResponseFile) {
 TEST_F(CliFixture, StartComplaintsAreRefusedWithStatus3) {
     const ProcessResult same = Cli({"-e", "te", src, src + "/a.txt"});
     EXPECT_EQ(same.exitStatus, 3);
-    EXPECT_EQ(same.err, "Destination Folder can't be the same as the source.\n");
+    EXPECT_EQ(same.err, "tavisk-cli: Destination Folder can't be the same as the source.\n");
 
     const ProcessResult none = Cli({"-e", "te", out});
     EXPECT_EQ(none.exitStatus, 3);
-    EXPECT_EQ(none.err, "No Source File(s)\n");
+    EXPECT_EQ(none.err, "tavisk-cli: No Source File(s)\n");
 
     MakeDir(dir / "other");
     WriteFile(dir / "other/a.txt", "x\n");
     const ProcessResult twice = Cli({"-e", "te", out, src + "/a.txt", dir / "other/a.txt"});
     EXPECT_EQ(twice.exitStatus, 3);
-    EXPECT_EQ(twice.err, "Source File names must differ: a.txt\n");
+    EXPECT_EQ(twice.err, "tavisk-cli: Source File names must differ: a.txt\n");
     EXPECT_FALSE(FileExists(out + "/a.txt"));
 
     WriteFile(dir / "empty.tvs", "");
     const ProcessResult empty = Cli({dir / "empty.tvs", out, src + "/a.txt"});
     EXPECT_EQ(empty.exitStatus, 3);
-    EXPECT_EQ(empty.err, "Empty or No Control File\n");
+    EXPECT_EQ(empty.err, "tavisk-cli: Empty or No Control File\n");
 
     const ProcessResult missingScript = Cli({dir / "none.tvs", out, src + "/a.txt"});
     EXPECT_EQ(missingScript.exitStatus, 3);
-    EXPECT_EQ(missingScript.err, dir / "none.tvs" + ": No such file or directory\nEmpty or No Control File\n");
+    EXPECT_EQ(missingScript.err, "tavisk-cli: " + dir / "none.tvs" + ": No such file or directory\ntavisk-cli: Empty or No Control File\n");
 }
 
 TEST_F(CliFixture, FileErrorsGiveStatus3EvenWhenTheBatchWentOn) {
     const ProcessResult missing = Cli({"-e", "te", out, src + "/a.txt", src + "/gone.txt", src + "/b.txt"});
     EXPECT_EQ(missing.exitStatus, 3);
     const std::string error = src + "/gone.txt: No such file or directory";
-    EXPECT_EQ(missing.err, error + "\n");
+    EXPECT_EQ(missing.err, "tavisk-cli: " + error + "\n");
     EXPECT_EQ(missing.out, "a.txt\ngone.txt\n\t" + error + "\n**** Errors during Processing\n");
     EXPECT_FALSE(FileExists(out + "/b.txt"));
 
@@ -140,7 +140,7 @@ TEST_F(CliFixture, FileErrorsGiveStatus3EvenWhenTheBatchWentOn) {
     WriteFile(src + "/null", "data\n");
     const ProcessResult full = Cli({"-e", "te", "/dev", src + "/full", src + "/null"});
     EXPECT_EQ(full.exitStatus, 3);
-    EXPECT_EQ(full.err, "/dev/full: No space left on device\n");
+    EXPECT_EQ(full.err, "tavisk-cli: /dev/full: No space left on device\n");
     EXPECT_EQ(full.out, "full\n\t/dev/full: No space left on device\nnull\n**** Errors during Processing\n");
 }
 
@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "", "", {{"out/x\nname", "line feed in the name\r\n"}, {"out/a.txt", "old a\r\n"}}},
         ScaleCase{"a list file that cannot be read refuses the run",
                   {"-e", "te", "-T", "{dir}/none", "{out}", "{src}/a.txt"}, "", 3, "",
-                  "{dir}/none: No such file or directory\n", {{"out/a.txt", ""}}},
+                  "tavisk-cli: {dir}/none: No such file or directory\n", {{"out/a.txt", ""}}},
         ScaleCase{"a tree in the order of its relative paths; links to folders not followed",
                   {"-R", "-e", "te", "{out}", "src/"}, "", 0,
                   "a-b/d.txt\na.txt\nlink.txt\nsub/b.txt\nsub/deep/c.md\n" + kClean, "",
@@ -227,19 +227,19 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"globs on the relative path; ** crosses folders; an excluded folder is not entered",
                   {"-q", "-R", "--include", "**/*.txt", "--exclude", "a-b", "-e", "te", "{out}", "src"}, "", 0, "", "",
                   {{"out/a.txt", "old a\r\n"}, {"out/sub/b.txt", "old b\r\n"}, {"out/sub/deep/c.md", ""}, {"out/a-b/d.txt", ""}}},
-        ScaleCase{"* stays in one folder",
+        ScaleCase{"a glob without / matches a name at any depth; * stays in one folder",
                   {"-R", "--include", "*.txt", "--exclude", "l*", "-e", "te", "{out}", "src"}, "", 0,
-                  "a.txt\n" + kClean, "", {{"out/a.txt", "old a\r\n"}, {"out/sub/b.txt", ""}}},
+                  "a-b/d.txt\na.txt\nsub/b.txt\n" + kClean, "", {{"out/a.txt", "old a\r\n"}, {"out/sub/b.txt", "old b\r\n"}}},
         ScaleCase{"two sources that would write one output",
                   {"-R", "-e", "te", "{out}", "src", "other"}, "", 3, "",
-                  "Source File names must differ: a.txt\n", {{"out/a.txt", ""}}},
+                  "tavisk-cli: Source File names must differ: a.txt\n", {{"out/a.txt", ""}}},
         ScaleCase{"a destination inside the tree is left out of it",
                   {"-R", "--exclude", "[al]*", "-e", "te", "src/sub/deep", "src/sub"}, "", 0, "b.txt\n" + kClean, "",
                   {}},
         ScaleCase{"keep going past a source that cannot be opened",
                   {"-k", "-e", "te", "{out}", "{src}/gone.txt", "{src}/a.txt"}, "", 3,
                   "gone.txt\n\t{src}/gone.txt: No such file or directory\na.txt\n**** Errors during Processing\n",
-                  "{src}/gone.txt: No such file or directory\n", {{"out/a.txt", "old a\r\n"}}},
+                  "tavisk-cli: {src}/gone.txt: No such file or directory\n", {{"out/a.txt", "old a\r\n"}}},
         ScaleCase{"filter mode: standard input to standard output, the response to standard error",
                   {"-e", "g/old/new/", "-", "-"}, "old in\nold\n", 0, "new in\r\nnew\r\n",
                   "-\n\tg/old/new/ caused 2, Replacements\n" + kClean, {}},
@@ -258,9 +258,12 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"a tree's dry run names the folder a real run could not make",
                   {"-R", "-n", "-e", "te", "{dir}/none", "src"}, "", 3,
                   "a-b/d.txt\n\t{dir}/none/a-b: No such file or directory\n**** Errors during Processing\n",
-                  "{dir}/none/a-b: No such file or directory\n", {{"none", ""}}},
-        ScaleCase{"--diff and --json both want standard output",
-                  {"-d", "--json", "-e", "te", "{out}", "src/a.txt"}, "", 64, "",
+                  "tavisk-cli: DEST-FOLDER {dir}/none does not exist (--mkpath makes it)\n"
+                  "tavisk-cli: {dir}/none/a-b: No such file or directory\n", {{"none", ""}}},
+        ScaleCase{"--diff and --json both want standard output; the JSON still ends in a verdict",
+                  {"-d", "--json", "-e", "te", "{out}", "src/a.txt"}, "", 64,
+                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":0,\"ran\":0,\"written\":0,"
+                  "\"stopped\":false,\"exit\":64,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n",
                   "tavisk-cli: --diff and --json both write to standard output\n"
                   "Try 'tavisk-cli --help' for more information.\n", {}},
         ScaleCase{"filter mode with a file and a response file in the current folder",
@@ -281,7 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--check", "-R", "-j", "4", "-e", "te", "{out}", "src"}, "", 0, "", "", {{"out/a.txt", ""}}},
         ScaleCase{"a control file that cannot be loaded is listed with the other complaints",
                   {"none.tvs", "{src}"}, "", 3, "",
-                  "none.tvs: No such file or directory\nEmpty or No Control File\nNo Source File(s)\n", {}}));
+                  "tavisk-cli: none.tvs: No such file or directory\ntavisk-cli: Empty or No Control File\n"
+                  "tavisk-cli: No Source File(s)\n", {}}));
 
 TEST_F(CliFixture, JsonLinesParseAndKeepNamesThatAreNotUtf8) {
     const std::string odd = "caf\xe9 \"q\"\t.txt";  // Latin-1, a quote and a tab
@@ -449,7 +453,7 @@ TEST_F(CliFixture, DryRunAndDiffWriteNothingAndAnswerAsARealRun) {
     EXPECT_EQ(dry.err, real.err);
     EXPECT_EQ(diff.exitStatus, real.exitStatus);
     EXPECT_EQ(diff.err, real.err + real.out);  // the response lines after the file error
-    EXPECT_EQ(diff.out, "--- " + src + "/a.txt\n+++ " + out + "/a.txt\n@@ -1,2 +1,2 @@\n-an old line\n+an new line\n nothing\n"
+    EXPECT_EQ(diff.out, "--- " + src + "/a.txt\n+++ " + out + "/a.txt\nLine ends change as well: LF to CR LF\n@@ -1,2 +1,2 @@\n-an old line\n+an new line\n nothing\n"
                         "Files " + src + "/c.txt and " + out + "/c.txt differ only in their line ends\n");
     EXPECT_TRUE(FileExists(out + "/resp.txt"));
 }
@@ -457,7 +461,8 @@ TEST_F(CliFixture, DryRunAndDiffWriteNothingAndAnswerAsARealRun) {
 TEST_F(CliFixture, DryRunReportsAnOutputThatCouldNotBeCreated) {
     const ProcessResult r = Cli({"-n", "-e", "te", dir / "none", src + "/a.txt"});
     EXPECT_EQ(r.exitStatus, 3);
-    EXPECT_EQ(r.err, dir / "none/a.txt: No such file or directory\n");
+    EXPECT_EQ(r.err, "tavisk-cli: DEST-FOLDER " + dir / "none does not exist (--mkpath makes it)\ntavisk-cli: " + dir /
+                         "none/a.txt: No such file or directory\n");
     EXPECT_FALSE(FileExists(dir / "none"));
     const ProcessResult keep = Cli({"-d", "--line-ends", "keep", "-e", "te", out, src + "/a.txt", src + "/b.txt"});
     EXPECT_EQ(keep.exitStatus, 0);

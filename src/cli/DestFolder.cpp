@@ -1,0 +1,48 @@
+#include "DestFolder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tavisk::cli {
+
+DestState InspectDestFolder(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? DestState::Folder : DestState::NotFolder;
+    if (errno == ENOTDIR) return DestState::NotFolder;
+    return errno == ENOENT ? DestState::Missing : DestState::Folder;  // the run reports any other cause
+}
+
+namespace {
+
+// Makes one part of the path; true when it is a folder afterwards.  A link
+// to a folder counts as one, as the user named the path through it.
+bool MakeOnePart(const std::string& part, std::vector<std::string>& made, FileError& error) {
+    if (mkdir(part.c_str(), 0777) == 0) {
+        made.push_back(part);
+        return true;
+    }
+    const int cause = errno;
+    struct stat info {};
+    if (cause == EEXIST && stat(part.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+    error = FileError{part, DescribeErrno(cause == EEXIST ? ENOTDIR : cause)};
+    return false;
+}
+
+}  // namespace
+
+bool MakeFolderPath(const std::string& path, std::vector<std::string>& made, FileError& error) {
+    // Each prefix that ends before a "/" (runs of "/" and a leading one skipped), then the whole path.
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        if (path[slash - 1] == '/') continue;
+        if (!MakeOnePart(path.substr(0, slash), made, error)) return false;
+    }
+    return path.find_first_not_of('/') == std::string::npos || MakeOnePart(path, made, error);
+}
+
+void RemoveMadeFolders(const std::vector<std::string>& made) {
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder) rmdir(folder->c_str());
+}
+
+}  // namespace tavisk::cli
