@@ -173,27 +173,24 @@ int EndWithoutRun(const cli::CliOptions& options, int exitStatus, cli::JsonVerdi
 bool PrepareDestFolder(const cli::CliOptions& options, std::vector<std::string>& made) {
     const std::string& dest = options.destFolder;
     if (dest.empty() || options.ToStandardOutput() || options.debug) return true;
-    switch (cli::InspectDestFolder(dest)) {
-    case cli::DestState::Folder: return true;
-    case cli::DestState::NotFolder:
+    const cli::DestState state = cli::InspectDestFolder(dest);
+    if (state == cli::DestState::Folder) return true;
+    if (options.makePath && !options.dryRun) {
+        FileError error;
+        if (cli::MakeFolderPath(dest, made, error)) return true;
+        std::fprintf(stderr, "tavisk-cli: cannot make DEST-FOLDER: %s\n", error.Text().c_str());
+        cli::RemoveMadeFolders(made);
+        made.clear();
+        return false;
+    }
+    // Otherwise the run goes on as it would, reporting each output it cannot create.
+    if (state == cli::DestState::NotFolder)
         std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s is not a folder\n", dest.c_str());
-        return true;  // the run reports each output it cannot create
-    case cli::DestState::Missing: break;
-    }
-    if (!options.makePath) {
-        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s does not exist (--mkpath makes it)\n", dest.c_str());
-        return true;
-    }
-    if (options.dryRun) {
+    else if (options.makePath)
         std::fprintf(stderr, "tavisk-cli: would make DEST-FOLDER %s (--mkpath)\n", dest.c_str());
-        return true;
-    }
-    FileError error;
-    if (cli::MakeFolderPath(dest, made, error)) return true;
-    std::fprintf(stderr, "tavisk-cli: cannot make DEST-FOLDER: %s\n", error.Text().c_str());
-    cli::RemoveMadeFolders(made);
-    made.clear();
-    return false;
+    else
+        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s does not exist (--mkpath makes it)\n", dest.c_str());
+    return true;
 }
 
 // When the default CR LF turned LF-only sources into CR LF, a user at a

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -24,8 +25,41 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
+// Every JSON line the tests see: each run with --json ends with exactly one
+// verdict, and when the test program ends, every line is checked against the
+// schema tavisk-cli ships.
+class JsonLineCheck : public testing::Environment {
+public:
+    static void Note(const std::vector<std::string>& args, const ProcessResult& r) {
+        if (std::find(args.begin(), args.end(), "--json") == args.end()) return;
+        std::vector<std::string> lines;
+        for (const auto& stream : {r.OutLines(), r.ErrLines()})
+            for (const std::string& line : stream)
+                if (line.starts_with("{\"type\":")) lines.push_back(line);
+        const auto verdicts = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.starts_with("{\"type\":\"verdict\"");
+        });
+        EXPECT_EQ(verdicts, 1) << r.out << r.err;
+        EXPECT_TRUE(!lines.empty() && lines.back().starts_with("{\"type\":\"verdict\"")) << r.out << r.err;
+        for (const std::string& line : lines) s_lines += line + "\n";
+    }
+    void TearDown() override {
+        if (s_lines.empty()) return;
+        TempDir dir;
+        WriteFile(dir / "lines.jsonl", s_lines);
+        const ProcessResult check = test::RunProcess("/usr/bin/python3", {TAVISK_JSON_CHECK, TAVISK_JSON_SCHEMA, dir / "lines.jsonl"});
+        EXPECT_EQ(check.exitStatus, 0) << check.out << check.err;
+    }
+
+private:
+    static inline std::string s_lines;
+};
+const testing::Environment* const g_jsonLineCheck = testing::AddGlobalTestEnvironment(new JsonLineCheck);
+
 ProcessResult Cli(const std::vector<std::string>& args, const std::string& cwd = {}) {
-    return test::RunProcess(TAVISK_CLI_PATH, args, cwd);
+    ProcessResult r = test::RunProcess(TAVISK_CLI_PATH, args, cwd);
+    JsonLineCheck::Note(args, r);
+    return r;
 }
 
 struct CliFixture : testing::Test {
@@ -193,6 +227,7 @@ TEST_P(ScaleOptions, GiveTheSourcesOutputsAndResponse) {
     options.workingDir = dir.Path();
     options.stdinPath = dir / "list";
     const ProcessResult r = test::RunProcess(TAVISK_CLI_PATH, args, options);
+    JsonLineCheck::Note(args, r);
     EXPECT_EQ(r.exitStatus, c.exitStatus) << c.title;
     EXPECT_EQ(r.out, Expand(c.out, dir.Path())) << c.title;
     EXPECT_EQ(r.err, Expand(c.err, dir.Path())) << c.title;
@@ -282,6 +317,81 @@ INSTANTIATE_TEST_SUITE_P(
                   "Try 'tavisk-cli --help' for more information.\n", {}},
         ScaleCase{"--check ignores the rest of a full command line",
                   {"--check", "-R", "-j", "4", "-e", "te", "{out}", "src"}, "", 0, "", "", {{"out/a.txt", ""}}},
+        ScaleCase{"--mkpath makes DEST-FOLDER and its missing parents",
+                  {"-q", "--mkpath", "-e", "te", "{dir}/new/deep/", "src/a.txt"}, "", 0, "", "",
+                  {{"new/deep/a.txt", "old a\r\n"}}},
+        ScaleCase{"--mkpath in a dry run says it would make DEST-FOLDER, makes nothing, and answers as the run",
+                  {"-n", "--mkpath", "-e", "te", "{dir}/new/deep", "src/a.txt"}, "", 0, "a.txt\n" + kClean,
+                  "tavisk-cli: would make DEST-FOLDER {dir}/new/deep (--mkpath)\n", {{"new", ""}}},
+        ScaleCase{"--mkpath through a file is an error before the run",
+                  {"--json", "--mkpath", "-e", "te", "{dir}/list/sub", "src/a.txt"}, "", 3,
+                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":1,\"ran\":0,\"written\":0,"
+                  "\"stopped\":false,\"exit\":3,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n",
+                  "tavisk-cli: cannot make DEST-FOLDER: {dir}/list: Not a directory\n", {}},
+        ScaleCase{"--mkpath takes back the folders it made when the start is refused",
+                  {"--mkpath", "-e", "te", "{dir}/new/deep", "src/a.txt", "other/a.txt"}, "", 3, "",
+                  "tavisk-cli: Source File names must differ: a.txt\n", {{"new", ""}}},
+        ScaleCase{"a file as DEST-FOLDER and a folder as a source without -R are said plainly",
+                  {"-e", "te", "list", "out", "src/a.txt"}, "", 3, "out\n\t./out: Is a directory\n**** Errors during Processing\n",
+                  "tavisk-cli: out: a folder; -R takes folders and every file under them\n"
+                  "tavisk-cli: DEST-FOLDER list is not a folder\ntavisk-cli: ./out: Is a directory\n", {}},
+        ScaleCase{"a list with CR LF line ends is named as such",
+                  {"-q", "-T", "-", "-e", "te", "{out}"}, "src/a.txt\r\nsrc/sub/b.txt\r\n", 3, "",
+                  "tavisk-cli: standard input: the list has CR LF line ends; its names keep the CR and are not found "
+                  "(tr -d '\\r' gives LF lines)\ntavisk-cli: src/a.txt\r: No such file or directory\n", {}},
+        ScaleCase{"CONTROL-FILE - reads the script from standard input",
+                  {"-", "{out}", "src/a.txt"}, "// comment\r\ng/old/new/\n", 0,
+                  "a.txt\n\tg/old/new/ caused 1, Replacements\n" + kClean, "", {{"out/a.txt", "new a\r\n"}}},
+        ScaleCase{"a syntax error in a script from standard input is named -",
+                  {"--json", "-", "{out}", "src/a.txt"}, "te\nt5 ,l\n", 2,
+                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":1,\"ran\":0,\"written\":0,"
+                  "\"stopped\":false,\"exit\":2,\"complaints\":[],\"syntax_error\":{\"file\":\"-\",\"line\":2,"
+                  "\"column\":3,\"message\":\"White Spaces not allowed in script\",\"text\":\"t5 ,l\",\"portion\":\"t5 \"},"
+                  "\"left_out\":0}\n",
+                  "-:2:3: White Spaces not allowed in script\n    t5 ,l\n    t5 \n", {{"out/a.txt", ""}}},
+        ScaleCase{"CONTROL-FILE - leaves standard input to no source",
+                  {"--json", "-", "-", "-"}, "", 64, "",
+                  "tavisk-cli: CONTROL-FILE \"-\" reads standard input: no SOURCE or --files-from may be \"-\" as well\n"
+                  "Try 'tavisk-cli --help' for more information.\n"
+                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":0,\"ran\":0,\"written\":0,"
+                  "\"stopped\":false,\"exit\":64,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n", {}},
+        ScaleCase{"a refused run's JSON verdict carries its complaints",
+                  {"--json", "-e", "te", "{src}", "{src}/a.txt", "other/a.txt"}, "", 3,
+                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":2,\"ran\":0,\"written\":0,"
+                  "\"stopped\":false,\"exit\":3,\"complaints\":[\"Destination Folder can't be the same as the source.\","
+                  "\"Source File names must differ: a.txt\",\"Output would overwrite an input: {src}/a.txt\"],"
+                  "\"syntax_error\":null,\"left_out\":0}\n",
+                  "tavisk-cli: Destination Folder can't be the same as the source.\n"
+                  "tavisk-cli: Source File names must differ: a.txt\ntavisk-cli: Output would overwrite an input: {src}/a.txt\n",
+                  {}},
+        ScaleCase{"--check with --json: a clean script",
+                  {"--json", "--check", "-e", "te"}, "", 0,
+                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":0,\"ran\":0,\"written\":0,"
+                  "\"stopped\":false,\"exit\":0,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n", "", {}},
+        ScaleCase{"a list that cannot be read, with --json",
+                  {"--json", "-e", "te", "-T", "{dir}/none", "{out}", "{src}/a.txt"}, "", 3,
+                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":1,\"ran\":0,\"written\":0,"
+                  "\"stopped\":false,\"exit\":3,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n",
+                  "tavisk-cli: {dir}/none: No such file or directory\n", {}},
+        ScaleCase{"JSON counts the replacements; debug mode sends it to standard error",
+                  {"--json", "-g", "-e", "g/o/0/", "{out}", "src/a.txt"}, "", 0, "0ld a\r\n",
+                  "{\"type\":\"source\",\"source\":\"src/a.txt\",\"name\":\"a.txt\",\"output\":\"-\",\"ran\":true,"
+                  "\"replacements\":1,\"opened\":true,\"written\":false,\"stopped\":false,\"errors\":0,"
+                  "\"messages\":[\"g/o/0/ caused 1, Replacements\"]}\n"
+                  "{\"type\":\"verdict\",\"verdict\":\" Batch Completed without Errors\",\"errors\":0,\"sources\":1,"
+                  "\"ran\":1,\"written\":0,\"stopped\":false,\"exit\":0,\"complaints\":[],\"syntax_error\":null,"
+                  "\"left_out\":0}\n", {}},
+        ScaleCase{"--color=always colours the diff as git does",
+                  {"-q", "-d", "--color=always", "--line-ends", "lf", "-e", "g/old/new/", "-", "-"}, "a\nold\n", 0,
+                  "\033[1m--- /dev/stdin\033[m\n\033[1m+++ -\033[m\n\033[36m@@ -1,2 +1,2 @@\033[m\n a\n"
+                  "\033[31m-old\033[m\n\033[32m+new\033[m\n", "", {}},
+        ScaleCase{"--color=never, and the line ends that change are said under +++",
+                  {"-q", "-d", "--color", "never", "-e", "g/old/new/", "-", "-"}, "a\nold\n", 0,
+                  "--- /dev/stdin\n+++ -\nLine ends change as well: LF to CR LF\n@@ -1,2 +1,2 @@\n a\n-old\n+new\n", "", {}},
+        ScaleCase{"bad --color",
+                  {"--color", "sometimes", "-e", "te", "{out}", "src/a.txt"}, "", 64, "",
+                  "tavisk-cli: --color takes auto, always or never, not 'sometimes'\n"
+                  "Try 'tavisk-cli --help' for more information.\n", {}},
         ScaleCase{"a control file that cannot be loaded is listed with the other complaints",
                   {"none.tvs", "{src}"}, "", 3, "",
                   "tavisk-cli: none.tvs: No such file or directory\ntavisk-cli: Empty or No Control File\n"
