@@ -265,6 +265,10 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"a glob without / matches a name at any depth; * stays in one folder",
                   {"-R", "--include", "*.txt", "--exclude", "l*", "-e", "te", "{out}", "src"}, "", 0,
                   "a-b/d.txt\na.txt\nsub/b.txt\n" + kClean, "", {{"out/a.txt", "old a\r\n"}, {"out/sub/b.txt", "old b\r\n"}}},
+        ScaleCase{"a glob with / is matched from the folder given; a trailing / matches folders only",
+                  {"-R", "--exclude", "sub/deep", "--exclude", "/a.txt", "--exclude", "link*", "--exclude", "d.txt/",
+                   "-e", "te", "{out}", "src"}, "", 0, "a-b/d.txt\nsub/b.txt\n" + kClean, "",
+                  {{"out/sub/b.txt", "old b\r\n"}, {"out/sub/deep", ""}, {"out/a.txt", ""}}},
         ScaleCase{"two sources that would write one output",
                   {"-R", "-e", "te", "{out}", "src", "other"}, "", 3, "",
                   "tavisk-cli: Source File names must differ: a.txt\n", {{"out/a.txt", ""}}},
@@ -502,6 +506,35 @@ TEST(CliJobs, FourJobsLeaveExactlyWhatOneJobLeaves) {
         ++compared;
     }
     EXPECT_GE(compared, 12);
+}
+
+// At a terminal (script(1) gives the run one): colour by default unless
+// NO_COLOR, and one hint when the default CR LF met LF sources.
+TEST_F(CliFixture, AtATerminalDiffsAreColouredAndLfSourcesGetAHint) {
+    struct TerminalCase {
+        const char* environment;
+        std::string args;
+        bool hint;
+        bool colour;
+    };
+    const std::string hint = "--line-ends keep keeps them as they were";
+    const TerminalCase cases[] = {
+        {"", "-e te out src/a.txt", true, false},
+        {"", "--line-ends crlf -e te out src/a.txt", false, false},
+        {"", "-e te out src/b.txt", false, false},
+        {"", "-d -e g/old/new/ out src/a.txt", true, true},
+        {"NO_COLOR=1", "-d -e g/old/new/ out src/a.txt", true, false},
+        {"NO_COLOR=1", "-d --color=always -e g/old/new/ out src/a.txt", true, true},
+        {"", "-d --color=never -e g/old/new/ out src/a.txt", true, false},
+    };
+    for (const TerminalCase& c : cases) {
+        const std::string command = "cd " + dir.Path() + " && " + c.environment + " script -qec '" + TAVISK_CLI_PATH + " " +
+                                    c.args + "' /dev/null";
+        const ProcessResult r = test::RunProcess("/bin/sh", {"-c", command});
+        EXPECT_EQ(r.out.find(hint) != std::string::npos, c.hint) << c.args << "\n" << r.out;
+        EXPECT_EQ(r.out.find("\033[31m-an old line\033[m") != std::string::npos, c.colour) << c.args << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.args.starts_with("-d") ? "+an new line" : "Batch Completed"), std::string::npos) << r.out;
+    }
 }
 
 TEST_F(CliFixture, DebugSendsTheEditedTextToStandardOutput) {
