@@ -23,10 +23,14 @@ bool MakeOnePart(const std::string& part, std::vector<std::string>& made, FileEr
         made.push_back(part);
         return true;
     }
-    const int cause = errno;
+    int cause = errno;
     struct stat info {};
-    if (cause == EEXIST && stat(part.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
-    error = FileError{part, DescribeErrno(cause == EEXIST ? ENOTDIR : cause)};
+    if (cause == EEXIST) {
+        const bool reached = stat(part.c_str(), &info) == 0;
+        if (reached && S_ISDIR(info.st_mode)) return true;
+        cause = reached ? ENOTDIR : errno;  // a file, or a link that leads nowhere
+    }
+    error = FileError{part, DescribeErrno(cause)};
     return false;
 }
 

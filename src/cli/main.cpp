@@ -297,18 +297,27 @@ int Run(const cli::CliOptions& options) {
     }
     batch.SetWindow(&window);
 
-    std::vector<std::string> madeFolders;
-    if (!PrepareDestFolder(options, madeFolders))
-        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
-
     // A refused start has already printed its complaints; a syntax error its report.
     const StartResult start = batch.PrepareStart();
     if (start != StartResult::Ready) {
-        cli::RemoveMadeFolders(madeFolders);  // nothing is written when the run does not start
         facts.complaints = window.Complaints();
         facts.syntaxError = syntaxReport.Error();
         return EndWithoutRun(options, start == StartResult::Refused ? kExitRefusedOrFileError : kExitSyntaxError,
                              facts, batch.m_nSourceCount);
+    }
+    // DEST-FOLDER is made only for a run that may start.  What it names can
+    // change once its parents are there ("new/../src"), so the checks run again.
+    std::vector<std::string> madeFolders;
+    if (!PrepareDestFolder(options, madeFolders))
+        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+    if (!madeFolders.empty()) {
+        const std::string complaints = batch.StartComplaints();
+        if (!complaints.empty()) {
+            window.ShowErrorMessage(complaints);
+            cli::RemoveMadeFolders(madeFolders);
+            facts.complaints = window.Complaints();
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+        }
     }
 
     g_runningBatch = &batch;

@@ -332,9 +332,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":1,\"ran\":0,\"written\":0,"
                   "\"stopped\":false,\"exit\":3,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n",
                   "tavisk-cli: cannot make DEST-FOLDER: {dir}/list: Not a directory\n", {}},
-        ScaleCase{"--mkpath takes back the folders it made when the start is refused",
+        ScaleCase{"--mkpath makes nothing for a refused start",
                   {"--mkpath", "-e", "te", "{dir}/new/deep", "src/a.txt", "other/a.txt"}, "", 3, "",
                   "tavisk-cli: Source File names must differ: a.txt\n", {{"new", ""}}},
+        ScaleCase{"--mkpath checks again what DEST-FOLDER names once it is made, and takes it back",
+                  {"--mkpath", "-e", "te", "new/../src", "src/a.txt"}, "", 3, "",
+                  "tavisk-cli: Output would overwrite an input: new/../src/a.txt\n", {{"new", ""}, {"src/a.txt", "old a\n"}}},
         ScaleCase{"a file as DEST-FOLDER and a folder as a source without -R are said plainly",
                   {"-e", "te", "list", "out", "src/a.txt"}, "", 3, "out\n\t./out: Is a directory\n**** Errors during Processing\n",
                   "tavisk-cli: out: a folder; -R takes folders and every file under them\n"
