@@ -78,7 +78,10 @@ void PathGlob::Compile(std::string_view pattern) {
 // pass over the path, so no pattern can make the work grow faster than that.
 bool PathGlob::Matches(std::string_view path) const {
     const size_t n = path.size();
-    std::vector<char> reached(n + 1, 0), next(n + 1, 0);
+    // Kept between calls: a tree walk matches every name it meets.
+    thread_local std::vector<char> reached, next;
+    reached.assign(n + 1, 0);
+    next.assign(n + 1, 0);
     reached[0] = 1;
     const auto byteAt = [&](size_t j) { return static_cast<unsigned char>(path[j]); };
     for (const Token& token : m_tokens) {

@@ -241,6 +241,13 @@ TEST_P(ScaleOptions, GiveTheSourcesOutputsAndResponse) {
 
 const std::string kClean = " Batch Completed without Errors\n";
 
+// The one line --json writes for a run that did not go through its files.
+std::string VerdictOnly(int sources, int exitStatus, const std::string& complaints = "[]", const std::string& syntax = "null") {
+    return "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":" + std::to_string(sources) +
+           ",\"ran\":0,\"written\":0,\"stopped\":false,\"exit\":" + std::to_string(exitStatus) +
+           ",\"complaints\":" + complaints + ",\"syntax_error\":" + syntax + ",\"left_out\":0}\n";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, ScaleOptions,
     testing::Values(
@@ -301,8 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "tavisk-cli: {dir}/none/a-b: No such file or directory\n", {{"none", ""}}},
         ScaleCase{"--diff and --json both want standard output; the JSON still ends in a verdict",
                   {"-d", "--json", "-e", "te", "{out}", "src/a.txt"}, "", 64,
-                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":0,\"ran\":0,\"written\":0,"
-                  "\"stopped\":false,\"exit\":64,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n",
+                  VerdictOnly(0, 64),
                   "tavisk-cli: --diff and --json both write to standard output\n"
                   "Try 'tavisk-cli --help' for more information.\n", {}},
         ScaleCase{"filter mode with a file and a response file in the current folder",
@@ -329,8 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "tavisk-cli: would make DEST-FOLDER {dir}/new/deep (--mkpath)\n", {{"new", ""}}},
         ScaleCase{"--mkpath through a file is an error before the run",
                   {"--json", "--mkpath", "-e", "te", "{dir}/list/sub", "src/a.txt"}, "", 3,
-                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":1,\"ran\":0,\"written\":0,"
-                  "\"stopped\":false,\"exit\":3,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n",
+                  VerdictOnly(1, 3),
                   "tavisk-cli: cannot make DEST-FOLDER: {dir}/list: Not a directory\n", {}},
         ScaleCase{"--mkpath makes nothing for a refused start",
                   {"--mkpath", "-e", "te", "{dir}/new/deep", "src/a.txt", "other/a.txt"}, "", 3, "",
@@ -351,34 +356,28 @@ INSTANTIATE_TEST_SUITE_P(
                   "a.txt\n\tg/old/new/ caused 1, Replacements\n" + kClean, "", {{"out/a.txt", "new a\r\n"}}},
         ScaleCase{"a syntax error in a script from standard input is named -",
                   {"--json", "-", "{out}", "src/a.txt"}, "te\nt5 ,l\n", 2,
-                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":1,\"ran\":0,\"written\":0,"
-                  "\"stopped\":false,\"exit\":2,\"complaints\":[],\"syntax_error\":{\"file\":\"-\",\"line\":2,"
-                  "\"column\":3,\"message\":\"White Spaces not allowed in script\",\"text\":\"t5 ,l\",\"portion\":\"t5 \"},"
-                  "\"left_out\":0}\n",
+                  VerdictOnly(1, 2, "[]",
+                              "{\"file\":\"-\",\"line\":2,\"column\":3,\"message\":\"White Spaces not allowed in script\","
+                              "\"text\":\"t5 ,l\",\"portion\":\"t5 \"}"),
                   "-:2:3: White Spaces not allowed in script\n    t5 ,l\n    t5 \n", {{"out/a.txt", ""}}},
         ScaleCase{"CONTROL-FILE - leaves standard input to no source",
                   {"--json", "-", "-", "-"}, "", 64, "",
                   "tavisk-cli: CONTROL-FILE \"-\" reads standard input: no SOURCE or --files-from may be \"-\" as well\n"
-                  "Try 'tavisk-cli --help' for more information.\n"
-                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":0,\"ran\":0,\"written\":0,"
-                  "\"stopped\":false,\"exit\":64,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n", {}},
+                  "Try 'tavisk-cli --help' for more information.\n" + VerdictOnly(0, 64), {}},
         ScaleCase{"a refused run's JSON verdict carries its complaints",
                   {"--json", "-e", "te", "{src}", "{src}/a.txt", "other/a.txt"}, "", 3,
-                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":2,\"ran\":0,\"written\":0,"
-                  "\"stopped\":false,\"exit\":3,\"complaints\":[\"Destination Folder can't be the same as the source.\","
-                  "\"Source File names must differ: a.txt\",\"Output would overwrite an input: {src}/a.txt\"],"
-                  "\"syntax_error\":null,\"left_out\":0}\n",
+                  VerdictOnly(2, 3,
+                              "[\"Destination Folder can't be the same as the source.\",\"Source File names must differ: a.txt\","
+                              "\"Output would overwrite an input: {src}/a.txt\"]"),
                   "tavisk-cli: Destination Folder can't be the same as the source.\n"
                   "tavisk-cli: Source File names must differ: a.txt\ntavisk-cli: Output would overwrite an input: {src}/a.txt\n",
                   {}},
         ScaleCase{"--check with --json: a clean script",
                   {"--json", "--check", "-e", "te"}, "", 0,
-                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":0,\"ran\":0,\"written\":0,"
-                  "\"stopped\":false,\"exit\":0,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n", "", {}},
+                  VerdictOnly(0, 0), "", {}},
         ScaleCase{"a list that cannot be read, with --json",
                   {"--json", "-e", "te", "-T", "{dir}/none", "{out}", "{src}/a.txt"}, "", 3,
-                  "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":1,\"ran\":0,\"written\":0,"
-                  "\"stopped\":false,\"exit\":3,\"complaints\":[],\"syntax_error\":null,\"left_out\":0}\n",
+                  VerdictOnly(1, 3),
                   "tavisk-cli: {dir}/none: No such file or directory\n", {}},
         ScaleCase{"JSON counts the replacements; debug mode sends it to standard error",
                   {"--json", "-g", "-e", "g/o/0/", "{out}", "src/a.txt"}, "", 0, "0ld a\r\n",
