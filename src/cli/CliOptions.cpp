@@ -153,7 +153,6 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         {"json", no_argument, nullptr, kJson},
         {"mkpath", no_argument, nullptr, kMakePath},
         {"color", required_argument, nullptr, kColor},
-        {"colour", required_argument, nullptr, kColor},
         {nullptr, 0, nullptr, 0},
     };
     optind = 1;

@@ -326,7 +326,6 @@ int Run(const cli::CliOptions& options) {
     g_runningBatch = nullptr;
     window.EndPreview(!batch.m_bStopped && !batch.m_bFileErrorOccurred && batch.m_arrFileOutcomes.size() == 1 &&
                       batch.m_arrFileOutcomes[0].bOpened);
-    if (batch.m_lineEnds == LineEndStyle::CrLf && !options.debug) HintAtKeepingLineEnds(options, batch);
 
     FILE* responseStream = ResponseStream(options);
     bool outputOk = FlushStandardOutput();
@@ -337,6 +336,7 @@ int Run(const cli::CliOptions& options) {
         PrintLines(responseStream, batch.m_log.m_arrResponseLines);
     }
     outputOk = FlushStandardOutput() && outputOk;
+    if (batch.m_lineEnds == LineEndStyle::CrLf && !options.debug) HintAtKeepingLineEnds(options, batch);
     return ExitStatusOf(batch, outputOk, sourceProblems > 0);
 }
 

@@ -7,8 +7,8 @@ Every indented "$ COMMAND" line runs, in order and in one shell, in a copy of
 the examples folder; what it writes (standard output and error together) must
 be the lines the README shows below it.  Every ```sh block runs in a folder
 with a small source tree (src/a, src/b) and must end with status 0 and leave
-an output for every source; a block that prints JSON must print the verdict
-the README's summary promises.
+an output for every source; a block that sums up JSON verdicts must give the
+verdict the README promises, and a failure when a job left no verdict.
 """
 import json
 import os
@@ -98,6 +98,13 @@ def run_recipes(readme, env):
                 summary = json.loads(done.stdout.decode().strip().splitlines()[-1])
                 if summary.get("exit") != 0 or summary.get("written") != len(sources):
                     problems.append(f"{what}summary {summary}")
+                # A job that left no verdict must fail the summary.
+                open(os.path.join(work, "results-1.jsonl"), "w").close()
+                summary_only = block[block.index("cat results-"):]
+                again = subprocess.run(["/bin/sh", "-c", summary_only], cwd=work, env=env, stdout=subprocess.PIPE)
+                summary = json.loads(again.stdout.decode().strip().splitlines()[-1])
+                if summary.get("exit") != 3 or summary.get("verdict") != "":
+                    problems.append(f"{what}a job without a verdict gives the summary {summary}")
         finally:
             shutil.rmtree(work)
     return problems
