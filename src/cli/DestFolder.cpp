@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace tavisk::cli {
 
@@ -47,6 +48,28 @@ bool MakeFolderPath(const std::string& path, std::vector<std::string>& made, Fil
 
 void RemoveMadeFolders(const std::vector<std::string>& made) {
     for (auto folder = made.rbegin(); folder != made.rend(); ++folder) rmdir(folder->c_str());
+}
+
+bool PrepareDestFolder(const std::string& dest, bool makePath, bool dryRun, std::vector<std::string>& made) {
+    if (dest.empty()) return true;  // a start complaint
+    const DestState state = InspectDestFolder(dest);
+    if (state == DestState::Folder) return true;
+    if (makePath && !dryRun) {
+        FileError error;
+        if (MakeFolderPath(dest, made, error)) return true;
+        std::fprintf(stderr, "tavisk-cli: cannot make DEST-FOLDER: %s\n", error.Text().c_str());
+        RemoveMadeFolders(made);
+        made.clear();
+        return false;
+    }
+    // Otherwise the run goes on as it would, reporting each output it cannot create.
+    if (state == DestState::NotFolder)
+        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s is not a folder\n", dest.c_str());
+    else if (makePath)
+        std::fprintf(stderr, "tavisk-cli: would make DEST-FOLDER %s (--mkpath)\n", dest.c_str());
+    else
+        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s does not exist (--mkpath makes it)\n", dest.c_str());
+    return true;
 }
 
 }  // namespace tavisk::cli

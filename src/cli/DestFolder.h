@@ -23,4 +23,9 @@ bool MakeFolderPath(const std::string& path, std::vector<std::string>& made, Fil
 // Takes back what MakeFolderPath made, deepest first, where still empty.
 void RemoveMadeFolders(const std::vector<std::string>& made);
 
+// Says once on standard error what is wrong with `dest` before the run, or
+// makes it when `makePath` (a dry run only says it would; the folders made
+// go to `made`).  False, said too, when it could not be made.
+bool PrepareDestFolder(const std::string& dest, bool makePath, bool dryRun, std::vector<std::string>& made);
+
 }  // namespace tavisk::cli

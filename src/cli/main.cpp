@@ -1,5 +1,4 @@
 // tavisk-cli: runs the batch of the desktop program from the command line.
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include "DestFolder.h"
 #include "DiffColor.h"
 #include "JsonLines.h"
+#include "LineEndHint.h"
 #include "SourceList.h"
 #include "batch/BatchRun.h"
 #include "batch/DiffPreview.h"
@@ -168,58 +168,6 @@ int EndWithoutRun(const cli::CliOptions& options, int exitStatus, cli::JsonVerdi
     return FlushStandardOutput() || exitStatus != kExitClean ? exitStatus : kExitRefusedOrFileError;
 }
 
-// Says once, before the run, what is wrong with DEST-FOLDER, or makes it with
-// --mkpath (a dry run only says it would).  False when it could not be made.
-bool PrepareDestFolder(const cli::CliOptions& options, std::vector<std::string>& made) {
-    const std::string& dest = options.destFolder;
-    if (dest.empty() || options.ToStandardOutput() || options.debug) return true;
-    const cli::DestState state = cli::InspectDestFolder(dest);
-    if (state == cli::DestState::Folder) return true;
-    if (options.makePath && !options.dryRun) {
-        FileError error;
-        if (cli::MakeFolderPath(dest, made, error)) return true;
-        std::fprintf(stderr, "tavisk-cli: cannot make DEST-FOLDER: %s\n", error.Text().c_str());
-        cli::RemoveMadeFolders(made);
-        made.clear();
-        return false;
-    }
-    // Otherwise the run goes on as it would, reporting each output it cannot create.
-    if (state == cli::DestState::NotFolder)
-        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s is not a folder\n", dest.c_str());
-    else if (options.makePath)
-        std::fprintf(stderr, "tavisk-cli: would make DEST-FOLDER %s (--mkpath)\n", dest.c_str());
-    else
-        std::fprintf(stderr, "tavisk-cli: DEST-FOLDER %s does not exist (--mkpath makes it)\n", dest.c_str());
-    return true;
-}
-
-// When the default CR LF turned LF-only sources into CR LF, a user at a
-// terminal learns once how to keep LF.  A look at the start of the first few
-// written sources is enough to tell.
-void HintAtKeepingLineEnds(const cli::CliOptions& options, const BatchRun& batch) {
-    if (options.lineEndsGiven || !isatty(STDERR_FILENO)) return;
-    constexpr int kSourcesLookedAt = 8;
-    std::vector<char> buffer(size_t{1} << 16);
-    int looked = 0;
-    for (size_t i = 0; i < batch.m_arrFileOutcomes.size() && looked < kSourcesLookedAt; ++i) {
-        const FileOutcome& outcome = batch.m_arrFileOutcomes[i];
-        const bool previewed = options.dryRun && outcome.bOpened && outcome.nErrors == 0;
-        if (!(outcome.bWritten || previewed) || static_cast<int>(i) == batch.m_nStandardInputSource) continue;
-        ++looked;
-        const int fd = open(batch.SourcePath(static_cast<int>(i)).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) continue;
-        const ssize_t got = read(fd, buffer.data(), buffer.size());
-        close(fd);
-        if (got <= 0) continue;
-        const std::string_view text(buffer.data(), static_cast<size_t>(got));
-        if (text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos) {
-            std::fputs("tavisk-cli: the output lines end in CR LF where the sources had LF; "
-                       "--line-ends keep keeps them as they were\n", stderr);
-            return;
-        }
-    }
-}
-
 bool ColorWanted(const cli::CliOptions& options) {
     switch (options.color) {
     case cli::ColorWhen::Always: return true;
@@ -308,7 +256,8 @@ int Run(const cli::CliOptions& options) {
     // DEST-FOLDER is made only for a run that may start.  What it names can
     // change once its parents are there ("new/../src"), so the checks run again.
     std::vector<std::string> madeFolders;
-    if (!PrepareDestFolder(options, madeFolders))
+    const bool writesToFolder = !options.ToStandardOutput() && !options.debug;
+    if (writesToFolder && !cli::PrepareDestFolder(options.destFolder, options.makePath, options.dryRun, madeFolders))
         return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
     if (!madeFolders.empty()) {
         const std::string complaints = batch.StartComplaints();
@@ -336,7 +285,8 @@ int Run(const cli::CliOptions& options) {
         PrintLines(responseStream, batch.m_log.m_arrResponseLines);
     }
     outputOk = FlushStandardOutput() && outputOk;
-    if (batch.m_lineEnds == LineEndStyle::CrLf && !options.debug) HintAtKeepingLineEnds(options, batch);
+    if (batch.m_lineEnds == LineEndStyle::CrLf && !options.lineEndsGiven && !options.debug && isatty(STDERR_FILENO))
+        cli::HintAtKeepingLineEnds(batch, options.dryRun);
     return ExitStatusOf(batch, outputOk, sourceProblems > 0);
 }
 
