@@ -8,7 +8,7 @@
 
 namespace tavisk::cli {
 
-DestState InspectDestFolder(const std::string& path) {
+DestState DestFolderState(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? DestState::Folder : DestState::NotFolder;
     if (errno == ENOTDIR) return DestState::NotFolder;
@@ -52,7 +52,7 @@ void RemoveMadeFolders(const std::vector<std::string>& made) {
 
 bool PrepareDestFolder(const std::string& dest, bool makePath, bool dryRun, std::vector<std::string>& made) {
     if (dest.empty()) return true;  // a start complaint
-    const DestState state = InspectDestFolder(dest);
+    const DestState state = DestFolderState(dest);
     if (state == DestState::Folder) return true;
     if (makePath && !dryRun) {
         FileError error;

@@ -13,7 +13,7 @@ enum class DestState {
     NotFolder,  // there, but a file or something else that holds no files
 };
 
-DestState InspectDestFolder(const std::string& path);
+DestState DestFolderState(const std::string& path);
 
 // Makes `path` and its missing parents, as `mkdir -p` does; each folder made
 // is added to `made`, top first.  False, with the part and the cause in
