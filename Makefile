@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 
 # Debian packages the build, the tests and `make run` need.
 PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev \
-           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth libdtl-dev python3 parallel jq
+           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth libdtl-dev python3 python3-jsonschema parallel jq
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -27,6 +27,8 @@ std::string JoinRelative(const std::string& relative, const char* name) {
 }  // namespace
 
 SourceList::SourceList(const SourceListOptions& options, BatchRun& batch) : m_options(options), m_batch(batch) {
+    for (const std::string& glob : options.includes) m_includes.emplace_back(glob);
+    for (const std::string& glob : options.excludes) m_excludes.emplace_back(glob);
     struct stat info {};
     if (options.recursive && !options.destFolder.empty() && stat(options.destFolder.c_str(), &info) == 0) {
         m_bDestKnown = true;
@@ -37,16 +39,30 @@ SourceList::SourceList(const SourceListOptions& options, BatchRun& batch) : m_op
 
 void SourceList::Report(const std::string& path, int errorNumber) {
     ++m_nProblems;
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), DescribeErrno(errorNumber).c_str());
+    std::fprintf(stderr, "tavisk-cli: %s: %s\n", path.c_str(), DescribeErrno(errorNumber).c_str());
+}
+
+void SourceList::NoteCarriageReturn(const std::string& list, std::string_view name) {
+    struct stat info {};
+    if (m_bCarriageReturnNoted || m_options.nullSeparated || !name.ends_with('\r') ||
+        lstat(std::string(name).c_str(), &info) == 0)
+        return;
+    m_bCarriageReturnNoted = true;
+    std::fprintf(stderr, "tavisk-cli: %s: the list has CR LF line ends; its names keep the CR and are not found "
+                 "(tr -d '\\r' gives LF lines)\n", list == "-" ? "standard input" : list.c_str());
 }
 
 void SourceList::AddArgument(const std::string& source) { AddName(source); }
 
 void SourceList::AddName(std::string_view name) {
     struct stat info {};
-    if (m_options.recursive && stat(std::string(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        AddTree(std::string(name));
-        return;
+    if (stat(std::string(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (m_options.recursive) {
+            AddTree(std::string(name));
+            return;
+        }
+        std::fprintf(stderr, "tavisk-cli: %.*s: a folder; -R takes folders and every file under them\n",
+                     static_cast<int>(name.size()), name.data());
     }
     m_batch.AddSourcePath(name);  // a missing file fails when the run opens it
 }
@@ -73,27 +89,30 @@ void SourceList::AddNamesFrom(const std::string& path) {
         for (size_t end; (end = data.find(separator)) != std::string_view::npos; data.remove_prefix(end + 1)) {
             if (partial.empty()) {
                 if (end > 0) AddName(data.substr(0, end));
+                if (end > 0) NoteCarriageReturn(path, data.substr(0, end));
             } else {
                 partial.append(data.substr(0, end));
                 AddName(partial);
+                NoteCarriageReturn(path, partial);
                 partial.clear();
             }
         }
         partial.append(data);
     }
     if (!partial.empty()) AddName(partial);  // a last name without its separator
+    if (!partial.empty()) NoteCarriageReturn(path, partial);
     if (!standardInput) ::close(fd);
 }
 
 bool SourceList::Included(std::string_view relative) const {
-    if (m_options.includes.empty()) return true;
-    return std::any_of(m_options.includes.begin(), m_options.includes.end(),
-                       [&](const std::string& glob) { return PathGlobMatches(glob, relative); });
+    if (m_includes.empty()) return true;
+    return std::any_of(m_includes.begin(), m_includes.end(),
+                       [&](const PathGlob& glob) { return glob.MatchesEntry(relative, false); });
 }
 
-bool SourceList::Excluded(std::string_view relative) const {
-    return std::any_of(m_options.excludes.begin(), m_options.excludes.end(),
-                       [&](const std::string& glob) { return PathGlobMatches(glob, relative); });
+bool SourceList::Excluded(std::string_view relative, bool isFolder) const {
+    return std::any_of(m_excludes.begin(), m_excludes.end(),
+                       [&](const PathGlob& glob) { return glob.MatchesEntry(relative, isFolder); });
 }
 
 void SourceList::AddTree(std::string root) {
@@ -135,12 +154,12 @@ void SourceList::Walk(const std::string& root, const std::string& relative, std:
         }
         const std::string path = JoinRelative(relative, name);
         if (isFolder) {
-            if (Excluded(path)) continue;
+            if (Excluded(path, true)) continue;
             if (m_bDestKnown && fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                 info.st_dev == m_destDevice && info.st_ino == m_destInode)
                 continue;  // the outputs of an earlier run are not sources
             Walk(root, path, found);
-        } else if (isFile && Included(path) && !Excluded(path)) {
+        } else if (isFile && Included(path) && !Excluded(path, false)) {
             found.push_back(path);
         }
     }

@@ -409,6 +409,14 @@ TEST(DiffPreviews, TextsAboveTheLimitAreComparedAsStreamsAndCounted) {
     EXPECT_EQ(printed, "Files " + dir / "small" + " and out differ (2 lines and 201 lines; over 1024 bytes or 200 lines, not compared line by line)\n");
     run("small", "a\nc\n");
     EXPECT_EQ(printed, "--- " + dir / "small" + "\n+++ out\n@@ -1,2 +1,2 @@\n a\n-b\n+c\n");
+    // Line ends that change with the text are said once, under the labels.
+    const std::pair<std::string, std::string> lineEnds[] = {
+        {"a\r\nc\r\n", "LF to CR LF"}, {"a\r\nc\n", "LF to mixed"}, {"a\nc", "LF to LF"}, {"a c", "LF to none"}};
+    for (const auto& [output, change] : lineEnds) {
+        run("small", output);
+        const std::string note = change == "LF to LF" ? "" : "Line ends change as well: " + change + "\n";
+        EXPECT_EQ(printed.substr(0, printed.find("@@")), "--- " + dir / "small" + "\n+++ out\n" + note) << output;
+    }
 }
 
 TEST(UnifiedDiff, LineEndsAloneAreNotADiff) {

@@ -226,7 +226,7 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
     EXPECT_EQ(run.exitStatus, scene.exitStatus) << run.err;
     std::vector<std::string> out, err;
     for (const std::string& line : scene.out) out.push_back(Substitute(line, dir.Path()));
-    for (const std::string& line : scene.err) err.push_back(Substitute(line, dir.Path()));
+    for (const std::string& line : scene.err) err.push_back("tavisk-cli: " + Substitute(line, dir.Path()));
     EXPECT_EQ(run.OutLines(), out);
     EXPECT_EQ(run.ErrLines(), err);
 
