@@ -34,6 +34,7 @@ class BenchPrompter final : public Prompter {
 public:
     void ShowError(QWidget*, const QString& text) override { std::fprintf(stderr, "error box: %s\n", qPrintable(text)); }
     bool AskYesNo(QWidget*, const QString&) override { return true; }
+    void DismissQuestion() override {}
     QStringList ChooseOpenFiles(QWidget*, const QString&) override { return {}; }
     QString ChooseOpenFile(QWidget*, const QString&) override { return {}; }
     QString ChooseSaveFile(QWidget*) override { return {}; }

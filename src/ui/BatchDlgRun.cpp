@@ -1,5 +1,6 @@
 // Starting a batch on the worker thread, and its end.
 #include "BatchDlg.h"
+#include "Prompter.h"
 #include "DisplayText.h"
 #include "dialogs/ControlIds.h"
 
@@ -31,6 +32,8 @@ void CBatchDlg::OnStartBulkEdit() {
 }
 
 void CBatchDlg::OnWorkerFinished() {
+    // A stop question left open would ask about a batch that has ended.
+    if (m_bAskingToStop) m_prompter.DismissQuestion();
     SetRunning(false);
     emit BatchFinished();
 }

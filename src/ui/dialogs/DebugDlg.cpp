@@ -5,7 +5,11 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <QScreen>
+
 #include "ControlIds.h"
+#include "help/Help.h"
+#include "WindowPlacement.h"
 
 namespace tavisk::ui {
 
@@ -15,13 +19,13 @@ constexpr ControlTemplate kControls[] = {
     {IDC_DEBUG_TEXT, ControlKind::MultiLineEdit, "", 8, 8, 416, 168},
 };
 
-constexpr DialogTemplate kTemplate = {"Debug Window", 437, 185, "Tahoma", 8, true, false, kControls};
+constexpr DialogTemplate kTemplate = {"Debug Window", 437, 185, "Tahoma", 8, true, true, kControls};
 
 }  // namespace
 
 CDebugDlg::CDebugDlg(QWidget* parent) : CTemplateDialog(kTemplate, parent), m_editDebug(DlgItem<QPlainTextEdit>(*this, IDC_DEBUG_TEXT)) {
     setWindowModality(Qt::NonModal);
-    move(Units().ToPixelsX(10), Units().ToPixelsY(10));
+    SetHelpTopic(kHelpTopicDebug);
     // Appended text is not for undoing, and a long debug run must not pile up undo steps.
     m_editDebug->setUndoRedoEnabled(false);
     m_layout.Init(this);
@@ -45,6 +49,24 @@ void CDebugDlg::resizeEvent(QResizeEvent* event) {
     m_layout.Reposition();
 }
 
-void CDebugDlg::closeEvent(QCloseEvent* event) { event->ignore(); }
+void CDebugDlg::ShowBeside(const QWidget& owner) {
+    if (isVisible()) return;
+    const QScreen* screen = owner.screen();
+    if (screen) {
+        // Before the window is first shown its frame is unknown: the owner's tells its likely size.
+        const QSize frameExtra = owner.frameGeometry().size() - owner.size();
+        const QSize wanted = QSize(Units().ToPixelsX(437), Units().ToPixelsY(185)) + frameExtra;
+        const QRect frame = PlaceBeside(owner.frameGeometry(), wanted, screen->availableGeometry());
+        resize(frame.size() - frameExtra);
+        move(frame.topLeft());
+    }
+    show();
+}
+
+void CDebugDlg::closeEvent(QCloseEvent* event) {
+    // Hidden, not closed: the next debug run shows it again.
+    event->ignore();
+    hide();
+}
 
 }  // namespace tavisk::ui
