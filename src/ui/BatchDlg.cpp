@@ -107,9 +107,6 @@ void CBatchDlg::ConnectHandlers() {
     OnClicked(IDC_RESPONSE_FILE_NAME, [this] { OnResponseFileName(); });
     auto* lineEnds = DlgItem<QComboBox>(*this, IDC_LINE_ENDS);
     connect(lineEnds, &QComboBox::currentIndexChanged, this, [this](int index) { m_batch.m_lineEnds = LineEndStyleAt(index); });
-    // The user's choice is kept at once, as the preview switches are.
-    connect(lineEnds, &QComboBox::activated, this,
-            [this] { SettingsStore().SetLineEnds(QString::fromLatin1(LineEndStyleName(m_batch.m_lineEnds))); });
     SetHelpTopic(kHelpTopicMain);
     OnClicked(ID_HELP, [this] { ShowHelp(); });
 }
@@ -158,6 +155,7 @@ void CBatchDlg::SaveSettings() {
     settings.saveResponse = IsItemChecked(IDC_SAVE_RESPONSE);
     SettingsStore store;
     WriteRememberedSettings(store, settings);
+    // Ways of working, not places: kept whether or not folders are remembered.
     store.SetLineEnds(QString::fromLatin1(LineEndStyleName(m_batch.m_lineEnds)));
     store.SetPreview(m_bPreview);
     store.SetPreviewDiff(m_bPreviewDiff);

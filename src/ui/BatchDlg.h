@@ -99,7 +99,6 @@ private:
     // The frame of group box `caption`, in this dialog's coordinates.
     QRect GroupBoxRect(const char* caption) const;
     void SetRunning(bool running);
-    void RememberPreviewSwitches(bool preview, bool diff);
     void SetItemText(int id, const QString& text);
     // A path, shortened in the middle to fit its box and whole in the tooltip.
     void SetPathItem(int id, const QString& path);

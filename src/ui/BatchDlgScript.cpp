@@ -5,7 +5,6 @@
 #include "dialogs/ControlIds.h"
 #include "DisplayText.h"
 #include "Prompter.h"
-#include "Settings.h"
 #include "dialogs/ScriptEditDlg.h"
 #include "batch/ScriptFile.h"
 
@@ -66,19 +65,12 @@ void CBatchDlg::OnEditScript() {
     dlg.m_bPreview = m_bPreview;
     dlg.m_bPreviewDiff = m_bPreviewDiff;
     const int result = m_prompter.RunDialog(dlg);
-    // The preview switches are how the user likes to work, OK or Cancel.
-    RememberPreviewSwitches(dlg.m_bPreview, dlg.m_bPreviewDiff);
+    // The preview switches are how the user likes to work, OK or Cancel; "Done" stores them.
+    m_bPreview = dlg.m_bPreview;
+    m_bPreviewDiff = dlg.m_bPreviewDiff;
     if (result != QDialog::Accepted) return;
     m_bScriptChanged = dlg.m_bModified;
     EnableItem(IDC_SAVE_SCRIPT, m_bScriptChanged);
-}
-
-void CBatchDlg::RememberPreviewSwitches(bool preview, bool diff) {
-    m_bPreview = preview;
-    m_bPreviewDiff = diff;
-    SettingsStore store;
-    store.SetPreview(preview);
-    store.SetPreviewDiff(diff);
 }
 
 }  // namespace tavisk::ui

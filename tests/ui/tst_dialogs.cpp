@@ -185,6 +185,20 @@ void TestDialogs::debugWindowAppendsAtTheEndOnly() {
     SaveScreenshot(dlg, QStringLiteral("debug-window"));
     dlg.ClearText();
     QCOMPARE(dlg.Text(), QString());
+
+    // Many lines, in chunks of any size, read back line for line; they
+    // share paragraphs of the document, which keeps a large run fast.
+    QString lines;
+    for (int i = 0; i < 1000; ++i) lines += QStringLiteral("line %1\r\n").arg(i);
+    for (qsizetype at = 0; at < lines.size();) {
+        const qsizetype end = std::min<qsizetype>(lines.indexOf(QLatin1Char('\n'), at + 700) + 1, lines.size());
+        dlg.AppendText(lines.mid(at, (end > 0 ? end : lines.size()) - at));
+        at = end > 0 ? end : lines.size();
+    }
+    QString expected = lines;
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QCOMPARE(dlg.Text(), expected);
+    QVERIFY(edit->document()->blockCount() < 100);
 }
 
 void TestDialogs::debugWindowCloseBoxHidesIt() {

@@ -403,6 +403,7 @@ void TestScriptEditor::previewSwitchesAreRemembered() {
             return ClickAfterShowing(editor, IDCANCEL);
         });
         dlg.OnEditScript();
+        dlg.OnOK();  // the settings are written at "Done"
     }
     QVERIFY(SettingsStore().Preview());
     QVERIFY(SettingsStore().PreviewDiff());
@@ -417,6 +418,7 @@ void TestScriptEditor::previewSwitchesAreRemembered() {
     });
     dlg.OnEditScript();
     QVERIFY(shown);
+    dlg.OnOK();
     QVERIFY(!SettingsStore().Preview());
 }
 

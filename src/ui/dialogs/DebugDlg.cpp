@@ -32,12 +32,40 @@ CDebugDlg::CDebugDlg(QWidget* parent) : CTemplateDialog(kTemplate, parent), m_ed
     m_layout.AddControl(IDC_DEBUG_TEXT, LAYOUT_SIZE_X | LAYOUT_SIZE_Y);
 }
 
-void CDebugDlg::ClearText() { m_editDebug->clear(); }
+void CDebugDlg::ClearText() {
+    m_editDebug->clear();
+    m_nLinesInBlock = 0;
+}
+
+QString CDebugDlg::GroupLines(const QString& text) {
+    // Each paragraph of the document costs far more to add than its text:
+    // all but every kLinesPerBlock-th line end become line separators, which
+    // look and edit the same and read back as line ends.
+    QString grouped;
+    grouped.reserve(text.size());
+    const QChar* data = text.constData();
+    const qsizetype size = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (data[i] != QLatin1Char('\n')) continue;
+        const bool crlf = i > start && data[i - 1] == QLatin1Char('\r');
+        grouped.append(data + start, i - start - (crlf ? 1 : 0));
+        if (++m_nLinesInBlock < kLinesPerBlock) {
+            grouped.append(QChar(QChar::LineSeparator));
+        } else {
+            grouped.append(QLatin1Char('\n'));
+            m_nLinesInBlock = 0;
+        }
+        start = i + 1;
+    }
+    grouped.append(data + start, size - start);
+    return grouped;
+}
 
 void CDebugDlg::AppendText(const QString& text) {
     QTextCursor cursor(m_editDebug->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
+    cursor.insertText(GroupLines(text));
     m_editDebug->setTextCursor(cursor);
     m_editDebug->ensureCursorVisible();
 }

@@ -29,7 +29,12 @@ protected:
     void reject() override {}
 
 private:
+    // Lines that share one paragraph of the document, at most.
+    static constexpr int kLinesPerBlock = 64;
+    QString GroupLines(const QString& text);
+
     QPlainTextEdit* m_editDebug;
+    int m_nLinesInBlock = 0;
     CDialogLayout m_layout;
 };
 
