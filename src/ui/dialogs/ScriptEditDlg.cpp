@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTextBlock>
+#include <algorithm>
 
 #include "ControlIds.h"
 #include "DisplayText.h"
@@ -81,13 +83,16 @@ void CScriptEditDlg::OnInitDialog() {
     diff->setChecked(m_bPreviewDiff);
     auto* preview = DlgItem<QAbstractButton>(*this, IDC_PREVIEW);
     preview->setChecked(m_bPreview);
+    // After either switch the user goes on writing the script.
     connect(preview, &QAbstractButton::toggled, this, [this](bool on) {
         m_bPreview = on;
         ShowPreviewPane(on);
+        m_editScript->setFocus(Qt::OtherFocusReason);
     });
     connect(diff, &QAbstractButton::toggled, this, [this](bool on) {
         m_bPreviewDiff = on;
         RequestPreview();
+        m_editScript->setFocus(Qt::OtherFocusReason);
     });
     connect(sources, &QComboBox::currentIndexChanged, this, [this] { RequestPreview(); });
     connect(m_editScript, &QPlainTextEdit::textChanged, this, [this] { RequestPreview(); });
@@ -109,6 +114,7 @@ void CScriptEditDlg::ShowPreviewPane(bool show) {
         }
         for (int id : kPaneControls) DlgItem(*this, id)->show();
         resize(width() + Units().ToPixelsX(kPaneWidth), height());
+        KeepOnScreen();
         LayOutWithPreview();
         RequestPreview();
         return;
@@ -119,6 +125,16 @@ void CScriptEditDlg::ShowPreviewPane(bool show) {
     // Back to the look without the pane; the resize anchors take over again from there.
     for (const auto& [control, geometry] : m_leftGeometry) control->setGeometry(geometry);
     resize(m_sizeWithoutPane);
+}
+
+void CScriptEditDlg::KeepOnScreen() {
+    // The wider dialog moves left as far as it must to stay on its screen.
+    const QScreen* shownOn = screen();
+    if (!shownOn || !isVisible()) return;
+    const QRect available = shownOn->availableGeometry();
+    const QRect frame = frameGeometry();
+    const int overhang = frame.right() - available.right();
+    if (overhang > 0) move(std::max(available.left(), frame.left() - overhang), frame.top());
 }
 
 void CScriptEditDlg::LayOutWithPreview() {

@@ -48,6 +48,7 @@ private:
     void ShowPreviewPane(bool show);
     // Places the text, the buttons and the pane while the pane is shown.
     void LayOutWithPreview();
+    void KeepOnScreen();
     void RequestPreview();
     void ShowPreview(const QString& text, const QString& messages);
 
