@@ -1,5 +1,6 @@
 #include "PreviewRun.h"
 
+#include <algorithm>
 #include <new>
 
 #include "../engine/EditEngine.h"
@@ -23,13 +24,21 @@ private:
     PreviewResult& m_result;
 };
 
+// Keeps the output up to a limit; past it, or out of memory, the write
+// fails, which ends the run as a full disk would.
 class StringCapture final : public OutputCapture {
 public:
-    explicit StringCapture(std::string& out) : m_out(out) {}
+    StringCapture(std::string& out, size_t limit, bool& cut) : m_out(out), m_nLimit(limit), m_bCut(cut) {}
     bool Take(std::string_view bytes) override {
+        if (bytes.size() > m_nLimit - std::min(m_nLimit, m_out.size())) {
+            m_out.append(bytes.substr(0, m_nLimit - std::min(m_nLimit, m_out.size())));
+            m_bCut = true;
+            return false;
+        }
         try {
             m_out.append(bytes);
         } catch (const std::bad_alloc&) {
+            m_bCut = true;
             return false;
         }
         return true;
@@ -37,6 +46,8 @@ public:
 
 private:
     std::string& m_out;
+    size_t m_nLimit;
+    bool& m_bCut;
 };
 
 }  // namespace
@@ -61,13 +72,21 @@ bool RunPreview(const PreviewInput& input, const std::atomic<bool>* stop, Previe
         engine.ReportFileError(FileError{input.sourceName, std::string(encoding) + " text cannot be edited"});
         engine.m_fileSource.Close();
     } else {
-        StringCapture capture(result.output);
+        StringCapture capture(result.output, input.outputLimit, result.bOutputCut);
         engine.m_fileOutput.CreateCaptured(input.sourceName, &capture);
         if (engine.RunScriptOnFile() == FileRun::Stopped) {
             engine.DiscardFiles();
             return false;
         }
         engine.CloseFiles();
+    }
+    if (result.bOutputCut) {
+        // The limit's refusal reads as an error of the file: it is the preview's, not the script's.
+        const std::string refusal = "\t" + input.sourceName + ": ";
+        const auto refused = [&](const std::string& line) { return line.compare(0, refusal.size(), refusal) == 0; };
+        log.m_nErrorCount -= static_cast<int>(std::count_if(log.m_arrResponseLines.begin(), log.m_arrResponseLines.end(), refused));
+        log.m_arrResponseLines.erase(std::remove_if(log.m_arrResponseLines.begin(), log.m_arrResponseLines.end(), refused),
+                                     log.m_arrResponseLines.end());
     }
     result.responseLines = std::move(log.m_arrResponseLines);
     result.nErrorCount = log.m_nErrorCount;

@@ -1,6 +1,7 @@
 #include "ScriptPreview.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,22 +32,41 @@ std::string WithoutCarriageReturns(std::string_view text) {
     return shown;
 }
 
-// The first kPaneLines lines of `text`, and no more than kPaneBytes bytes;
-// `lines` is how many lines that is.
-std::string_view PaneHead(std::string_view text, int& lines) {
-    size_t end = 0;
+// The start of a line at most `limit` bytes long, not ending inside a UTF-8 character.
+std::string_view LineStart(std::string_view line, size_t limit) {
+    if (line.size() <= limit) return line;
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) --end;
+    return line.substr(0, end);
+}
+
+// The first kPaneLines lines of `text`, each cut at kPaneLineBytes, and no
+// more than kPaneBytes bytes in all: a pane of any text is shown at once.
+// `lines` is how many lines that is; `cut` tells whether anything was left out.
+std::string PaneHead(std::string_view text, int& lines, bool& cut) {
+    std::string head;
     lines = 0;
-    while (end < text.size() && lines < ScriptPreview::kPaneLines) {
-        const size_t lf = text.find('\n', end);
-        const size_t next = lf == std::string_view::npos ? text.size() : lf + 1;
-        if (next > ScriptPreview::kPaneBytes) {
-            if (lines == 0) end = ScriptPreview::kPaneBytes;  // one huge line: its start
+    cut = false;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t lf = text.find('\n', pos);
+        const std::string_view line = text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf - pos);
+        const std::string_view shown = LineStart(line, ScriptPreview::kPaneLineBytes);
+        if (lines == ScriptPreview::kPaneLines || head.size() + shown.size() + 1 > ScriptPreview::kPaneBytes) {
+            cut = true;
             break;
         }
-        end = next;
+        head.append(shown);
+        if (shown.size() < line.size()) {
+            head.append("\xE2\x80\xA6");  // an ellipsis where the line goes on
+            cut = true;
+        }
         ++lines;
+        if (lf == std::string_view::npos) break;
+        head.push_back('\n');
+        pos = lf + 1;
     }
-    return text.substr(0, end);
+    return head;
 }
 
 QString LineEndsName(LineEndStyle style) {
@@ -123,7 +143,7 @@ void ScriptPreview::WorkerLoop() {
 
         const PreviewSample sample = ReadSample(request.sourcePath);
         PreviewResult result;
-        PreviewInput input{&request.scriptLines, sample.bytes, request.sourcePath, request.lineEnds};
+        PreviewInput input{&request.scriptLines, sample.bytes, request.sourcePath, request.lineEnds, kOutputLimit};
         const bool finished = sample.error.isEmpty() ? RunPreview(input, stop.get(), result) : !stop->load();
         PreviewPane pane;
         if (finished && !stop->load()) pane = Compose(request, sample, result);
@@ -143,9 +163,16 @@ void ScriptPreview::Show(uint64_t generation, const PreviewPane& pane) {
 
 PreviewSample ScriptPreview::ReadSample(const std::string& path, size_t limit) {
     PreviewSample sample;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not waiting at the opening: a FIFO without a writer would hold the worker, and with it the editor's closing.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         sample.error = PathText(path) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return sample;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        sample.error = PathText(path) + QStringLiteral(": the preview reads regular files only");
         return sample;
     }
     // One byte past the limit tells whether the source is longer.
@@ -194,12 +221,13 @@ PreviewPane ScriptPreview::Compose(const PreviewRequest& request, const PreviewS
         shown = WithoutCarriageReturns(result.output);
     }
     int paneLines = 0;
-    const std::string_view head = PaneHead(shown, paneLines);
-    const bool paneCut = head.size() < shown.size();
-    pane.text = DisplayText(head);
+    bool paneCut = false;
+    pane.text = DisplayText(PaneHead(shown, paneLines, paneCut));
     for (const std::string& line : result.responseLines) messages << DisplayText(line);
     if (!request.bDiff) messages << QStringLiteral("Lines end in %1").arg(LineEndsName(request.lineEnds));
-    if (paneCut) messages << QStringLiteral("Only the first %1 lines are shown").arg(paneLines);
+    if (paneCut) messages << QStringLiteral("Only the first %1 lines are shown, long lines cut").arg(paneLines);
+    if (result.bOutputCut)
+        messages << QStringLiteral("The run stopped where the edited text passed %1 MiB").arg(kOutputLimit >> 20);
     if (sample.bCut)
         messages << QStringLiteral("Only the first %1 MiB of the source were run").arg(kSourceLimit >> 20);
     pane.messages = messages.join(QLatin1Char('\n'));

@@ -49,6 +49,9 @@ public:
     // never holds up typing.
     static constexpr int kPaneLines = 1000;
     static constexpr size_t kPaneBytes = size_t{128} << 10;
+    static constexpr size_t kPaneLineBytes = 2048;
+    // A script may make far more text than it reads: the run stops beyond this.
+    static constexpr size_t kOutputLimit = size_t{64} << 20;
     static constexpr int kPauseMs = 250;
 
     explicit ScriptPreview(QObject* parent = nullptr);
