@@ -12,7 +12,7 @@ namespace {
 // "&Save..." only reads the script lines, which the worker never changes.
 constexpr int kRunStateControls[] = {
     IDC_BROWSE_SOURCES, IDC_LOCATE_SCRIPT, IDC_DEST_FOLDER_BUTTON, IDC_NEW_SCRIPT, IDC_EDIT_SCRIPT,
-    IDC_START,          IDC_VIEW_RESPONSE, IDC_RESPONSE_FILE_NAME, IDC_DEBUG,
+    IDC_START,          IDC_VIEW_RESPONSE, IDC_RESPONSE_FILE_NAME, IDC_DEBUG,       IDC_LINE_ENDS,
 };
 
 }  // namespace

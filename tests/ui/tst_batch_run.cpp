@@ -188,7 +188,8 @@ void TestBatchRun::controlsAreDisabledWhileRunning() {
     b.dlg.OnStartBulkEdit();
     QVERIFY(b.dlg.IsBatchRunning());
     const int runState[] = {IDC_BROWSE_SOURCES, IDC_LOCATE_SCRIPT, IDC_DEST_FOLDER_BUTTON, IDC_NEW_SCRIPT,
-                            IDC_EDIT_SCRIPT,    IDC_START,         IDC_VIEW_RESPONSE,      IDC_RESPONSE_FILE_NAME, IDC_DEBUG};
+                            IDC_EDIT_SCRIPT,    IDC_START,         IDC_VIEW_RESPONSE,      IDC_RESPONSE_FILE_NAME, IDC_DEBUG,
+                            IDC_LINE_ENDS};
     for (int id : runState) QVERIFY2(!DlgItem(b.dlg, id)->isEnabled(), qPrintable(QString::number(id)));
     for (int id : {IDOK, IDC_REMEMBER, IDC_SAVE_RESPONSE, ID_HELP}) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
     b.dlg.OnStartBulkEdit();  // a second start is refused while one runs
