@@ -69,13 +69,14 @@ std::string PaneHead(std::string_view text, int& lines, bool& cut) {
     return head;
 }
 
-QString LineEndsName(LineEndStyle style) {
+// The pane cannot show line ends: a message says how the lines end.
+QString LineEndsMessage(LineEndStyle style) {
     switch (style) {
-    case LineEndStyle::Lf: return QStringLiteral("LF");
-    case LineEndStyle::Keep: return QStringLiteral("as in the source");
+    case LineEndStyle::Lf: return QStringLiteral("Lines end in LF");
+    case LineEndStyle::Keep: return QStringLiteral("Lines end as in the source");
     case LineEndStyle::CrLf: break;
     }
-    return QStringLiteral("CR LF");
+    return QStringLiteral("Lines end in CR LF");
 }
 
 QString SyntaxErrorText(const SyntaxError& error) {
@@ -224,7 +225,7 @@ PreviewPane ScriptPreview::Compose(const PreviewRequest& request, const PreviewS
     bool paneCut = false;
     pane.text = DisplayText(PaneHead(shown, paneLines, paneCut));
     for (const std::string& line : result.responseLines) messages << DisplayText(line);
-    if (!request.bDiff) messages << QStringLiteral("Lines end in %1").arg(LineEndsName(request.lineEnds));
+    if (!request.bDiff) messages << LineEndsMessage(request.lineEnds);
     if (paneCut) messages << QStringLiteral("Only the first %1 lines are shown, long lines cut").arg(paneLines);
     if (result.bOutputCut)
         messages << QStringLiteral("The run stopped where the edited text passed %1 MiB").arg(kOutputLimit >> 20);

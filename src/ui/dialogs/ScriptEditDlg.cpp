@@ -114,6 +114,9 @@ void CScriptEditDlg::ShowPreviewPane(bool show) {
         }
         for (int id : kPaneControls) DlgItem(*this, id)->show();
         resize(width() + Units().ToPixelsX(kPaneWidth), height());
+        // Smaller, the pane and the text would squeeze each other out.
+        m_minimumWithoutPane = minimumSize();
+        setMinimumSize(size());
         KeepOnScreen();
         LayOutWithPreview();
         RequestPreview();
@@ -124,6 +127,7 @@ void CScriptEditDlg::ShowPreviewPane(bool show) {
     for (int id : kPaneControls) DlgItem(*this, id)->hide();
     // Back to the look without the pane; the resize anchors take over again from there.
     for (const auto& [control, geometry] : m_leftGeometry) control->setGeometry(geometry);
+    setMinimumSize(m_minimumWithoutPane);
     resize(m_sizeWithoutPane);
 }
 

@@ -59,6 +59,7 @@ private:
     bool m_bPaneShown = false;
     // The dialog as it was before the pane opened: its size and the left-hand controls.
     QSize m_sizeWithoutPane;
+    QSize m_minimumWithoutPane;
     std::vector<std::pair<QWidget*, QRect>> m_leftGeometry;
 };
 
