@@ -428,7 +428,7 @@ void TestScriptEditor::previewSwitchesAreRemembered() {
     prompter.dialogAnswers.push_back([&](QDialog& editor) {
         ShowAndSettle(editor);
         shown = DlgItem(editor, IDC_PREVIEW_TEXT)->isVisible() && DlgItem<QAbstractButton>(editor, IDC_PREVIEW_DIFF)->isChecked();
-        // Off again: the specified look comes back whole.
+        // Off again: the editor looks as it did before the pane opened.
         ClickControl(editor, IDC_PREVIEW);
         return ClickAfterShowing(editor, IDCANCEL);
     });
