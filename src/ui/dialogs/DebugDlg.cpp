@@ -2,10 +2,9 @@
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextCursor>
-
-#include <QScreen>
 
 #include "ControlIds.h"
 #include "help/Help.h"
