@@ -42,13 +42,13 @@ QString CDebugDlg::GroupLines(const QString& text) {
     // look and edit the same and read back as line ends.
     QString grouped;
     grouped.reserve(text.size());
-    const QChar* data = text.constData();
+    const QChar* chars = text.constData();
     const qsizetype size = text.size();
     qsizetype start = 0;
     for (qsizetype i = 0; i < size; ++i) {
-        if (data[i] != QLatin1Char('\n')) continue;
-        const bool crlf = i > start && data[i - 1] == QLatin1Char('\r');
-        grouped.append(data + start, i - start - (crlf ? 1 : 0));
+        if (chars[i] != QLatin1Char('\n')) continue;
+        const bool crlf = i > start && chars[i - 1] == QLatin1Char('\r');
+        grouped.append(chars + start, i - start - (crlf ? 1 : 0));
         if (++m_nLinesInBlock < kLinesPerBlock) {
             grouped.append(QChar(QChar::LineSeparator));
         } else {
@@ -57,7 +57,7 @@ QString CDebugDlg::GroupLines(const QString& text) {
         }
         start = i + 1;
     }
-    grouped.append(data + start, size - start);
+    grouped.append(chars + start, size - start);
     return grouped;
 }
 
