@@ -87,10 +87,24 @@ tavisk-cli --mk|--mkpath
 ROWS
 fish --no-execute "$packaging/tavisk-cli.fish" || fail "fish: tavisk-cli.fish does not parse"
 
-# --- zsh: the file parses, and compinit binds its function to tavisk-cli.
+# --- zsh: the file parses, and an interactive zsh completes as a user types.
 zsh -n "$packaging/_tavisk-cli" || fail "zsh: _tavisk-cli does not parse"
-bound=$(zsh -f -c "fpath=($packaging \$fpath); autoload -U compinit; compinit -u -d $work/zcompdump; print -r -- \${_comps[tavisk-cli]}")
-[ "$bound" = _tavisk-cli ] || fail "zsh: compinit binds tavisk-cli to '$bound', not _tavisk-cli"
+zsh_complete() {
+    timeout 60 zsh -f "$(dirname "$0")/zsh-complete.zsh" "$packaging" "$work" "$1" | paste -sd ' '
+}
+while IFS='|' read -r line expected; do
+    [ -z "$line" ] && continue
+    got=$(zsh_complete "$line")
+    [ "$got" = "$expected" ] || fail "zsh: '$line' gives '$got', expected '$expected'"
+done <<'ROWS'
+tavisk-cli --line-ends=|crlf keep lf
+tavisk-cli --color=|always auto never
+tavisk-cli --mk|--mkpath
+tavisk-cli -j |0 1 16 2 4 8
+tavisk-cli |- folder notes.txt script.tvs
+tavisk-cli -e te |- folder
+tavisk-cli script.tvs |- folder
+ROWS
 
 # --- Every option of --help is completed by every shell.
 help=$("$cli" --help) || { fail "tavisk-cli --help failed"; help=; }
