@@ -22,9 +22,11 @@ trap 'exit 130' INT TERM
 tree=$work/tavisk-$version
 mkdir "$tree"
 
-# The source without version control, build folders or what an earlier
-# package build in the tree left behind.
-tar -C "$here" -cf - \
+# The source without version control, build folders, OUT-FOLDER or what an
+# earlier package build in the tree left behind.
+out_in_tree=
+case $out/ in "$here"/*) out_in_tree=./${out#"$here"/} ;; esac
+tar -C "$here" -cf - ${out_in_tree:+"--exclude=$out_in_tree"} \
     --exclude=./.git --exclude='./build*' --exclude='./obj-*' \
     --exclude=./debian/build --exclude=./debian/tmp --exclude=./debian/.debhelper \
     --exclude=./debian/tavisk --exclude=./debian/tavisk-cli --exclude=./debian/files \
