@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     dlg.show();
     dlg.Batch().m_arrScriptLines = {script};
     dlg.Batch().m_strDestFolder = home.path().toStdString();
-    dlg.Batch().SetSourcePaths({QFile::encodeName(source).toStdString()});
+    dlg.Batch().m_sources.SetPaths({QFile::encodeName(source).toStdString()});
     DlgItem<QAbstractButton>(dlg, IDC_DEBUG)->setChecked(true);
     QApplication::processEvents();
     const long baseKb = StatusKilobytes("VmRSS:");

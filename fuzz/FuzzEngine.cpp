@@ -51,7 +51,7 @@ BatchRun& PrepareBatch(BatchRole role, const std::vector<std::string>& script, R
     static BatchRun batches[kRoles];
     BatchRun& batch = batches[role];
     batch.m_arrScriptLines = script;
-    batch.SetSourcePaths({ScratchPaths().source});
+    batch.m_sources.SetPaths({ScratchPaths().source});
     batch.m_strDestFolder = ScratchPaths().destFolder;
     batch.SetWindow(&window);
     batch.SetSyntaxErrorReport(&syntaxReport);

@@ -100,11 +100,11 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
         JobEngine& job = *engines[static_cast<size_t>(worker)];
         job.log.Clear();
         job.errors.clear();
-        job.log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        job.log.AddLine(std::string(m_sources.Name(i)));
         const int64_t fileErrorsBefore = job.engine.FileErrorCount();
         FileJob result;
         std::pair<dev_t, ino_t> source;
-        const bool entered = i != m_nStandardInputSource && gate.Enter(SourcePath(i), source);
+        const bool entered = !m_sources.IsStandardInput(i) && gate.Enter(m_sources.Path(i), source);
         result.bOpened = OpenSourceFileOn(job.engine, i);
         result.bWideText = result.bOpened && RefuseWideTextOn(job.engine);
         if (result.bOpened && !result.bWideText) {

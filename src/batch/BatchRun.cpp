@@ -54,46 +54,7 @@ void BatchRun::SetWindow(BatchWindow* window) {
     m_engine.SetDebugSink(m_pWindow);
 }
 
-void BatchRun::ClearSources() {
-    m_arrSourceFiles.clear();
-    m_arrSourceFolderIndex.clear();
-    m_arrFolders.clear();
-    m_folderIndex.clear();
-    m_nLastFolder = 0;
-    m_nSourceCount = 0;
-    m_nStandardInputSource = -1;
-}
-
-void BatchRun::AddSourceFile(const std::string& folder, std::string element) {
-    if (m_arrFolders.empty() || m_arrFolders[m_nLastFolder] != folder) {
-        const auto [known, added] = m_folderIndex.try_emplace(folder, static_cast<uint32_t>(m_arrFolders.size()));
-        if (added) m_arrFolders.push_back(folder);
-        m_nLastFolder = known->second;
-    }
-    m_arrSourceFolderIndex.push_back(m_nLastFolder);
-    m_arrSourceFiles.push_back(std::move(element));
-    m_nSourceCount = static_cast<int>(m_arrSourceFiles.size());
-    m_strSourceFolder = folder;
-}
-
-void BatchRun::AddSourcePath(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos)
-        AddSourceFile(".", "/" + std::string(path));
-    else
-        AddSourceFile(std::string(path.substr(0, slash)), std::string(path.substr(slash)));
-}
-
-void BatchRun::SetSourcePaths(const std::vector<std::string>& paths) {
-    ClearSources();
-    m_arrSourceFiles.reserve(paths.size());
-    for (const std::string& path : paths) AddSourcePath(path);
-    if (paths.empty()) m_strSourceFolder.clear();
-}
-
-std::string BatchRun::SourcePath(int i) const { return SourceFolder(i) + m_arrSourceFiles[static_cast<size_t>(i)]; }
-
-std::string BatchRun::OutputPath(int i) const { return m_strDestFolder + m_arrSourceFiles[static_cast<size_t>(i)]; }
+std::string BatchRun::OutputPath(int i) const { return m_strDestFolder + m_sources.Element(i); }
 
 std::string BatchRun::ResponsePath() const {
     if (m_strResponseFile.find('/') != std::string::npos) return m_strResponseFile;
@@ -126,9 +87,9 @@ bool BatchRun::OpenOutputFile(int i) { return OpenOutputFileOn(m_engine, i); }
 bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
     engine.m_nLastLineRead = -1;
     FileError error;
-    if (i == m_nStandardInputSource) {
+    if (m_sources.IsStandardInput(i)) {
         if (engine.m_fileSource.OpenStandardInput(error)) return true;
-    } else if (engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
+    } else if (engine.m_fileSource.Open(m_sources.Path(i), ShareMode::Exclusive, error)) {
         return true;
     }
     engine.ReportFileError(error);
@@ -159,7 +120,7 @@ bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::stri
     const auto index = static_cast<size_t>(i);
     options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
     FileError error;
-    if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error, madeFolders)) {
+    if (!MakeOutputFolders(m_strDestFolder, m_sources.Element(i), error, madeFolders)) {
         engine.ReportFileError(error);
         return false;
     }
@@ -202,7 +163,7 @@ bool BatchRun::OpenPreviewOutputOn(EditEngine& engine, int i) const {
         engine.ReportFileError(error);
         return false;
     }
-    OutputCapture* capture = m_pPreview ? m_pPreview->BeginFile(SourcePath(i), OutputPath(i)) : &g_discardedOutput;
+    OutputCapture* capture = m_pPreview ? m_pPreview->BeginFile(m_sources.Path(i), OutputPath(i)) : &g_discardedOutput;
     engine.m_fileOutput.CreateCaptured(OutputPath(i), capture);
     return true;
 }
@@ -285,7 +246,7 @@ void BatchRun::ReportFileDone() {
 void BatchRun::RunFilesInOrder(int filesToRun) {
     for (int i = 0; i < filesToRun; ++i) {
         FileOutcome& outcome = BeginFileOutcome();
-        m_log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        m_log.AddLine(std::string(m_sources.Name(i)));
         const int64_t fileErrorsBefore = m_engine.FileErrorCount();
         outcome.bOpened = OpenSourceFile(i);
         if (!outcome.bOpened) {
@@ -329,7 +290,7 @@ void BatchRun::RunBatch() {
     m_pWindow->SetStatusText("");
     m_parser.m_bCheckOnly = false;
 
-    int filesToRun = m_nSourceCount;
+    int filesToRun = m_sources.Count();
     if (m_engine.m_bDebug) {
         filesToRun = std::min(filesToRun, 1);
     } else {
@@ -337,7 +298,7 @@ void BatchRun::RunBatch() {
     }
     if (!m_engine.m_bDebug && !m_bDryRun) {  // a dry run changes nothing
         RemoveLeftoverTempFiles(m_strDestFolder);
-        for (const std::string& folder : OutputSubfolders(m_arrSourceFiles)) RemoveLeftoverTempFiles(m_strDestFolder + folder);
+        for (const std::string& folder : OutputSubfolders(m_sources.Elements())) RemoveLeftoverTempFiles(m_strDestFolder + folder);
     }
 
     m_arrFileOutcomes.clear();

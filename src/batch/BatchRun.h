@@ -12,6 +12,7 @@
 #include "../engine/EditEngine.h"
 #include "../engine/ResponseLog.h"
 #include "../script/ScriptParser.h"
+#include "BatchSources.h"
 #include "BatchWindow.h"
 #include "OutputPreview.h"
 
@@ -55,15 +56,6 @@ public:
     void SetWindow(BatchWindow* window);
     void SetSyntaxErrorReport(SyntaxErrorReport* report) { m_parser.SetReport(report); }
 
-    // Sets the source list from full paths ("dir/name"; a bare name lies in ".").
-    void SetSourcePaths(const std::vector<std::string>& paths);
-    // Adds one source: `element` is "/NAME" or, for a file found under a
-    // folder, "/RELATIVE/PATH", which the output keeps below the destination.
-    void AddSourceFile(const std::string& folder, std::string element);
-    // Adds one source by its full path, split as SetSourcePaths does.
-    void AddSourcePath(std::string_view path);
-    void ClearSources();
-
     // The window-thread part of Start: progress, the start checks and the
     // syntax check.
     StartResult PrepareStart();
@@ -91,27 +83,18 @@ public:
     // Asks a running batch to end after the current command.
     void RequestStop() { m_bStopRequested.store(true); }
 
-    std::string SourcePath(int i) const;
     std::string OutputPath(int i) const;
     std::string ResponsePath() const;
-    const std::string& SourceFolder(int i) const;
 
     // The run state.
     std::vector<std::string> m_arrScriptLines;
-    std::vector<std::string> m_arrSourceFiles;    // "/name" each
-    // Per file when sources come from several folders: an index into the
-    // distinct folders, so a million names in one folder hold it once.
-    std::vector<uint32_t> m_arrSourceFolderIndex;
-    std::vector<std::string> m_arrFolders;
-    std::string m_strSourceFolder;
+    BatchSources m_sources;
     std::string m_strDestFolder;
-    int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
     std::string m_strControlFile;  // the control file's path; empty when the script has none
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bKeepGoing = false;        // a source that cannot be opened is skipped, not the end
     int m_nJobs = 1;                  // files run at once; nothing but the time depends on it
-    int m_nStandardInputSource = -1;  // the source read from standard input, if any
     // Debug mode of the current or last run (the engine's m_bDebug, taken from
     // the window when the run starts).
     bool IsDebugRun() const { return m_engine.m_bDebug; }
@@ -171,8 +154,6 @@ private:
     std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
     bool m_bInputsKnown = false;
     std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks
-    std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
-    uint32_t m_nLastFolder = 0;
 };
 
 }  // namespace tavisk

@@ -66,8 +66,8 @@ private:
 void BatchRun::CollectInputs() {
     if (m_bInputsKnown) return;
     m_arrInputs.clear();
-    for (int i = 0; i < m_nSourceCount && i < static_cast<int>(m_arrSourceFiles.size()); ++i) {
-        const FileIdentity source = i == m_nStandardInputSource ? FileIdentity{} : IdentityAt(SourcePath(i));
+    for (int i = 0; i < m_sources.Count(); ++i) {
+        const FileIdentity source = m_sources.IsStandardInput(i) ? FileIdentity{} : IdentityAt(m_sources.Path(i));
         if (source.valid) m_arrInputs.push_back(source);
     }
     const FileIdentity control = m_strControlFile.empty() ? FileIdentity{} : IdentityAt(m_strControlFile);
@@ -96,13 +96,13 @@ std::string BatchRun::OverwriteComplaints() {
     const auto complain = [&](const std::string& path) {
         if (named.insert(path).second) complaints += kWouldOverwriteInput + path + "\r\n";
     };
-    const int count = std::min(m_nSourceCount, static_cast<int>(m_arrSourceFiles.size()));
+    const int count = m_sources.Count();
     // A destination that is a source's folder by another spelling: one
     // complaint per such folder, naming the output that would replace its first source.
     const FileIdentity dest = IdentityAt(m_strDestFolder);
     std::map<std::string, bool> folderIsDest;
     for (int i = 0; i < count; ++i) {
-        const std::string folder = SourceFolder(i);
+        const std::string folder = m_sources.Folder(i);
         const auto [entry, isNew] = folderIsDest.try_emplace(folder, false);
         if (!isNew) continue;
         // The same folder string has its own complaint already.
@@ -115,7 +115,7 @@ std::string BatchRun::OverwriteComplaints() {
     for (int i = 0; i < count; ++i) {
         const std::string output = OutputPath(i);
         m_arrOutputPresent[static_cast<size_t>(i)] = existing.MayExist(output);
-        if (!m_arrOutputPresent[static_cast<size_t>(i)] || folderIsDest[SourceFolder(i)]) continue;
+        if (!m_arrOutputPresent[static_cast<size_t>(i)] || folderIsDest[m_sources.Folder(i)]) continue;
         if (IsInput(output)) complain(output);
     }
     if (m_pWindow->IsSaveResponseChecked() && IsInput(ResponsePath())) complain(ResponsePath());

@@ -12,15 +12,11 @@ namespace tavisk {
 
 bool SameFolder(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0 && a.size() == b.size(); }
 
-const std::string& BatchRun::SourceFolder(int i) const {
-    const auto index = static_cast<size_t>(i);
-    return index < m_arrSourceFolderIndex.size() ? m_arrFolders[m_arrSourceFolderIndex[index]] : m_strSourceFolder;
-}
-
 namespace {
 
 // Each name that more than one source has, in the order its second holder comes.
-std::vector<std::string_view> RepeatedNames(const std::vector<std::string>& elements, size_t count) {
+std::vector<std::string_view> RepeatedNames(const std::vector<std::string>& elements) {
+    const size_t count = elements.size();
     // Sorting indices rather than copying names keeps a long list cheap.
     std::vector<uint32_t> order(count);
     for (size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
@@ -43,17 +39,16 @@ std::vector<std::string_view> RepeatedNames(const std::vector<std::string>& elem
 std::string BatchRun::StartComplaints() {
     std::string complaints;
     if (m_arrScriptLines.empty()) complaints += "Empty or No Control File\r\n";
-    if (m_nSourceCount == 0) complaints += "No Source File(s)\r\n";
+    if (m_sources.Empty()) complaints += "No Source File(s)\r\n";
 
-    const size_t count = std::min(static_cast<size_t>(std::max(m_nSourceCount, 0)), m_arrSourceFiles.size());
-    bool destinationIsSource = SameFolder(m_strSourceFolder, m_strDestFolder) &&
-                               (m_nSourceCount == 0 || m_arrSourceFolderIndex.size() < count);
-    for (const std::string& folder : m_arrFolders)  // each distinct folder once
+    // With no source, the folder they would come from.
+    bool destinationIsSource = m_sources.Empty() && SameFolder(m_sources.LastFolder(), m_strDestFolder);
+    for (const std::string& folder : m_sources.Folders())  // each distinct folder once
         destinationIsSource = destinationIsSource || SameFolder(folder, m_strDestFolder);
     if (destinationIsSource) complaints += "Destination Folder can't be the same as the source.\r\n";
 
     // Two sources of one name would write one output.
-    for (std::string_view name : RepeatedNames(m_arrSourceFiles, count))
+    for (std::string_view name : RepeatedNames(m_sources.Elements()))
         complaints += "Source File names must differ: " + std::string(name) + "\r\n";
     return complaints + OverwriteComplaints();
 }
@@ -61,7 +56,7 @@ std::string BatchRun::StartComplaints() {
 int BatchRun::CheckSyntax() { return m_parser.CheckWholeScript(); }
 
 StartResult BatchRun::PrepareStart() {
-    m_pWindow->SetProgressRange(0, m_nSourceCount);
+    m_pWindow->SetProgressRange(0, m_sources.Count());
     m_pWindow->SetProgressPos(0);
     const std::string complaints = StartComplaints();
     if (!complaints.empty()) {

@@ -149,12 +149,12 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, const JsonVerdictFacts&
     const size_t verdictLine = lines.empty() ? 0 : lines.size() - 1;
     std::string line;
     int written = 0;
-    for (size_t i = 0; i < static_cast<size_t>(batch.m_nSourceCount); ++i) {
+    for (size_t i = 0; i < static_cast<size_t>(batch.m_sources.Count()); ++i) {
         const int index = static_cast<int>(i);
         const bool ran = i < outcomes.size();
         AppendField(line, "type", "source");
-        AppendField(line, "source", index == batch.m_nStandardInputSource ? std::string("-") : batch.SourcePath(index));
-        AppendField(line, "name", std::string_view(batch.m_arrSourceFiles[i]).substr(1));
+        AppendField(line, "source", batch.m_sources.IsStandardInput(index) ? std::string("-") : batch.m_sources.Path(index));
+        AppendField(line, "name", batch.m_sources.Name(index));
         if (batch.IsDebugRun())
             AppendField(line, "output", "-");
         else
@@ -181,7 +181,7 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, const JsonVerdictFacts&
         Emit(stream, line);
     }
     AppendVerdict(line, lines.empty() ? std::string_view() : std::string_view(lines.back()), batch.m_log.m_nErrorCount,
-                  batch.m_nSourceCount, static_cast<long long>(outcomes.size()), written, batch.m_bStopped, facts);
+                  batch.m_sources.Count(), static_cast<long long>(outcomes.size()), written, batch.m_bStopped, facts);
     Emit(stream, line);
 }
 

@@ -34,9 +34,9 @@ void HintAtKeepingLineEnds(const BatchRun& batch, bool dryRun) {
         const FileOutcome& outcome = batch.m_arrFileOutcomes[i];
         const bool previewed = dryRun && outcome.bOpened && outcome.nErrors == 0;
         const int index = static_cast<int>(i);
-        if (!(outcome.bWritten || previewed) || index == batch.m_nStandardInputSource) continue;
+        if (!(outcome.bWritten || previewed) || batch.m_sources.IsStandardInput(index)) continue;
         ++looked;
-        if (StartsWithLfOnlyLines(batch.SourcePath(index), buffer)) {
+        if (StartsWithLfOnlyLines(batch.m_sources.Path(index), buffer)) {
             std::fputs("tavisk-cli: the output lines end in CR LF where the sources had LF; "
                        "--line-ends keep keeps them as they were\n", stderr);
             return;

@@ -16,7 +16,7 @@
 #include "DiffColor.h"
 #include "JsonLines.h"
 #include "LineEndHint.h"
-#include "SourceList.h"
+#include "SourceGatherer.h"
 #include "batch/BatchRun.h"
 #include "batch/DiffPreview.h"
 #include "batch/ScriptFile.h"
@@ -98,14 +98,13 @@ void LoadScript(const cli::CliOptions& options, BatchRun& batch) {
 
 // Fills the batch's sources; the count of folders and lists that could not be read.
 int GatherSources(const cli::CliOptions& options, BatchRun& batch) {
-    cli::SourceListOptions listOptions{options.recursive, options.nullSeparated, options.includes, options.excludes,
-                                       options.destFolder};
-    cli::SourceList sources(listOptions, batch);
-    batch.ClearSources();
+    cli::GatherOptions gatherOptions{options.recursive, options.nullSeparated, options.includes, options.excludes,
+                                     options.destFolder};
+    cli::SourceGatherer sources(gatherOptions, batch);
+    batch.m_sources.Clear();
     for (const std::string& source : options.sources) {
         if (source == cli::kStandardStream) {
-            batch.m_nStandardInputSource = batch.m_nSourceCount;
-            batch.AddSourceFile("", "/-");
+            batch.m_sources.AddStandardInput();
         } else {
             sources.AddArgument(source);
         }
@@ -201,11 +200,11 @@ int Run(const cli::CliOptions& options) {
     }
 
     const int sourceProblems = GatherSources(options, batch);
-    if (options.ToStandardOutput() && batch.m_nSourceCount > 1)
+    if (options.ToStandardOutput() && batch.m_sources.Count() > 1)
         return EndWithoutRun(options, UsageError("DEST-FOLDER \"-\" (standard output) takes one source only"), facts,
-                             batch.m_nSourceCount);
+                             batch.m_sources.Count());
     if (sourceProblems > 0 && !options.keepGoing)
-        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_sources.Count());
     batch.m_strDestFolder = options.destFolder;
     // Standard input holds the script: no output may replace what it was read from.
     batch.m_strControlFile = options.ScriptFromStandardInput() ? kStandardInputPath : options.controlFile;
@@ -236,11 +235,11 @@ int Run(const cli::CliOptions& options) {
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     cli::CliWindow window(textToStandardOutput, !options.responseFile.empty(), showProgress);
     if (options.ToStandardOutput() && options.dryRun) {
-        const bool fromStandardInput = batch.m_nStandardInputSource == 0;
+        const bool fromStandardInput = batch.m_sources.StandardInputIndex() == 0;
         if (fromStandardInput && options.diff && !KeepStandardInputForDiff())
-            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_sources.Count());
         window.PreviewText(options.diff ? &diffPreview : nullptr,
-                           fromStandardInput ? kStandardInputCopy : batch.SourcePath(0));
+                           fromStandardInput ? kStandardInputCopy : batch.m_sources.Path(0));
         batch.m_pPreview = nullptr;  // the window takes the text
     }
     batch.SetWindow(&window);
@@ -251,21 +250,21 @@ int Run(const cli::CliOptions& options) {
         facts.complaints = window.Complaints();
         facts.syntaxError = syntaxReport.Error();
         return EndWithoutRun(options, start == StartResult::Refused ? kExitRefusedOrFileError : kExitSyntaxError,
-                             facts, batch.m_nSourceCount);
+                             facts, batch.m_sources.Count());
     }
     // DEST-FOLDER is made only for a run that may start.  What it names can
     // change once its parents are there ("new/../src"), so the checks run again.
     std::vector<std::string> madeFolders;
     const bool writesToFolder = !options.ToStandardOutput() && !options.debug;
     if (writesToFolder && !cli::PrepareDestFolder(options.destFolder, options.makePath, options.dryRun, madeFolders))
-        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_sources.Count());
     if (!madeFolders.empty()) {
         const std::string complaints = batch.StartComplaints();
         if (!complaints.empty()) {
             window.ShowErrorMessage(complaints);
             cli::RemoveMadeFolders(madeFolders);
             facts.complaints = window.Complaints();
-            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_sources.Count());
         }
     }
 

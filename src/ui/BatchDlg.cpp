@@ -112,7 +112,7 @@ void CBatchDlg::ConnectHandlers() {
 }
 
 void CBatchDlg::InitDialog() {
-    m_batch.m_nSourceCount = 0;
+    m_batch.m_sources.Clear();
     m_bScriptChanged = false;
     LoadSettings();
     m_pDebugDlg = new CDebugDlg(this);
@@ -129,7 +129,7 @@ void CBatchDlg::LoadSettings() {
     const RememberedSettings settings = ReadRememberedSettings(store);
     CheckItem(IDC_REMEMBER, settings.remember);
     if (settings.remember) {
-        m_batch.m_strSourceFolder = PathBytes(settings.lastSource);
+        m_batch.m_sources.SetLastFolder(PathBytes(settings.lastSource));
         m_batch.m_strDestFolder = PathBytes(settings.lastDestination);
         m_strScriptPath = settings.lastScript;
         m_batch.m_strResponseFile = PathBytes(settings.responseFile);
@@ -139,7 +139,7 @@ void CBatchDlg::LoadSettings() {
             LoadScriptFile(kRememberedScriptContext);
         }
     }
-    if (m_batch.m_strSourceFolder.empty()) m_batch.m_strSourceFolder = PathBytes(GetDocumentsFolder());
+    if (m_batch.m_sources.LastFolder().empty()) m_batch.m_sources.SetLastFolder(PathBytes(GetDocumentsFolder()));
     if (m_batch.m_strDestFolder.empty()) m_batch.m_strDestFolder = PathBytes(GetDocumentsFolder());
     SetPathItem(IDC_DEST_FOLDER, PathText(m_batch.m_strDestFolder));
     if (m_batch.m_strResponseFile.empty()) m_batch.m_strResponseFile = kDefaultResponseFile;
@@ -148,7 +148,7 @@ void CBatchDlg::LoadSettings() {
 void CBatchDlg::SaveSettings() {
     RememberedSettings settings;
     settings.remember = IsItemChecked(IDC_REMEMBER);
-    settings.lastSource = PathText(m_batch.m_strSourceFolder);
+    settings.lastSource = PathText(m_batch.m_sources.LastFolder());
     settings.lastDestination = PathText(m_batch.m_strDestFolder);
     settings.lastScript = m_strScriptPath;
     settings.responseFile = PathText(m_batch.m_strResponseFile);

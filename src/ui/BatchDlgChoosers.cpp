@@ -10,7 +10,7 @@
 namespace tavisk::ui {
 
 void CBatchDlg::OnBrowseSources() {
-    const QStringList paths = m_prompter.ChooseOpenFiles(this, PathText(m_batch.m_strSourceFolder));
+    const QStringList paths = m_prompter.ChooseOpenFiles(this, PathText(m_batch.m_sources.LastFolder()));
     if (paths.isEmpty()) return;
     UseSourceFiles(paths);
 }
@@ -19,9 +19,9 @@ void CBatchDlg::UseSourceFiles(const QStringList& paths) {
     std::vector<std::string> sources;
     sources.reserve(static_cast<size_t>(paths.size()));
     for (const QString& path : paths) sources.push_back(PathBytes(path));
-    m_batch.SetSourcePaths(sources);
-    SetItemText(IDC_FILE_COUNT, QStringLiteral("%1 File(s) selected").arg(m_batch.m_nSourceCount));
-    SetPathItem(IDC_SOURCE_NAME, PathText(m_batch.m_arrSourceFiles.front()));
+    m_batch.m_sources.SetPaths(sources);
+    SetItemText(IDC_FILE_COUNT, QStringLiteral("%1 File(s) selected").arg(m_batch.m_sources.Count()));
+    SetPathItem(IDC_SOURCE_NAME, PathText(m_batch.m_sources.Element(0)));
 }
 
 void CBatchDlg::OnLocateScript() {

@@ -59,8 +59,8 @@ void CBatchDlg::OnEditScript() {
     dlg.m_pScriptLines = &m_batch.m_arrScriptLines;
     dlg.m_bModified = m_bScriptChanged;
     // The preview's drop-down offers the first sources; a list of thousands would help no one.
-    for (int i = 0; i < std::min(m_batch.m_nSourceCount, kPreviewSourceChoices); ++i)
-        dlg.m_sourcePaths << PathText(m_batch.SourcePath(i));
+    for (int i = 0; i < std::min(m_batch.m_sources.Count(), kPreviewSourceChoices); ++i)
+        dlg.m_sourcePaths << PathText(m_batch.m_sources.Path(i));
     dlg.m_lineEnds = m_batch.m_lineEnds;
     dlg.m_bPreview = m_bPreview;
     dlg.m_bPreviewDiff = m_bPreviewDiff;

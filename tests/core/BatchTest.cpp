@@ -39,16 +39,15 @@ struct BatchFixture : testing::Test {
         MakeDir(dest);
         batch.SetWindow(&window);
         batch.SetSyntaxErrorReport(&syntax);
-        batch.m_strSourceFolder = src;
+        batch.m_sources.SetLastFolder(src);
         batch.m_strDestFolder = dest;
     }
     void Sources(const std::vector<std::pair<std::string, std::string>>& files) {
-        batch.m_arrSourceFiles.clear();
+        batch.m_sources.Clear();
         for (const auto& [name, content] : files) {
             if (!content.empty() || name.find("missing") == std::string::npos) WriteFile(src + "/" + name, content);
-            batch.m_arrSourceFiles.push_back("/" + name);
+            batch.m_sources.Add(src, "/" + name);
         }
-        batch.m_nSourceCount = static_cast<int>(batch.m_arrSourceFiles.size());
     }
     bool Start() {
         if (batch.PrepareStart() != StartResult::Ready) return false;
@@ -76,9 +75,8 @@ TEST_P(StartComplaints, AreListedInTheirFixedOrderInOneMessage) {
     BatchRun batch;
     batch.SetWindow(&window);
     if (c.script) batch.m_arrScriptLines = {"te"};
-    for (int i = 0; i < c.sources; ++i) batch.m_arrSourceFiles.push_back("/f" + std::to_string(i));
-    batch.m_nSourceCount = c.sources;
-    batch.m_strSourceFolder = c.sourceFolder;
+    batch.m_sources.SetLastFolder(c.sourceFolder);
+    for (int i = 0; i < c.sources; ++i) batch.m_sources.Add(c.sourceFolder, "/f" + std::to_string(i));
     batch.m_strDestFolder = c.destFolder;
     window.progressPos = 7;
 
@@ -111,10 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
     BatchRun batch;
     batch.m_arrScriptLines = {"te"};
-    batch.SetSourcePaths({"/x/a.txt", "/y/a.txt", "b.txt", "/z/b.txt", "/w/a.txt"});
+    batch.m_sources.SetPaths({"/x/a.txt", "/y/a.txt", "b.txt", "/z/b.txt", "/w/a.txt"});
     batch.m_strDestFolder = "/out";
     EXPECT_EQ(batch.StartComplaints(), "Source File names must differ: a.txt\r\nSource File names must differ: b.txt\r\n");
-    EXPECT_EQ(batch.SourcePath(2), "./b.txt");
+    EXPECT_EQ(batch.m_sources.Path(2), "./b.txt");
     EXPECT_EQ(batch.OutputPath(3), "/out/b.txt");
     batch.m_strDestFolder = "/Y";
     EXPECT_NE(batch.StartComplaints().find("Destination Folder can't be the same as the source.\r\n"), std::string::npos);

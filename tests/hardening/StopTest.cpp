@@ -25,7 +25,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
     batch.SetWindow(&window);
     // Endless in practice: four billion passes, each writing one line.
     batch.m_arrScriptLines = {"(i/line/,l)4294967295"};
-    batch.SetSourcePaths({a, b});
+    batch.m_sources.SetPaths({a, b});
     batch.m_strDestFolder = m_out;
     ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
 
@@ -85,7 +85,7 @@ TEST_F(Stop, StopWithFourJobsKeepsAPrefixOfTheSources) {
     StopAtProgressWindow window(batch, 11);
     batch.SetWindow(&window);
     batch.m_arrScriptLines = {"(i/x/,l)2000,te"};
-    batch.SetSourcePaths(sources);
+    batch.m_sources.SetPaths(sources);
     batch.m_strDestFolder = m_out;
     batch.m_nJobs = 4;
     ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);

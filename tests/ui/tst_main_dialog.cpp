@@ -81,9 +81,9 @@ void TestMainDialog::firstStartHasDefaults() {
     QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QString());
     QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QString());
     QVERIFY(dlg.Batch().m_arrScriptLines.empty());
-    QCOMPARE(dlg.Batch().m_nSourceCount, 0);
+    QCOMPARE(dlg.Batch().m_sources.Count(), 0);
     const std::string documents = m_home->DocumentsFolder().toStdString();
-    QCOMPARE(dlg.Batch().m_strSourceFolder, documents);
+    QCOMPARE(dlg.Batch().m_sources.LastFolder(), documents);
     QCOMPARE(dlg.Batch().m_strDestFolder, documents);
     QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), m_home->DocumentsFolder());
     QCOMPARE(dlg.Batch().m_strResponseFile, std::string("re$pon$e.txt"));
@@ -159,7 +159,7 @@ void TestMainDialog::settingsRoundTrip() {
         CBatchDlg dlg(prompter);
         SetChecked(dlg, IDC_REMEMBER, true);
         SetChecked(dlg, IDC_SAVE_RESPONSE, true);
-        dlg.Batch().m_strSourceFolder = "/data/in";
+        dlg.Batch().m_sources.SetLastFolder("/data/in");
         dlg.Batch().m_strDestFolder = "/data/out";
         dlg.Batch().m_strResponseFile = "log.txt";
         prompter.openFileAnswers.push_back(script);
@@ -179,7 +179,7 @@ void TestMainDialog::settingsRoundTrip() {
     CBatchDlg dlg(prompter);
     QVERIFY(IsChecked(dlg, IDC_REMEMBER));
     QVERIFY(IsChecked(dlg, IDC_SAVE_RESPONSE));
-    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string("/data/in"));
+    QCOMPARE(dlg.Batch().m_sources.LastFolder(), std::string("/data/in"));
     QCOMPARE(dlg.Batch().m_strDestFolder, std::string("/data/out"));
     QCOMPARE(ItemText(dlg, IDC_DEST_FOLDER), QStringLiteral("/data/out"));
     QCOMPARE(dlg.ScriptPath(), script);
@@ -187,7 +187,7 @@ void TestMainDialog::settingsRoundTrip() {
     QCOMPARE(dlg.Batch().m_arrScriptLines, (std::vector<std::string>{"r/old/new/", "te"}));
     QCOMPARE(dlg.Batch().m_strResponseFile, std::string("log.txt"));
     // The source list itself is not remembered.
-    QCOMPARE(dlg.Batch().m_nSourceCount, 0);
+    QCOMPARE(dlg.Batch().m_sources.Count(), 0);
     QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QString());
 }
 
@@ -234,7 +234,7 @@ void TestMainDialog::rememberOnWithoutScriptLoadsNothing() {
     QVERIFY(prompter.errors.isEmpty());
     // Empty values get the defaults.
     QCOMPARE(dlg.Batch().m_strResponseFile, std::string("re$pon$e.txt"));
-    QCOMPARE(dlg.Batch().m_strSourceFolder, m_home->DocumentsFolder().toStdString());
+    QCOMPARE(dlg.Batch().m_sources.LastFolder(), m_home->DocumentsFolder().toStdString());
 }
 
 void TestMainDialog::unreadableRememberedScript() {
@@ -262,17 +262,17 @@ void TestMainDialog::browseSources() {
     prompter.openFilesAnswers.push_back({"/data/one.txt", "/data/two.txt", "/data/six.txt"});
     dlg.OnBrowseSources();
     QCOMPARE(prompter.startFolders.value(0), m_home->DocumentsFolder());
-    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string("/data"));
-    QCOMPARE(dlg.Batch().m_arrSourceFiles, (std::vector<std::string>{"/one.txt", "/two.txt", "/six.txt"}));
-    QCOMPARE(dlg.Batch().m_nSourceCount, 3);
+    QCOMPARE(dlg.Batch().m_sources.LastFolder(), std::string("/data"));
+    QCOMPARE(dlg.Batch().m_sources.Elements(), (std::vector<std::string>{"/one.txt", "/two.txt", "/six.txt"}));
+    QCOMPARE(dlg.Batch().m_sources.Count(), 3);
     QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("3 File(s) selected"));
     QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QStringLiteral("/one.txt"));
 
     prompter.openFilesAnswers.push_back({"/a.txt"});  // the root folder
     dlg.OnBrowseSources();
     QCOMPARE(prompter.startFolders.value(1), QStringLiteral("/data"));
-    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string());
-    QCOMPARE(dlg.Batch().SourcePath(0), std::string("/a.txt"));
+    QCOMPARE(dlg.Batch().m_sources.LastFolder(), std::string());
+    QCOMPARE(dlg.Batch().m_sources.Path(0), std::string("/a.txt"));
     QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("1 File(s) selected"));
 }
 
@@ -282,8 +282,8 @@ void TestMainDialog::browseCancelledKeepsTheEarlierChoice() {
     prompter.openFilesAnswers.push_back({"/data/one.txt", "/data/two.txt"});
     dlg.OnBrowseSources();
     dlg.OnBrowseSources();  // cancelled
-    QCOMPARE(dlg.Batch().m_nSourceCount, 2);
-    QCOMPARE(dlg.Batch().m_strSourceFolder, std::string("/data"));
+    QCOMPARE(dlg.Batch().m_sources.Count(), 2);
+    QCOMPARE(dlg.Batch().m_sources.LastFolder(), std::string("/data"));
     QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("2 File(s) selected"));
 }
 
@@ -346,11 +346,11 @@ void TestMainDialog::dropFromAFileManager() {
 
     // Every drop taken is answered as a copy: a move would let the file manager delete the originals.
     QCOMPARE(DropAnswerAt(dlg, at, paths), Qt::CopyAction);
-    QCOMPARE(dlg.Batch().m_nSourceCount, sources);
+    QCOMPARE(dlg.Batch().m_sources.Count(), sources);
     if (sources > 0) {
         QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("%1 File(s) selected").arg(sources));
         QCOMPARE(ItemText(dlg, IDC_SOURCE_NAME), QStringLiteral("/a.txt"));
-        QCOMPARE(dlg.Batch().SourcePath(0), m_home->Path("in/a.txt").toStdString());
+        QCOMPARE(dlg.Batch().m_sources.Path(0), m_home->Path("in/a.txt").toStdString());
     }
     QCOMPARE(dlg.Batch().m_arrScriptLines.size(), size_t(scriptLoaded ? 2 : 0));
     QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), scriptLoaded ? m_home->Path("script.txt") : QString());
@@ -417,7 +417,7 @@ void TestMainDialog::startComplaints() {
     prompter.openFilesAnswers.push_back(sources);
     dlg.OnBrowseSources();
     dlg.Batch().m_strDestFolder = destination.toStdString();
-    if (sources.isEmpty()) dlg.Batch().m_strSourceFolder = "";
+    if (sources.isEmpty()) dlg.Batch().m_sources.SetLastFolder("");
     DlgItem<QProgressBar>(dlg, IDC_PROGRESS)->setValue(1);
 
     dlg.OnStartBulkEdit();

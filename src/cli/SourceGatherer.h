@@ -9,7 +9,7 @@
 
 namespace tavisk::cli {
 
-struct SourceListOptions {
+struct GatherOptions {
     bool recursive = false;
     bool nullSeparated = false;
     std::vector<std::string> includes;
@@ -17,9 +17,9 @@ struct SourceListOptions {
     std::string destFolder;  // with -R, a folder that is the destination is left out
 };
 
-class SourceList {
+class SourceGatherer {
 public:
-    SourceList(const SourceListOptions& options, BatchRun& batch);
+    SourceGatherer(const GatherOptions& options, BatchRun& batch);
 
     // A source named on the command line: a file, or with -R a folder.
     void AddArgument(const std::string& source);
@@ -39,7 +39,7 @@ private:
     // Says why a name of a list that ends in CR is not found, once per list.
     void NoteCarriageReturn(const std::string& list, std::string_view name);
 
-    const SourceListOptions& m_options;
+    const GatherOptions& m_options;
     BatchRun& m_batch;
     std::vector<PathGlob> m_includes;
     std::vector<PathGlob> m_excludes;

@@ -1,4 +1,4 @@
-#include "SourceList.h"
+#include "SourceGatherer.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,7 +26,7 @@ std::string JoinRelative(const std::string& relative, const char* name) {
 
 }  // namespace
 
-SourceList::SourceList(const SourceListOptions& options, BatchRun& batch) : m_options(options), m_batch(batch) {
+SourceGatherer::SourceGatherer(const GatherOptions& options, BatchRun& batch) : m_options(options), m_batch(batch) {
     for (const std::string& glob : options.includes) m_includes.emplace_back(glob);
     for (const std::string& glob : options.excludes) m_excludes.emplace_back(glob);
     struct stat info {};
@@ -37,12 +37,12 @@ SourceList::SourceList(const SourceListOptions& options, BatchRun& batch) : m_op
     }
 }
 
-void SourceList::Report(const std::string& path, int errorNumber) {
+void SourceGatherer::Report(const std::string& path, int errorNumber) {
     ++m_nProblems;
     std::fprintf(stderr, "tavisk-cli: %s: %s\n", path.c_str(), DescribeErrno(errorNumber).c_str());
 }
 
-void SourceList::NoteCarriageReturn(const std::string& list, std::string_view name) {
+void SourceGatherer::NoteCarriageReturn(const std::string& list, std::string_view name) {
     struct stat info {};
     if (m_bCarriageReturnNoted || m_options.nullSeparated || !name.ends_with('\r') ||
         lstat(std::string(name).c_str(), &info) == 0)
@@ -52,9 +52,9 @@ void SourceList::NoteCarriageReturn(const std::string& list, std::string_view na
                  "(tr -d '\\r' gives LF lines)\n", list == "-" ? "standard input" : list.c_str());
 }
 
-void SourceList::AddArgument(const std::string& source) { AddName(source); }
+void SourceGatherer::AddArgument(const std::string& source) { AddName(source); }
 
-void SourceList::AddName(std::string_view name) {
+void SourceGatherer::AddName(std::string_view name) {
     struct stat info {};
     if (stat(std::string(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         if (m_options.recursive) {
@@ -64,10 +64,10 @@ void SourceList::AddName(std::string_view name) {
         std::fprintf(stderr, "tavisk-cli: %.*s: a folder; -R takes folders and every file under them\n",
                      static_cast<int>(name.size()), name.data());
     }
-    m_batch.AddSourcePath(name);  // a missing file fails when the run opens it
+    m_batch.m_sources.AddPath(name);  // a missing file fails when the run opens it
 }
 
-void SourceList::AddNamesFrom(const std::string& path) {
+void SourceGatherer::AddNamesFrom(const std::string& path) {
     const bool standardInput = path == "-";
     const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -104,28 +104,28 @@ void SourceList::AddNamesFrom(const std::string& path) {
     if (!standardInput) ::close(fd);
 }
 
-bool SourceList::Included(std::string_view relative) const {
+bool SourceGatherer::Included(std::string_view relative) const {
     if (m_includes.empty()) return true;
     return std::any_of(m_includes.begin(), m_includes.end(),
                        [&](const PathGlob& glob) { return glob.MatchesEntry(relative, false); });
 }
 
-bool SourceList::Excluded(std::string_view relative, bool isFolder) const {
+bool SourceGatherer::Excluded(std::string_view relative, bool isFolder) const {
     return std::any_of(m_excludes.begin(), m_excludes.end(),
                        [&](const PathGlob& glob) { return glob.MatchesEntry(relative, isFolder); });
 }
 
-void SourceList::AddTree(std::string root) {
+void SourceGatherer::AddTree(std::string root) {
     while (root.size() > 1 && root.back() == '/') root.pop_back();  // "src/" and "src" are one folder
     std::vector<std::string> found;
     Walk(root, {}, found);
     std::sort(found.begin(), found.end());
-    for (const std::string& relative : found) m_batch.AddSourceFile(root, "/" + relative);
+    for (const std::string& relative : found) m_batch.m_sources.Add(root, "/" + relative);
 }
 
 // Every regular file below `root`/`relative`, as a path relative to `root`.
 // Links to folders are not followed; the destination folder is left out.
-void SourceList::Walk(const std::string& root, const std::string& relative, std::vector<std::string>& found) {
+void SourceGatherer::Walk(const std::string& root, const std::string& relative, std::vector<std::string>& found) {
     const std::string folder = relative.empty() ? root : root + "/" + relative;
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
     if (!dir) {
