@@ -1,13 +1,8 @@
-// The batch loop on the worker thread: one source after another, then the
-// verdict and the response file.
+// The batch on the worker thread: the files in source order, each run here
+// or ahead on the jobs, then the verdict and the response file.
 #include "BatchRun.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
-#include "../engine/WideText.h"
+#include "FileJobs.h"
 #include "OutputFolders.h"
 
 namespace tavisk {
@@ -31,14 +26,6 @@ public:
 };
 
 NoWindow g_noWindow;
-
-// The outputs of a dry run nobody looks at.
-class DiscardedOutput final : public OutputCapture {
-public:
-    bool Take(std::string_view) override { return true; }
-};
-
-DiscardedOutput g_discardedOutput;
 
 }  // namespace
 
@@ -79,100 +66,16 @@ void BatchRun::BytesRead(uint64_t bytesRead, uint64_t fileSize) {
 
 bool BatchRun::OpenSourceFile(int i) {
     m_bFileStepShown = false;
-    return OpenSourceFileOn(m_engine, i);
+    return OpenSource(m_engine, m_sources, i);
 }
 
-bool BatchRun::OpenOutputFile(int i) { return OpenOutputFileOn(m_engine, i); }
+bool BatchRun::OpenOutputFile(int i) { return ChooseOutputSink()->Begin(m_engine, i, nullptr); }
 
-bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
-    engine.m_nLastLineRead = -1;
-    FileError error;
-    if (m_sources.IsStandardInput(i)) {
-        if (engine.m_fileSource.OpenStandardInput(error)) return true;
-    } else if (engine.m_fileSource.Open(m_sources.Path(i), ShareMode::Exclusive, error)) {
-        return true;
-    }
-    engine.ReportFileError(error);
-    return false;
-}
-
-bool BatchRun::RefuseWideText() { return RefuseWideTextOn(m_engine); }
-
-bool BatchRun::RefuseWideTextOn(EditEngine& engine) const {
-    const char* encoding = WideEncodingName(engine.m_fileSource.Peek(4));
-    if (!encoding) return false;
-    engine.ReportFileError(FileError{engine.m_fileSource.Path(), std::string(encoding) + " text cannot be edited"});
-    engine.m_fileSource.Close();
-    return true;
-}
-
-bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders) const {
-    if (IsDebugRun()) {
-        m_pWindow->ShowDebugWindow(true);
-        m_pWindow->ClearDebugText();
-        return true;
-    }
-    if (m_bDryRun) return OpenPreviewOutputOn(engine, i);
-    OutputOptions options;
-    options.mustDiffer = engine.m_fileSource.Identity();  // a last guard: the start checks refused it already
-    options.permissions = engine.m_fileSource.Permissions();
-    // A name that was absent at the start holds nothing a new file could harm.
-    const auto index = static_cast<size_t>(i);
-    options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
-    FileError error;
-    if (!MakeOutputFolders(m_strDestFolder, m_sources.Element(i), error, madeFolders)) {
-        engine.ReportFileError(error);
-        return false;
-    }
-    if (engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
-    engine.ReportFileError(error);
-    return false;
-}
-
-bool BatchRun::CheckOutputCreatable(int i, FileError& error) const {
-    const std::string path = OutputPath(i);
-    error = FileError{path, {}};
-    struct stat info {};
-    if (lstat(path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            error.m_strCause = DescribeErrno(EISDIR);
-            return false;
-        }
-        if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return true;  // written directly, not beside
-    }
-    // The output is made as a new file in its folder; a folder below the
-    // destination that is missing would be made in the nearest one there is.
-    // A real run reports the first folder it cannot make, or else the output.
-    std::string folder = path;
-    std::string toMake;
-    for (;;) {
-        const size_t slash = folder.rfind('/');
-        folder = slash == 0 ? "/" : slash == std::string::npos ? "." : folder.substr(0, slash);
-        if (access(folder.c_str(), W_OK | X_OK) == 0) return true;
-        if (errno != ENOENT || (folder.size() <= m_strDestFolder.size() && !m_bDestMadeFirst)) break;
-        toMake = folder;
-    }
-    error.m_strCause = DescribeErrno(errno);
-    if (!toMake.empty()) error.m_strPath = toMake;
-    return false;
-}
-
-bool BatchRun::OpenPreviewOutputOn(EditEngine& engine, int i) const {
-    FileError error;
-    if (!CheckOutputCreatable(i, error)) {
-        engine.ReportFileError(error);
-        return false;
-    }
-    OutputCapture* capture = m_pPreview ? m_pPreview->BeginFile(m_sources.Path(i), OutputPath(i)) : &g_discardedOutput;
-    engine.m_fileOutput.CreateCaptured(OutputPath(i), capture);
-    return true;
-}
-
-void BatchRun::CommitOrDiscardOutput(bool keep) {
-    if (keep)
-        m_engine.CloseFiles();
-    else
-        m_engine.DiscardFiles();
+std::unique_ptr<OutputSink> BatchRun::ChooseOutputSink() {
+    const OutputPlace place{m_sources, m_strDestFolder};
+    if (IsDebugRun()) return std::make_unique<DebugOutputs>(*m_pWindow);
+    if (m_bDryRun) return std::make_unique<PreviewOutputs>(place, m_pPreview, m_bDestMadeFirst);
+    return std::make_unique<WrittenOutputs>(place, m_arrOutputPresent);
 }
 
 void BatchRun::CloseBatchFiles() {
@@ -243,41 +146,60 @@ void BatchRun::ReportFileDone() {
     m_pWindow->SetFileProgress(size, size);
 }
 
-void BatchRun::RunFilesInOrder(int filesToRun) {
+void BatchRun::RunFiles(int filesToRun, const OutputSink& sink) {
+    // The preview and the debug window take outputs one after another.
+    std::unique_ptr<FileJobs> jobs;
+    if (m_nJobs > 1 && filesToRun > 1 && sink.AllowsJobs())
+        jobs = std::make_unique<FileJobs>(m_nJobs, filesToRun, m_arrScriptLines, &m_bStopRequested, m_lineEnds,
+                                          m_sources, sink);
     for (int i = 0; i < filesToRun; ++i) {
         FileOutcome& outcome = BeginFileOutcome();
-        m_log.AddLine(std::string(m_sources.Name(i)));
-        const int64_t fileErrorsBefore = m_engine.FileErrorCount();
-        outcome.bOpened = OpenSourceFile(i);
-        if (!outcome.bOpened) {
-            if (!m_bKeepGoing) break;
-            // Going on past a source that cannot be opened: a stop ends the batch here.
-            if (m_bStopRequested.load() && i + 1 < filesToRun) {
-                NoteStop();
-                outcome.bStopped = true;
-                break;
-            }
-            continue;
+        FileResult file;
+        if (jobs) {
+            if (!jobs->TakeNext(file)) break;
+            AddWorkerReport(file);
+        } else {
+            m_bFileStepShown = false;
+            file = RunFile(m_engine, m_log, m_sources, sink, i, this);
         }
-        if (RefuseWideText()) {
-            ShowFileStep(i);
-            ReportFileDone();
-            continue;
-        }
-        if (!OpenOutputFile(i)) break;
-        ShowFileStep(i);
-        const FileRun run = m_engine.RunScriptOnFile();
-        outcome.nReplacements = m_engine.m_nReplacements;
-        const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
-        CommitOrDiscardOutput(keep);
-        if (m_bDryRun && !IsDebugRun() && m_pPreview) m_pPreview->EndFile(keep);
-        outcome.bWritten = keep && !IsDebugRun() && !m_bDryRun && m_engine.FileErrorCount() == fileErrorsBefore;
-        // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
-        outcome.bStopped = run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun);
-        if (outcome.bStopped) NoteStop();
-        if (outcome.bStopped) break;
-        ReportFileDone();
+        if (!TakeFile(i, file, outcome, sink, i + 1 < filesToRun)) break;
     }
+    if (jobs) jobs->Abandon();
+}
+
+void BatchRun::AddWorkerReport(FileResult& file) {
+    for (std::string& line : file.lines) m_log.AddLine(std::move(line));
+    m_log.m_nErrorCount += file.nErrors;
+    for (const FileError& error : file.fileErrors) ReportFileError(error);
+}
+
+bool BatchRun::TakeFile(int i, FileResult& file, FileOutcome& outcome, const OutputSink& sink, bool moreFiles) {
+    outcome.bOpened = file.bOpened;
+    outcome.nReplacements = file.nReplacements;
+    if (!file.bOpened) {
+        // Going on past a source that cannot be opened: a stop ends the batch here.
+        if (m_bKeepGoing && file.bStopRequested && moreFiles) {
+            NoteStop();
+            outcome.bStopped = true;
+        }
+        return m_bKeepGoing && !outcome.bStopped;
+    }
+    if (!file.bWideText && !file.bOutputOpened) return false;
+    // A file run here showed its step as it began; one run ahead shows it now.
+    if (file.bOnWorker) m_pWindow->SetProgressPos(i + 1);
+    if (file.bWideText) {
+        if (!file.bOnWorker) ReportFileDone();
+        return true;
+    }
+    outcome.bWritten = sink.Take(file, m_engine);
+    // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
+    outcome.bStopped = file.run == FileRun::Stopped || (file.bStopRequested && moreFiles);
+    if (outcome.bStopped) {
+        NoteStop();
+        return false;
+    }
+    if (!file.bOnWorker) ReportFileDone();
+    return true;
 }
 
 void BatchRun::RunBatch() {
@@ -302,12 +224,7 @@ void BatchRun::RunBatch() {
     }
 
     m_arrFileOutcomes.clear();
-    // A dry run's outputs go, one after another, to the preview: it takes the
-    // one-engine loop, which gives what the jobs would.
-    if (m_nJobs > 1 && !m_engine.m_bDebug && !m_bDryRun && filesToRun > 1)
-        RunFilesInParallel(filesToRun);
-    else
-        RunFilesInOrder(filesToRun);
+    RunFiles(filesToRun, *ChooseOutputSink());
     CountErrorsPerFile();
     CloseBatchFiles();
     ShowBatchVerdict();

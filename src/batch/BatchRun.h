@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,7 +14,10 @@
 #include "../script/ScriptParser.h"
 #include "BatchSources.h"
 #include "BatchWindow.h"
+#include "FileResult.h"
 #include "OutputPreview.h"
+#include "OutputSinks.h"
+#include "RunFile.h"
 
 namespace tavisk {
 
@@ -47,7 +50,7 @@ enum class StartResult {
     SyntaxError,  // the script has a syntax error: it is reported
 };
 
-class BatchRun : private FileErrorReport, private ReadProgress {
+class BatchRun : private FileErrorReport, private ReadProgress, private FileStepStart {
 public:
     BatchRun();
     BatchRun(const BatchRun&) = delete;
@@ -67,18 +70,12 @@ public:
 
     // The worker's part.
     void RunBatch();
+    // The first steps of file `i` on the batch's own engine, for a caller
+    // that runs the script itself and then ends with the two calls below.
     bool OpenSourceFile(int i);
     bool OpenOutputFile(int i);
-    // Ends the current file's output: puts it in place when `keep`, else
-    // drops it so that its name keeps what it held before the run.
-    void CommitOrDiscardOutput(bool keep);
     void CloseBatchFiles();
     void ShowBatchVerdict();
-    void WriteResponseFile();
-
-    // The steps of one file on a given engine (the batch's own, or one of a worker's).
-    bool OpenSourceFileOn(EditEngine& engine, int i) const;
-    bool OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders = nullptr) const;
 
     // Asks a running batch to end after the current command.
     void RequestStop() { m_bStopRequested.store(true); }
@@ -124,26 +121,29 @@ private:
     // The progress step of file `i`, and within it the bytes read from then on.
     void ShowFileStep(int i);
     void ReportFileDone();
+    void FileStepStarts(int i) override { ShowFileStep(i); }
+    void WriteResponseFile();
     // The start complaints about outputs that would replace what the batch reads.
     std::string OverwriteComplaints();
     // Records the identity of every source and the control file, once per start.
     void CollectInputs();
     bool IsInput(const std::string& path);
-    // A source in UTF-16 or UTF-32 is reported and left alone; true when it is one.
-    bool RefuseWideText();
-    bool RefuseWideTextOn(EditEngine& engine) const;
     void NoteStop();
     // Starts the outcome of the next file, at its header line.
     FileOutcome& BeginFileOutcome();
     // Each file's count of errors, once the loop has ended.
     void CountErrorsPerFile();
-    // What creating output `i` would meet, found without creating anything.
-    bool CheckOutputCreatable(int i, FileError& error) const;
-    bool OpenPreviewOutputOn(EditEngine& engine, int i) const;
-    // The loop over the files, one after another or on m_nJobs engines; both
-    // leave the same response lines, outcomes and outputs.
-    void RunFilesInOrder(int filesToRun);
-    void RunFilesInParallel(int filesToRun);
+    // Where this run's outputs go: the file, the preview or the debug window.
+    std::unique_ptr<OutputSink> ChooseOutputSink();
+    // The loop over the files in source order: each runs here at one job,
+    // or ahead on m_nJobs engines; both leave the same response lines,
+    // outcomes and outputs.
+    void RunFiles(int filesToRun, const OutputSink& sink);
+    // Does with a file's result what the batch does after its run, in
+    // source order; false when the batch ends with it.
+    bool TakeFile(int i, FileResult& file, FileOutcome& outcome, const OutputSink& sink, bool moreFiles);
+    // A worker's response lines and file errors join the batch's.
+    void AddWorkerReport(FileResult& file);
 
     ScriptParser m_parser;
     EditEngine m_engine;

@@ -1,0 +1,48 @@
+#pragma once
+// The files of a batch run ahead on several engines at once.  Each worker
+// runs whole files on its own parser and engine into its own response lines
+// and leaves the output finished but not in place; the batch loop takes the
+// results in source order and does with each what it does with a file run
+// on its own engine, so nothing but the time depends on the jobs.
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../engine/EditEngine.h"
+#include "BatchSources.h"
+#include "FileResult.h"
+#include "OrderedJobs.h"
+#include "OutputSinks.h"
+
+namespace tavisk {
+
+class FileJobs {
+public:
+    FileJobs(int jobs, int filesToRun, const std::vector<std::string>& scriptLines, const std::atomic<bool>* stop,
+             LineEndStyle lineEnds, const BatchSources& sources, const OutputSink& sink);
+    ~FileJobs();
+    FileJobs(const FileJobs&) = delete;
+    FileJobs& operator=(const FileJobs&) = delete;
+
+    // Waits for the next file's result in source order; false when none is left.
+    bool TakeNext(FileResult& file) { return m_jobs->TakeNext(file); }
+    // Files past the end of the batch leave nothing: no job starts any more,
+    // their outputs are dropped and the folders made for them removed (when
+    // still empty).
+    void Abandon();
+
+private:
+    struct Worker;
+    class SameFileGate;
+
+    FileResult RunOnWorker(int worker, int i);
+
+    const BatchSources& m_sources;
+    const OutputSink& m_sink;
+    std::vector<std::unique_ptr<Worker>> m_workers;
+    std::unique_ptr<SameFileGate> m_gate;
+    std::unique_ptr<OrderedJobs<FileResult>> m_jobs;
+};
+
+}  // namespace tavisk
