@@ -64,6 +64,27 @@ void BatchRun::BytesRead(uint64_t bytesRead, uint64_t fileSize) {
     m_pWindow->SetFileProgress(bytesRead, fileSize);
 }
 
+std::string BatchRun::StartComplaints() {
+    const std::string responsePath = ResponsePath();
+    const StartSubject subject{!m_arrScriptLines.empty(), m_sources, m_strDestFolder, responsePath,
+                               m_pWindow->IsSaveResponseChecked()};
+    m_startFacts = CheckStart(subject, m_inputs);
+    return m_startFacts.complaints;
+}
+
+int BatchRun::CheckSyntax() { return m_parser.CheckWholeScript(); }
+
+StartResult BatchRun::PrepareStart() {
+    m_pWindow->SetProgressRange(0, m_sources.Count());
+    m_pWindow->SetProgressPos(0);
+    const std::string complaints = StartComplaints();
+    if (!complaints.empty()) {
+        m_pWindow->ShowErrorMessage(complaints);
+        return StartResult::Refused;
+    }
+    return CheckSyntax() == PARSE_END ? StartResult::Ready : StartResult::SyntaxError;
+}
+
 bool BatchRun::OpenSourceFile(int i) {
     m_bFileStepShown = false;
     return OpenSource(m_engine, m_sources, i);
@@ -75,7 +96,7 @@ std::unique_ptr<OutputSink> BatchRun::ChooseOutputSink() {
     const OutputPlace place{m_sources, m_strDestFolder};
     if (IsDebugRun()) return std::make_unique<DebugOutputs>(*m_pWindow);
     if (m_bDryRun) return std::make_unique<PreviewOutputs>(place, m_pPreview, m_bDestMadeFirst);
-    return std::make_unique<WrittenOutputs>(place, m_arrOutputPresent);
+    return std::make_unique<WrittenOutputs>(place, m_startFacts.outputPresent);
 }
 
 void BatchRun::CloseBatchFiles() {
@@ -91,7 +112,7 @@ void BatchRun::ShowBatchVerdict() {
 
 void BatchRun::WriteResponseFile() {
     const std::string path = ResponsePath();
-    if (IsInput(path)) {  // it became one while the batch ran
+    if (m_inputs.Holds(path)) {  // it became one while the batch ran
         ReportFileError(FileError{path, "would overwrite an input"});
         return;
     }

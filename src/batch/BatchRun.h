@@ -18,6 +18,7 @@
 #include "OutputPreview.h"
 #include "OutputSinks.h"
 #include "RunFile.h"
+#include "StartChecks.h"
 
 namespace tavisk {
 
@@ -25,12 +26,6 @@ inline constexpr const char* kVerdictErrors = "**** Errors during Processing";
 inline constexpr const char* kVerdictClean = " Batch Completed without Errors";
 inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
-inline constexpr const char* kNoDestination = "No Destination Folder";
-inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
-
-// Whether two folder names are the same string, letter case ignored; nothing
-// is normalised first (the identity checks see through other spellings).
-bool SameFolder(const std::string& a, const std::string& b);
 
 // What became of one source in the last run, beside its response lines.
 struct FileOutcome {
@@ -123,11 +118,6 @@ private:
     void ReportFileDone();
     void FileStepStarts(int i) override { ShowFileStep(i); }
     void WriteResponseFile();
-    // The start complaints about outputs that would replace what the batch reads.
-    std::string OverwriteComplaints();
-    // Records the identity of every source and the control file, once per start.
-    void CollectInputs();
-    bool IsInput(const std::string& path);
     void NoteStop();
     // Starts the outcome of the next file, at its header line.
     FileOutcome& BeginFileOutcome();
@@ -151,9 +141,8 @@ private:
     std::atomic<bool> m_bStopRequested{false};
     std::chrono::steady_clock::time_point m_lastFileProgress{};
     bool m_bFileStepShown = false;
-    std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
-    bool m_bInputsKnown = false;
-    std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks
+    BatchInputs m_inputs{m_sources, m_strControlFile};
+    StartFacts m_startFacts;  // of the last start checks
 };
 
 }  // namespace tavisk

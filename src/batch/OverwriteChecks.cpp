@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "BatchRun.h"
+#include "StartChecks.h"
 
 namespace tavisk {
 
@@ -63,8 +63,8 @@ private:
 
 }  // namespace
 
-void BatchRun::CollectInputs() {
-    if (m_bInputsKnown) return;
+void BatchInputs::Collect() {
+    if (m_bKnown) return;
     m_arrInputs.clear();
     for (int i = 0; i < m_sources.Count(); ++i) {
         const FileIdentity source = m_sources.IsStandardInput(i) ? FileIdentity{} : IdentityAt(m_sources.Path(i));
@@ -73,52 +73,55 @@ void BatchRun::CollectInputs() {
     const FileIdentity control = m_strControlFile.empty() ? FileIdentity{} : IdentityAt(m_strControlFile);
     if (control.valid) m_arrInputs.push_back(control);
     std::sort(m_arrInputs.begin(), m_arrInputs.end());
-    m_bInputsKnown = true;
+    m_bKnown = true;
 }
 
-bool BatchRun::IsInput(const std::string& path) {
+bool BatchInputs::Holds(const std::string& path) {
     const auto [name, target] = IdentitiesAtName(path);
     if (!name.valid) return false;
-    CollectInputs();
+    Collect();
     const auto found = [this](const FileIdentity& identity) {
         return identity.valid && std::binary_search(m_arrInputs.begin(), m_arrInputs.end(), identity);
     };
     return found(name) || found(target);
 }
 
-std::string BatchRun::OverwriteComplaints() {
-    m_bInputsKnown = false;
-    m_arrOutputPresent.clear();
-    if (m_strDestFolder.empty()) return std::string(kNoDestination) + "\r\n";
+std::string OverwriteComplaints(const StartSubject& subject, BatchInputs& inputs, StartFacts& facts) {
+    inputs.Forget();
+    facts.outputPresent.clear();
+    const BatchSources& sources = subject.sources;
+    const std::string& destFolder = subject.destFolder;
+    if (destFolder.empty()) return std::string(kNoDestination) + "\r\n";
+    const auto outputPath = [&](int i) { return destFolder + sources.Element(i); };
 
     std::string complaints;
     std::set<std::string> named;
     const auto complain = [&](const std::string& path) {
         if (named.insert(path).second) complaints += kWouldOverwriteInput + path + "\r\n";
     };
-    const int count = m_sources.Count();
+    const int count = sources.Count();
     // A destination that is a source's folder by another spelling: one
     // complaint per such folder, naming the output that would replace its first source.
-    const FileIdentity dest = IdentityAt(m_strDestFolder);
+    const FileIdentity dest = IdentityAt(destFolder);
     std::map<std::string, bool> folderIsDest;
     for (int i = 0; i < count; ++i) {
-        const std::string folder = m_sources.Folder(i);
+        const std::string folder = sources.Folder(i);
         const auto [entry, isNew] = folderIsDest.try_emplace(folder, false);
         if (!isNew) continue;
         // The same folder string has its own complaint already.
-        const bool sameString = SameFolder(folder, m_strDestFolder);
+        const bool sameString = SameFolder(folder, destFolder);
         entry->second = sameString || IdentityAt(folder) == dest;
-        if (entry->second && !sameString) complain(OutputPath(i));
+        if (entry->second && !sameString) complain(outputPath(i));
     }
     ExistingNames existing;
-    m_arrOutputPresent.assign(static_cast<size_t>(std::max(count, 0)), false);
+    facts.outputPresent.assign(static_cast<size_t>(std::max(count, 0)), false);
     for (int i = 0; i < count; ++i) {
-        const std::string output = OutputPath(i);
-        m_arrOutputPresent[static_cast<size_t>(i)] = existing.MayExist(output);
-        if (!m_arrOutputPresent[static_cast<size_t>(i)] || folderIsDest[m_sources.Folder(i)]) continue;
-        if (IsInput(output)) complain(output);
+        const std::string output = outputPath(i);
+        facts.outputPresent[static_cast<size_t>(i)] = existing.MayExist(output);
+        if (!facts.outputPresent[static_cast<size_t>(i)] || folderIsDest[sources.Folder(i)]) continue;
+        if (inputs.Holds(output)) complain(output);
     }
-    if (m_pWindow->IsSaveResponseChecked() && IsInput(ResponsePath())) complain(ResponsePath());
+    if (subject.savesResponse && inputs.Holds(subject.responsePath)) complain(subject.responsePath);
     return complaints;
 }
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "BatchRun.h"
+#include "StartChecks.h"
 
 namespace tavisk {
 
@@ -36,34 +36,24 @@ std::vector<std::string_view> RepeatedNames(const std::vector<std::string>& elem
 
 }  // namespace
 
-std::string BatchRun::StartComplaints() {
-    std::string complaints;
-    if (m_arrScriptLines.empty()) complaints += "Empty or No Control File\r\n";
-    if (m_sources.Empty()) complaints += "No Source File(s)\r\n";
+StartFacts CheckStart(const StartSubject& subject, BatchInputs& inputs) {
+    const BatchSources& sources = subject.sources;
+    StartFacts facts;
+    std::string& complaints = facts.complaints;
+    if (!subject.hasScript) complaints += "Empty or No Control File\r\n";
+    if (sources.Empty()) complaints += "No Source File(s)\r\n";
 
     // With no source, the folder they would come from.
-    bool destinationIsSource = m_sources.Empty() && SameFolder(m_sources.LastFolder(), m_strDestFolder);
-    for (const std::string& folder : m_sources.Folders())  // each distinct folder once
-        destinationIsSource = destinationIsSource || SameFolder(folder, m_strDestFolder);
+    bool destinationIsSource = sources.Empty() && SameFolder(sources.LastFolder(), subject.destFolder);
+    for (const std::string& folder : sources.Folders())  // each distinct folder once
+        destinationIsSource = destinationIsSource || SameFolder(folder, subject.destFolder);
     if (destinationIsSource) complaints += "Destination Folder can't be the same as the source.\r\n";
 
     // Two sources of one name would write one output.
-    for (std::string_view name : RepeatedNames(m_sources.Elements()))
+    for (std::string_view name : RepeatedNames(sources.Elements()))
         complaints += "Source File names must differ: " + std::string(name) + "\r\n";
-    return complaints + OverwriteComplaints();
-}
-
-int BatchRun::CheckSyntax() { return m_parser.CheckWholeScript(); }
-
-StartResult BatchRun::PrepareStart() {
-    m_pWindow->SetProgressRange(0, m_sources.Count());
-    m_pWindow->SetProgressPos(0);
-    const std::string complaints = StartComplaints();
-    if (!complaints.empty()) {
-        m_pWindow->ShowErrorMessage(complaints);
-        return StartResult::Refused;
-    }
-    return CheckSyntax() == PARSE_END ? StartResult::Ready : StartResult::SyntaxError;
+    complaints += OverwriteComplaints(subject, inputs, facts);
+    return facts;
 }
 
 }  // namespace tavisk

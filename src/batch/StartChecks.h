@@ -1,0 +1,60 @@
+#pragma once
+// What must hold before a batch may start, and what the checks found that
+// the run needs later.
+#include <string>
+#include <vector>
+
+#include "../engine/FileIdentity.h"
+#include "BatchSources.h"
+
+namespace tavisk {
+
+inline constexpr const char* kNoDestination = "No Destination Folder";
+inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
+
+// Whether two folder names are the same string, letter case ignored; nothing
+// is normalised first (the identity checks see through other spellings).
+bool SameFolder(const std::string& a, const std::string& b);
+
+// The identities of what a batch reads, every source and the control file,
+// looked up when first asked for after Forget.
+class BatchInputs {
+public:
+    BatchInputs(const BatchSources& sources, const std::string& controlFile)
+        : m_sources(sources), m_strControlFile(controlFile) {}
+    void Forget() { m_bKnown = false; }
+    // Whether the name `path` holds one of them, or is a link to one.
+    bool Holds(const std::string& path);
+
+private:
+    void Collect();
+
+    const BatchSources& m_sources;
+    const std::string& m_strControlFile;
+    std::vector<FileIdentity> m_arrInputs;  // sorted
+    bool m_bKnown = false;
+};
+
+// What the start checks look at.
+struct StartSubject {
+    bool hasScript = false;
+    const BatchSources& sources;
+    const std::string& destFolder;
+    const std::string& responsePath;
+    bool savesResponse = false;  // the response file is written, so it must not replace an input
+};
+
+struct StartFacts {
+    // Each complaint ends in "\r\n"; none when the batch may start.
+    std::string complaints;
+    // Per source: its output name existed at the checks.
+    std::vector<bool> outputPresent;
+};
+
+StartFacts CheckStart(const StartSubject& subject, BatchInputs& inputs);
+
+// The complaints about outputs, and the response file, that would replace
+// what the batch reads; fills `facts.outputPresent`.
+std::string OverwriteComplaints(const StartSubject& subject, BatchInputs& inputs, StartFacts& facts);
+
+}  // namespace tavisk
