@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "../engine/WideText.h"
 #include "OutputFolders.h"
@@ -40,7 +41,27 @@ public:
 
 DiscardedOutput g_discardedOutput;
 
+// One large file is edited in pieces of this size, by up to -j workers, when
+// this much of it is left.  TAVISK_PIECE_BYTES sets the size (tests use small
+// pieces on small files); the minimum is always kPiecesAtLeast pieces.
+constexpr uint64_t kPieceSize = uint64_t{2} << 20;
+constexpr uint64_t kPiecesAtLeast = 32;
+// More threads than this would only wait for the engine that writes their pieces.
+constexpr int kMaxPieceWorkers = 64;
+
+uint64_t PieceSize() {
+    const char* text = std::getenv("TAVISK_PIECE_BYTES");
+    char* end = nullptr;
+    const unsigned long long size = text ? std::strtoull(text, &end, 10) : 0;
+    return size > 0 && end && *end == '\0' ? size : kPieceSize;
+}
+
 }  // namespace
+
+void BatchRun::SetPieceWorkers(EditEngine& engine, int workers) const {
+    const uint64_t size = PieceSize();
+    engine.SetPieceWorkers(std::min(workers, kMaxPieceWorkers), size, size * kPiecesAtLeast);
+}
 
 BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_pWindow(&g_noWindow) {
     m_engine.SetFileErrorReport(this);
@@ -322,6 +343,7 @@ void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
     m_engine.m_bDebug = m_pWindow->IsDebugChecked();
     m_engine.m_lineEnds = m_lineEnds;
+    SetPieceWorkers(m_engine, m_nJobs);  // files one after another: each may use every worker
     m_log.Clear();
     m_bFileErrorOccurred = false;
     m_bStopped = false;

@@ -65,6 +65,10 @@ public:
     // Reads `bytes`, which the caller keeps alive until Close, as a file
     // named `name`: no descriptor, no lock, no file system work.
     void OpenMemory(std::string_view bytes, const std::string& name);
+    // Reads bytes [begin, end) of the open file `fd` with pread, as a file
+    // named `name`; `fd` stays the caller's.  Several readers may share one
+    // descriptor this way.
+    void OpenRange(int fd, uint64_t begin, uint64_t end, const std::string& name);
     // Checked at every refill of the buffer, so a read of any size ends soon
     // after the flag is raised.
     void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
@@ -108,6 +112,15 @@ public:
     }
     void Close();
     bool IsOpen() const { return m_fd >= 0 || m_pMemory; }
+    // The descriptor of a source that is a regular file, else -1.
+    int RegularFileDescriptor() const { return m_bRegularFile ? m_fd : -1; }
+    // Where in its file the next unread byte lies; -1 when that is not known.
+    int64_t UnreadOffset() const;
+    // Drops what is buffered and goes on reading at `offset` of the file,
+    // which others have read up to there; tells the progress so.
+    bool SkipTo(uint64_t offset);
+    // Makes every later read fail with `error`, as a failed read of this file would.
+    void FailWith(const FileError& error);
     void SetProgress(ReadProgress* progress) { m_pProgress = progress; }
     uint64_t FileSize() const { return m_nFileSize; }
     const FileIdentity& Identity() const { return m_identity; }
@@ -121,6 +134,7 @@ private:
     void ResetPosition();
     bool Fill();
     bool FillFromMemory(size_t want);
+    ssize_t ReadRange(size_t want);  // pread within the range of OpenRange
     bool StopRequested() const { return m_pStop && m_pStop->load(std::memory_order_relaxed); }
 
     // The next line when its LF is already in the buffer.
@@ -143,6 +157,10 @@ private:
     }
 
     int m_fd = -1;
+    bool m_bBorrowedFd = false;  // OpenRange: the descriptor is not ours to close
+    bool m_bRegularFile = false;
+    uint64_t m_nRangeOffset = 0;  // OpenRange: the next byte pread gets, and the end
+    uint64_t m_nRangeEnd = 0;
     const char* m_pMemory = nullptr;  // the rest of an in-memory source
     size_t m_nMemoryLeft = 0;
     std::string m_strPath;
@@ -201,6 +219,10 @@ public:
     }
     const FileError& LastError() const { return m_lastError; }
     bool Failed() const { return m_bFailed; }
+    // The descriptor the bytes go to; -1 for a captured output.  Flush first.
+    int FileDescriptor() const { return m_pCapture ? -1 : m_target.Fd(); }
+    // Writes out what is buffered; false, with LastError() set, on failure.
+    bool FlushBuffer() { return !m_bFailed && Flush(); }
     // Flushes, closes and puts the file in place (a captured output: hands
     // over the rest).  After a failed write nothing is put in place and no
     // second error is returned.
