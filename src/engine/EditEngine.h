@@ -108,6 +108,8 @@ private:
     // Adds to the pending output line; false, reported, when memory runs out.
     bool AppendPending(std::string_view text);
     int CopyRestOfSource();
+    // "g" over the rest of the source a block of lines at a time (see LineBlocks.h).
+    int ReplaceInBlocks(const CScriptCommand& cmd, int64_t& replacements);
     // Counts the lines a fast path passed; reports its write error, if any.
     int AfterStreamedLines(int64_t lines, bool writeFailed, bool stopped);
     // The rest of a large source in pieces on the piece workers (see

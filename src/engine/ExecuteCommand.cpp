@@ -6,6 +6,7 @@
 #include "EditEngine.h"
 #include "EndpointTarget.h"
 #include "FindText.h"
+#include "LineBlocks.h"
 #include "Messages.h"
 #include "ReplaceInLine.h"
 
@@ -114,7 +115,9 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
         if (global && CanStreamWholeLines()) {
             // "g" finishes every line it starts, so whole lines go straight out.
             int result = StreamInPieces(PieceWork::Replace, cmd.m_strText, cmd.m_strReplace, replacements);
-            if (result == EXEC_CONTINUE) {
+            if (result == EXEC_CONTINUE && FindsWithinLines(cmd.m_strText)) {
+                result = ReplaceInBlocks(cmd, replacements);
+            } else if (result == EXEC_CONTINUE) {
                 result = StreamLines([&](std::string_view line) {
                     return WriteReplacedLine(m_fileOutput, line, m_fileSource.LastLineEnd(), cmd.m_strText,
                                              cmd.m_strReplace, replacements, m_pStopRequested);
@@ -152,6 +155,18 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
         m_nEditPos = found + static_cast<int64_t>(cmd.m_strText.size());
         if (!global) return EXEC_CONTINUE;
     }
+}
+
+int EditEngine::ReplaceInBlocks(const CScriptCommand& cmd, int64_t& replacements) {
+    int64_t lines = 0;
+    const auto result = m_fileSource.ForEachLineBlock([&](std::string_view block) {
+        return ReplaceInBlock(m_fileOutput, block, m_lineEnds, cmd.m_strText, cmd.m_strReplace, lines, replacements,
+                              m_pStopRequested);
+    });
+    // The block action ends the stream early on a write error, or on a stop.
+    const bool actionEnded = result == TextFileReader::ReadResult::Line;
+    return AfterStreamedLines(lines, actionEnded && m_fileOutput.Failed(),
+                              result == TextFileReader::ReadResult::Stopped || (actionEnded && !m_fileOutput.Failed()));
 }
 
 int EditEngine::CopyRestOfSource() {

@@ -13,6 +13,7 @@
 
 #include "../batch/OrderedJobs.h"
 #include "EditEngine.h"
+#include "LineBlocks.h"
 #include "PieceSplit.h"
 #include "ReplaceInLine.h"
 
@@ -57,8 +58,8 @@ struct PieceResult {
 enum class WorkEnd { Done, ReadFailed, WriteFailed, Stopped };
 
 // The work of one command on every line `reader` gives, into `out`.
-WorkEnd RunWork(PieceWork work, TextFileReader& reader, TextFileWriter& out, std::string_view find,
-                std::string_view replace, int64_t& lines, int64_t& replacements, const std::atomic<bool>* stop) {
+WorkEnd RunWork(PieceWork work, TextFileReader& reader, TextFileWriter& out, LineEndStyle style,
+                std::string_view find, std::string_view replace, int64_t& lines, int64_t& replacements, const std::atomic<bool>* stop) {
     using Read = TextFileReader::ReadResult;
     Read result = Read::End;
     switch (work) {
@@ -74,6 +75,12 @@ WorkEnd RunWork(PieceWork work, TextFileReader& reader, TextFileWriter& out, std
         result = reader.ForEachLine([](std::string_view) { return true; }, lines);
         break;
     case PieceWork::Replace:
+        if (FindsWithinLines(find)) {
+            result = reader.ForEachLineBlock([&](std::string_view block) {
+                return ReplaceInBlock(out, block, style, find, replace, lines, replacements, stop);
+            });
+            break;
+        }
         result = reader.ForEachLine(
             [&](std::string_view line) {
                 return WriteReplacedLine(out, line, reader.LastLineEnd(), find, replace, replacements, stop);
@@ -159,7 +166,7 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
         my.capture.m_pTarget = &piece.bytes;
         my.writer.CreateCaptured(outputPath, &my.capture);
         my.writer.SetLineEnds(m_lineEnds, m_madeLineEnd);
-        const WorkEnd ended = RunWork(work, my.reader, my.writer, find, replace, piece.lines, piece.replacements,
+        const WorkEnd ended = RunWork(work, my.reader, my.writer, m_lineEnds, find, replace, piece.lines, piece.replacements,
                                       m_pStopRequested);
         FileError unused;
         const bool kept = ended == WorkEnd::Done && my.writer.Commit(unused);
@@ -194,7 +201,7 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
             break;
         case PieceResult::Outcome::LeftToEngine:
             longReader.OpenRange(fd, piece.begin, piece.end, sourcePath);
-            ended = RunWork(work, longReader, m_fileOutput, find, replace, piece.lines, piece.replacements,
+            ended = RunWork(work, longReader, m_fileOutput, m_lineEnds, find, replace, piece.lines, piece.replacements,
                             m_pStopRequested);
             piece.error = longReader.LastError();
             longReader.Close();

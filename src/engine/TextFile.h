@@ -110,6 +110,35 @@ public:
             if (!sink(line)) return ReadResult::Line;
         }
     }
+    // Hands `sink` the rest of the file in blocks of whole lines, each block
+    // the buffered text up to its last LF (which `sink` returns false to stop).
+    // Returns as ReadLine does, or Line when the sink stopped; at the End, a
+    // last line without LF is still unread: ReadLine gives it.
+    template <typename Sink>
+    ReadResult ForEachLineBlock(Sink&& sink) {
+        if (!IsOpen()) return ReadResult::End;
+        if (m_bFailed) return ReadResult::Error;
+        for (;;) {
+            // Only what was not looked at before: a long line is scanned once.
+            const size_t from = m_nScanned > m_nBegin ? m_nScanned : m_nBegin;
+            const void* last = from < m_nEnd ? memrchr(m_pBuffer + from, '\n', m_nEnd - from) : nullptr;
+            if (last) {
+                const size_t end = static_cast<size_t>(static_cast<const char*>(last) - m_pBuffer) + 1;
+                const std::string_view block(m_pBuffer + m_nBegin, end - m_nBegin);
+                m_lastEnd = end >= m_nBegin + 2 && m_pBuffer[end - 2] == '\r' ? LineEnd::CrLf : LineEnd::Lf;
+                m_nBegin = m_nScanned = end;
+                if (!sink(block)) return ReadResult::Line;
+                continue;
+            }
+            m_nScanned = m_nEnd;
+            if (m_bEof) return ReadResult::End;
+            if (StopRequested()) return ReadResult::Stopped;
+            if (!Fill()) {
+                m_bFailed = true;
+                return ReadResult::Error;
+            }
+        }
+    }
     void Close();
     bool IsOpen() const { return m_fd >= 0 || m_pMemory; }
     // The descriptor of a source that is a regular file, else -1.
