@@ -41,26 +41,30 @@ public:
 
 DiscardedOutput g_discardedOutput;
 
-// One large file is edited in pieces of this size, by up to -j workers, when
-// this much of it is left.  TAVISK_PIECE_BYTES sets the size (tests use small
-// pieces on small files); the minimum is always kPiecesAtLeast pieces.
-constexpr uint64_t kPieceSize = uint64_t{2} << 20;
+// One large file is edited in pieces of this size (its output fits a
+// writer's buffer) by up to -j workers, when this much of it is left.
+// TAVISK_PIECE_BYTES sets the size (tests use small pieces on small files);
+// the minimum is then kPiecesAtLeast pieces.
+constexpr uint64_t kPieceSize = uint64_t{768} << 10;
+constexpr uint64_t kPiecesMinimum = uint64_t{64} << 20;
 constexpr uint64_t kPiecesAtLeast = 32;
 // More threads than this would only wait for the engine that writes their pieces.
 constexpr int kMaxPieceWorkers = 64;
 
-uint64_t PieceSize() {
+// The piece size TAVISK_PIECE_BYTES asks for; 0 when it is not set.
+uint64_t PieceSizeAskedFor() {
     const char* text = std::getenv("TAVISK_PIECE_BYTES");
     char* end = nullptr;
     const unsigned long long size = text ? std::strtoull(text, &end, 10) : 0;
-    return size > 0 && end && *end == '\0' ? size : kPieceSize;
+    return end && *end == '\0' ? size : 0;
 }
 
 }  // namespace
 
 void BatchRun::SetPieceWorkers(EditEngine& engine, int workers) const {
-    const uint64_t size = PieceSize();
-    engine.SetPieceWorkers(std::min(workers, kMaxPieceWorkers), size, size * kPiecesAtLeast);
+    const uint64_t asked = PieceSizeAskedFor();
+    engine.SetPieceWorkers(std::min(workers, kMaxPieceWorkers), asked ? asked : kPieceSize,
+                           asked ? asked * kPiecesAtLeast : kPiecesMinimum);
 }
 
 BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_pWindow(&g_noWindow) {

@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
+#include <cstdlib>
 
 #include "../batch/OrderedJobs.h"
 #include "EditEngine.h"
@@ -43,10 +46,43 @@ public:
     }
 };
 
+struct FreeBuffer {
+    void operator()(char* buffer) const { std::free(buffer); }
+};
+using Buffer = std::unique_ptr<char, FreeBuffer>;
+
+// Output buffers go from the workers to the engine and back, so that pages
+// are not mapped afresh for every piece.
+class BufferPool {
+public:
+    Buffer Get() {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_free.empty()) {
+                Buffer buffer = std::move(m_free.back());
+                m_free.pop_back();
+                return buffer;
+            }
+        }
+        return Buffer(static_cast<char*>(std::malloc(TextFileWriter::BufferSize())));
+    }
+    void Put(Buffer buffer) {
+        std::lock_guard lock(m_mutex);
+        m_free.push_back(std::move(buffer));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<Buffer> m_free;
+};
+
 struct PieceResult {
     enum class Outcome { Done, LeftToEngine, ReadFailed, Stopped };
     Outcome outcome = Outcome::Done;
-    std::string bytes;  // the piece's output
+    // The piece's output: what did not fit the writer's buffer, then that buffer.
+    std::string bytes;
+    Buffer buffer;
+    size_t used = 0;
     int64_t lines = 0;
     int64_t replacements = 0;
     uint64_t begin = 0;
@@ -139,6 +175,7 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
     const uint64_t longPiece = m_nPieceSize * kLongPieceFactor;
     const std::string& sourcePath = m_fileSource.Path();
     const std::string& outputPath = m_fileOutput.Path();
+    BufferPool pool;
     std::vector<std::unique_ptr<PieceWorker>> pieceWorkers;
     for (int w = 0; w < workers; ++w) pieceWorkers.push_back(std::make_unique<PieceWorker>(fd, m_pStopRequested));
 
@@ -156,27 +193,24 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
             return piece;
         }
         my.reader.OpenRange(fd, piece.begin, piece.end, sourcePath);
-        const auto size = static_cast<size_t>(piece.end - piece.begin);
-        try {
-            piece.bytes.reserve(size + size / 8 + 64);  // room for CR LF and longer replacements, mostly
-        } catch (const std::bad_alloc&) {
-            piece.outcome = PieceResult::Outcome::LeftToEngine;
-            return piece;
-        }
         my.capture.m_pTarget = &piece.bytes;
         my.writer.CreateCaptured(outputPath, &my.capture);
         my.writer.SetLineEnds(m_lineEnds, m_madeLineEnd);
         const WorkEnd ended = RunWork(work, my.reader, my.writer, m_lineEnds, find, replace, piece.lines, piece.replacements,
                                       m_pStopRequested);
-        FileError unused;
-        const bool kept = ended == WorkEnd::Done && my.writer.Commit(unused);
+        // The writer's buffer, mostly the whole output, goes to the engine as it is.
+        Buffer fresh = ended == WorkEnd::Done && !my.writer.Failed() ? pool.Get() : Buffer();
+        if (fresh) piece.buffer = Buffer(my.writer.ExchangeBuffer(fresh.release(), piece.used));
+        const bool kept = piece.buffer != nullptr;
         if (ended == WorkEnd::ReadFailed) {
             piece.outcome = PieceResult::Outcome::ReadFailed;
             piece.error = my.reader.LastError();
         } else if (ended == WorkEnd::Stopped) {
             piece.outcome = PieceResult::Outcome::Stopped;
         } else if (!kept) {  // out of memory: the engine streams the piece itself
-            piece = PieceResult{PieceResult::Outcome::LeftToEngine, {}, 0, 0, piece.begin, piece.end, {}};
+            piece.outcome = PieceResult::Outcome::LeftToEngine;
+            piece.bytes.clear();
+            piece.lines = piece.replacements = 0;
         }
         my.writer.Discard();
         my.reader.Close();
@@ -197,7 +231,10 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
         WorkEnd ended = WorkEnd::Done;
         switch (piece.outcome) {
         case PieceResult::Outcome::Done:
-            if (!m_fileOutput.WritePiece(piece.bytes)) ended = WorkEnd::WriteFailed;
+            if ((!piece.bytes.empty() && !m_fileOutput.WritePiece(piece.bytes)) ||
+                (piece.used > 0 && !m_fileOutput.WritePiece(std::string_view(piece.buffer.get(), piece.used))))
+                ended = WorkEnd::WriteFailed;
+            if (piece.buffer) pool.Put(std::move(piece.buffer));
             break;
         case PieceResult::Outcome::LeftToEngine:
             longReader.OpenRange(fd, piece.begin, piece.end, sourcePath);

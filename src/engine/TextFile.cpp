@@ -359,6 +359,14 @@ void TextFileWriter::CreateCaptured(const std::string& path, OutputCapture* capt
     UpdateReady();
 }
 
+char* TextFileWriter::ExchangeBuffer(char* fresh, size_t& used) {
+    char* full = m_pBuffer;
+    used = m_nUsed;
+    m_pBuffer = fresh;
+    m_nUsed = 0;
+    return full;
+}
+
 bool TextFileWriter::Create(const std::string& path, FileError& error, const OutputOptions& options) {
     Discard();
     m_bFailed = false;

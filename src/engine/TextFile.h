@@ -248,6 +248,11 @@ public:
     }
     const FileError& LastError() const { return m_lastError; }
     bool Failed() const { return m_bFailed; }
+    // A captured output: hands over the buffer that holds what was written
+    // since the capture last took its bytes (`used` of them), and writes on
+    // into `fresh`, a malloc'ed buffer of BufferSize() bytes, without a copy.
+    char* ExchangeBuffer(char* fresh, size_t& used);
+    static constexpr size_t BufferSize() { return kBufferSize; }
     // The descriptor the bytes go to; -1 for a captured output.  Flush first.
     int FileDescriptor() const { return m_pCapture ? -1 : m_target.Fd(); }
     // Writes out what is buffered; false, with LastError() set, on failure.
