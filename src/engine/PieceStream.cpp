@@ -108,7 +108,10 @@ WorkEnd RunWork(PieceWork work, TextFileReader& reader, TextFileWriter& out, Lin
         }
         return WorkEnd::Done;
     case PieceWork::Skip:
-        result = reader.ForEachLine([](std::string_view) { return true; }, lines);
+        result = reader.ForEachLineBlock([&](std::string_view block) {
+            lines += CountLineFeeds(block);
+            return true;
+        });
         break;
     case PieceWork::Replace:
         if (FindsWithinLines(find)) {

@@ -464,6 +464,12 @@ TEST(CliJobs, PiecesOfOneFileLeaveExactlyWhatOneJobLeaves) {
             }
         }
     }
+    // A write error in the middle ends the file as with one job.
+    const ScopedEnv pieces("TAVISK_PIECE_BYTES", "64");
+    const ProcessResult full = test::RunProcess(
+        "/bin/sh", {"-c", std::string(TAVISK_CLI_PATH) + " -j 4 -e g/old/new/ - " + dir / "src/boundaries" + " > /dev/full"});
+    EXPECT_EQ(full.exitStatus, 3);
+    EXPECT_NE(full.err.find("standard output: No space left on device"), std::string::npos) << full.err;
 }
 
 // A stop while four workers edit pieces of one file ends the run as with
