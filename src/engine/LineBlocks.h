@@ -2,6 +2,7 @@
 // Whole lines handled a block at a time instead of one by one: the bytes of
 // many lines are searched and copied together, and only the line ends are
 // visited one by one (where the style changes them).
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -32,12 +33,65 @@ inline int64_t CountLineFeeds(std::string_view text) {
     return count;
 }
 
+// Copies `text` to `to` with each line end made CR LF (or LF when not
+// `crLf`); one CR before an LF is part of the line end.  `to` has room for
+// twice the text.  Returns the end of what was written.  Sixteen bytes are
+// copied at a time; only a line end stops the copy.
+inline char* CopyWithLineEnds(std::string_view text, char* to, bool crLf, int64_t& lines) {
+    const char* const start = text.data();
+    const char* from = start;
+    const char* const end = start + text.size();
+    const auto endLine = [&](const char* lineFeed) {
+        // `to` holds everything before the LF; a CR right before it is there too.
+        const bool carriageReturn = lineFeed > start && lineFeed[-1] == '\r';
+        if (carriageReturn && !crLf) --to;
+        if (!carriageReturn && crLf) *to++ = '\r';
+        *to++ = '\n';
+        ++lines;
+        from = lineFeed + 1;
+    };
+#if defined(__x86_64__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    while (end - from >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);  // in full: what follows an LF is written again
+        if (mask == 0) {
+            from += 16;
+            to += 16;
+            continue;
+        }
+        const unsigned before = static_cast<unsigned>(__builtin_ctz(mask));
+        to += before;
+        endLine(from + before);
+    }
+#endif
+    for (; from < end;) {
+        if (*from == '\n') {
+            endLine(from);
+        } else {
+            *to++ = *from++;
+        }
+    }
+    return to;
+}
+
 // Writes source text (whole lines, and perhaps the start of one) with each
 // line end as `style` makes it, and counts the line ends passed.
 inline bool WriteSourceText(TextFileWriter& out, std::string_view text, LineEndStyle style, int64_t& lines) {
     if (style == LineEndStyle::Keep) {  // every byte stays
         lines += CountLineFeeds(text);
         return text.empty() || out.WritePiece(text);
+    }
+    // Straight into the writer's buffer, a slice at a time.
+    constexpr size_t kSlice = TextFileWriter::BufferSize() / 4;
+    while (!text.empty()) {
+        size_t slice = std::min(text.size(), kSlice);
+        if (slice < text.size() && text[slice - 1] == '\r') --slice;  // a CR stays with the LF after it
+        char* room = out.Room(2 * slice + 16);
+        if (!room) break;  // the writer says why below
+        out.Used(static_cast<size_t>(CopyWithLineEnds(text.substr(0, slice), room, style == LineEndStyle::CrLf, lines) - room));
+        text.remove_prefix(slice);
     }
     for (;;) {
         const void* found = text.empty() ? nullptr : std::memchr(text.data(), '\n', text.size());

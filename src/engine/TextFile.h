@@ -246,6 +246,15 @@ public:
         }
         return WritePieceSlowly(piece);
     }
+    // For bulk copies: room for `size` (at most BufferSize()) more bytes,
+    // written in place and then counted with Used; null when the writer can
+    // take nothing now (failed, or a line end owed), and after a failed flush.
+    char* Room(size_t size) {
+        if (!m_bReady) return nullptr;
+        if (m_nUsed + size > kBufferSize && !Flush()) return nullptr;
+        return m_pBuffer + m_nUsed;
+    }
+    void Used(size_t size) { m_nUsed += size; }
     const FileError& LastError() const { return m_lastError; }
     bool Failed() const { return m_bFailed; }
     // A captured output: hands over the buffer that holds what was written
