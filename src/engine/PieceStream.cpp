@@ -150,7 +150,7 @@ struct PieceWorker {
 
 bool EditEngine::PiecesWorthIt(uint64_t& begin, uint64_t& end) {
     const int fd = m_fileSource.RegularFileDescriptor();
-    if (fd < 0) return false;
+    if (fd < 0 || m_fileSource.FileSize() < m_nPieceMinimum) return false;  // the size at opening: no system call
     const int64_t unread = m_fileSource.UnreadOffset();
     struct stat info {};
     if (unread < 0 || fstat(fd, &info) != 0 || info.st_size < unread) return false;
@@ -257,7 +257,8 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
         case WorkEnd::Done:
             lines += piece.lines;
             replacements += piece.replacements;
-            if (m_fileSource.SkipTo(piece.end)) break;
+            // An empty piece lies within a line that an earlier one passed.
+            if (piece.begin == piece.end || m_fileSource.SkipTo(piece.end)) break;
             [[fallthrough]];  // the source could not be positioned: its next read reports it
         case WorkEnd::ReadFailed:
             // The engine's next read fails the same way and reports it.
