@@ -84,7 +84,7 @@ inline bool WriteSourceText(TextFileWriter& out, std::string_view text, LineEndS
         return text.empty() || out.WritePiece(text);
     }
     // Straight into the writer's buffer, a slice at a time.
-    constexpr size_t kSlice = TextFileWriter::BufferSize() / 4;
+    constexpr size_t kSlice = size_t{16} << 10;  // small: the buffer fills to near its end before a flush
     while (!text.empty()) {
         size_t slice = std::min(text.size(), kSlice);
         if (slice < text.size() && text[slice - 1] == '\r') --slice;  // a CR stays with the LF after it

@@ -235,7 +235,7 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
         switch (piece.outcome) {
         case PieceResult::Outcome::Done:
             if ((!piece.bytes.empty() && !m_fileOutput.WritePiece(piece.bytes)) ||
-                (piece.used > 0 && !m_fileOutput.WritePiece(std::string_view(piece.buffer.get(), piece.used))))
+                (piece.used > 0 && !m_fileOutput.WriteDirectly(std::string_view(piece.buffer.get(), piece.used))))
                 ended = WorkEnd::WriteFailed;
             if (piece.buffer) pool.Put(std::move(piece.buffer));
             break;

@@ -1,5 +1,7 @@
 #include "TextFile.h"
 
+#include "LineBlocks.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -291,10 +293,17 @@ TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64
     std::string_view line;
     bool lineStarted = false;  // part of the current line is out already
     for (;;) {
-        while (NextBufferedLine(line)) {
-            ++lines;
+        // Every whole line in the buffer goes out in one block.
+        const size_t from = m_nScanned > m_nBegin ? m_nScanned : m_nBegin;
+        const void* last = from < m_nEnd ? memrchr(m_pBuffer + from, '\n', m_nEnd - from) : nullptr;
+        m_nScanned = m_nEnd;
+        if (last) {
+            const size_t end = static_cast<size_t>(static_cast<const char*>(last) - m_pBuffer) + 1;
+            m_lastEnd = end >= m_nBegin + 2 && m_pBuffer[end - 2] == '\r' ? LineEnd::CrLf : LineEnd::Lf;
+            const std::string_view block(m_pBuffer + m_nBegin, end - m_nBegin);
+            m_nBegin = end;
             lineStarted = false;
-            if (!out.WriteSourceLine(line, m_lastEnd)) return CopyResult::WriteFailed;
+            if (!WriteSourceText(out, block, out.Style(), lines)) return CopyResult::WriteFailed;
         }
         if (m_bEof) {
             if (m_nBegin == m_nEnd && !lineStarted) return CopyResult::Done;

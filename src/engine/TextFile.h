@@ -255,6 +255,12 @@ public:
         return m_pBuffer + m_nUsed;
     }
     void Used(size_t size) { m_nUsed += size; }
+    // As WritePiece, for a large piece: it goes out as it is, not through the buffer.
+    bool WriteDirectly(std::string_view piece) {
+        if (!m_bReady || !Flush()) return WritePiece(piece);  // a failed flush is reported by it again
+        return piece.empty() || WriteAll(piece.data(), piece.size());
+    }
+    LineEndStyle Style() const { return m_style; }
     const FileError& LastError() const { return m_lastError; }
     bool Failed() const { return m_bFailed; }
     // A captured output: hands over the buffer that holds what was written
