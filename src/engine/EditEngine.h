@@ -131,7 +131,7 @@ private:
     LineEnd m_madeLineEnd = LineEnd::CrLf;  // the end of lines the script makes itself
     bool m_bDebugLineEndOwed = false;       // debug mode: a line went out without an end
     int m_nPieceWorkers = 1;
-    uint64_t m_nPieceSize = uint64_t{2} << 20;
+    uint64_t m_nPieceSize = uint64_t{768} << 10;
     uint64_t m_nPieceMinimum = uint64_t{64} << 20;
 };
 

@@ -1,7 +1,5 @@
 #include "TextFile.h"
 
-#include "LineBlocks.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "LineBlocks.h"
 
 namespace tavisk {
 
