@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 #include "../engine/WideText.h"
 #include "OutputFolders.h"
@@ -48,8 +50,11 @@ DiscardedOutput g_discardedOutput;
 constexpr uint64_t kPieceSize = uint64_t{768} << 10;
 constexpr uint64_t kPiecesMinimum = uint64_t{64} << 20;
 constexpr uint64_t kPiecesAtLeast = 32;
-// More threads than this would only wait for the engine that writes their pieces.
-constexpr int kMaxPieceWorkers = 64;
+// More piece workers than cores only hold more pieces in memory.
+int MaxPieceWorkers() {
+    static const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::max(2, cores);
+}
 
 // The piece size TAVISK_PIECE_BYTES asks for; 0 when it is not set.
 uint64_t PieceSizeAskedFor() {
@@ -63,7 +68,7 @@ uint64_t PieceSizeAskedFor() {
 
 void BatchRun::SetPieceWorkers(EditEngine& engine, int workers) const {
     const uint64_t asked = PieceSizeAskedFor();
-    engine.SetPieceWorkers(std::min(workers, kMaxPieceWorkers), asked ? asked : kPieceSize,
+    engine.SetPieceWorkers(std::min(workers, MaxPieceWorkers()), asked ? asked : kPieceSize,
                            asked ? asked * kPiecesAtLeast : kPiecesMinimum);
 }
 
