@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <random>
 #include <chrono>
 #include <thread>
 
@@ -16,6 +18,8 @@
 #include "RunProcess.h"
 #include "TempDir.h"
 #include "engine/EditEngine.h"
+#include "engine/LineBlocks.h"
+#include "engine/ReplaceInLine.h"
 
 namespace tavisk {
 namespace {
@@ -237,6 +241,52 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndCase{"LfGlobalAndMadeLines", LineEndStyle::Lf, {"l,g/old/new/"}, "old\r\n", nullptr, "\nnew\n"},
         LineEndCase{"CrLfStaysTheDefault", LineEndStyle::CrLf, {"te,l"}, kMixed, nullptr, "x\r\nold old\r\ny\r\n\r\n"}),
     [](const testing::TestParamInfo<LineEndCase>& info) { return std::string(info.param.name); });
+
+// Keeps what a writer flushes, to look at the bytes.
+class StringOutput final : public OutputCapture {
+public:
+    std::string bytes;
+    bool Take(std::string_view more) override {
+        bytes.append(more);
+        return true;
+    }
+};
+
+// "g" on a block of lines, and the line ends made sixteen bytes at a time,
+// give what "g" gives line by line: random lines of CR, LF and matches, every
+// style, matches and CR LF across every 16-byte boundary.
+TEST(EngineStream, BlocksOfLinesAgreeWithLineByLine) {
+    std::mt19937 random(16);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (size_t length = random() % 200; text.size() < length;) text += "ab\r\n\raaaa"[random() % 9];
+        const LineEndStyle style = std::array{LineEndStyle::CrLf, LineEndStyle::Lf, LineEndStyle::Keep}[random() % 3];
+        const std::string find = std::array{"ab", "b", "zz"}[round % 3];  // "zz": one copy of the whole block
+        const std::string replace = std::array{"X", "\r", "\r\n", "long replacement"}[random() % 4];
+
+        StringOutput lineByLine, inBlocks;
+        TextFileWriter one, block;
+        int64_t oneLines = 0, blockLines = 0, oneCount = 0, blockCount = 0;
+        for (TextFileWriter* writer : {&one, &block}) {
+            writer->CreateCaptured("out", writer == &one ? &lineByLine : &inBlocks);
+            writer->SetLineEnds(style, LineEnd::Lf);
+        }
+        std::string_view rest = text;
+        for (size_t lineFeed; (lineFeed = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(lineFeed + 1)) {
+            const bool carriageReturn = lineFeed > 0 && rest[lineFeed - 1] == '\r';
+            ASSERT_TRUE(WriteReplacedLine(one, rest.substr(0, lineFeed - carriageReturn),
+                                          carriageReturn ? LineEnd::CrLf : LineEnd::Lf, find, replace, oneCount, nullptr));
+            ++oneLines;
+        }
+        const std::string_view wholeLines(text.data(), text.size() - rest.size());
+        ASSERT_TRUE(ReplaceInBlock(block, wholeLines, style, find, replace, blockLines, blockCount, nullptr));
+        FileError error;
+        ASSERT_TRUE(one.Commit(error) && block.Commit(error));
+        EXPECT_EQ(inBlocks.bytes, lineByLine.bytes) << testing::PrintToString(text) << " style " << int(style);
+        EXPECT_EQ(blockLines, oneLines);
+        EXPECT_EQ(blockCount, oneCount);
+    }
+}
 
 TEST(EngineStream, KeptLineEndsOfLongLinesAcrossReads) {
     // A streamed copy splits a long line across reads; its CR LF, a lone
