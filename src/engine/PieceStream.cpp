@@ -14,11 +14,11 @@
 #include <vector>
 #include <cstdlib>
 
-#include "../batch/OrderedJobs.h"
 #include "EditEngine.h"
 #include "LineBlocks.h"
 #include "PieceSplit.h"
 #include "ReplaceInLine.h"
+#include "SharedJobs.h"
 
 namespace tavisk {
 
@@ -219,7 +219,9 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
         my.reader.Close();
         return piece;
     };
-    OrderedJobs<PieceResult> jobs(workers, count, workers * kPiecesAheadPerWorker, editPiece);
+    // The engine's thread is one of the workers: it writes the pieces in
+    // order and edits pieces while the next one to write is not ready.
+    SharedJobs<PieceResult> jobs(workers - 1, count, workers * kPiecesAheadPerWorker, editPiece);
 
     int64_t lines = 0;
     int result = EXEC_CONTINUE;
