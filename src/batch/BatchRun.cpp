@@ -4,6 +4,7 @@
 
 #include "FileJobs.h"
 #include "OutputFolders.h"
+#include "PieceWorkers.h"
 
 namespace tavisk {
 
@@ -227,6 +228,8 @@ void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
     m_engine.m_bDebug = m_pWindow->IsDebugChecked();
     m_engine.m_lineEnds = m_lineEnds;
+    SetPieceWorkers(m_engine, m_nJobs);  // files one after another: each may use every worker
+    SetPieceWorkers(m_engine, m_nJobs);  // files one after another: each may use every worker
     m_log.Clear();
     m_bFileErrorOccurred = false;
     m_bStopped = false;

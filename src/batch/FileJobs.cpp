@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 
+#include "PieceWorkers.h"
 #include "RunFile.h"
 
 namespace tavisk {
@@ -70,7 +71,7 @@ constexpr int kMaxLookahead = 256;
 FileJobs::FileJobs(int jobs, int filesToRun, const std::vector<std::string>& scriptLines,
                    const std::atomic<bool>* stop, LineEndStyle lineEnds, const BatchSources& sources,
                    const OutputSink& sink)
-    : m_sources(sources), m_sink(sink), m_gate(std::make_unique<SameFileGate>()) {
+    : m_nJobs(jobs), m_nFiles(filesToRun), m_sources(sources), m_sink(sink), m_gate(std::make_unique<SameFileGate>()) {
     const int workers = std::min(jobs, filesToRun);
     for (int w = 0; w < workers; ++w) m_workers.push_back(std::make_unique<Worker>(scriptLines, stop, lineEnds));
     m_jobs = std::make_unique<OrderedJobs<FileResult>>(workers, filesToRun,
@@ -84,6 +85,8 @@ FileResult FileJobs::RunOnWorker(int worker, int i) {
     Worker& job = *m_workers[static_cast<size_t>(worker)];
     job.log.Clear();
     job.errors.clear();
+    // The last file runs while the other workers run out of files: its pieces may use them all.
+    SetPieceWorkers(job.engine, i + 1 == m_nFiles ? m_nJobs : 1);
     std::pair<dev_t, ino_t> source;
     const bool entered = !m_sources.IsStandardInput(i) && m_gate->Enter(m_sources.Path(i), source);
     FileResult file = RunFile(job.engine, job.log, m_sources, m_sink, i, nullptr);

@@ -38,6 +38,8 @@ private:
 
     FileResult RunOnWorker(int worker, int i);
 
+    const int m_nJobs;
+    const int m_nFiles;
     const BatchSources& m_sources;
     const OutputSink& m_sink;
     std::vector<std::unique_ptr<Worker>> m_workers;
