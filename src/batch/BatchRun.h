@@ -78,7 +78,7 @@ public:
     std::string OutputPath(int i) const;
     std::string ResponsePath() const;
 
-    // The run state.
+    // What the batch runs, and how.
     std::vector<std::string> m_arrScriptLines;
     BatchSources m_sources;
     std::string m_strDestFolder;
@@ -100,9 +100,9 @@ public:
     OutputPreview* m_pPreview = nullptr;
 
     // How the last run went, beyond the verdict.
-    bool m_bFileErrorOccurred = false;
-    bool m_bStopped = false;
-    std::vector<FileOutcome> m_arrFileOutcomes;  // one per file run, in order
+    bool FileErrorOccurred() const { return m_bFileErrorOccurred; }
+    bool Stopped() const { return m_bStopped; }
+    const std::vector<FileOutcome>& FileOutcomes() const { return m_arrFileOutcomes; }  // one per file run, in order
 
     ScriptParser& Parser() { return m_parser; }
     EditEngine& Engine() { return m_engine; }
@@ -141,6 +141,9 @@ private:
     std::atomic<bool> m_bStopRequested{false};
     std::chrono::steady_clock::time_point m_lastFileProgress{};
     bool m_bFileStepShown = false;
+    bool m_bFileErrorOccurred = false;
+    bool m_bStopped = false;
+    std::vector<FileOutcome> m_arrFileOutcomes;
     BatchInputs m_inputs{m_sources, m_strControlFile};
     StartFacts m_startFacts;  // of the last start checks
 };

@@ -145,7 +145,7 @@ void WriteJsonVerdictOnly(FILE* stream, long long sources, const JsonVerdictFact
 
 void WriteJsonLines(FILE* stream, const BatchRun& batch, const JsonVerdictFacts& facts) {
     const auto& lines = batch.m_log.m_arrResponseLines;
-    const auto& outcomes = batch.m_arrFileOutcomes;
+    const auto& outcomes = batch.FileOutcomes();
     const size_t verdictLine = lines.empty() ? 0 : lines.size() - 1;
     std::string line;
     int written = 0;
@@ -181,7 +181,7 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, const JsonVerdictFacts&
         Emit(stream, line);
     }
     AppendVerdict(line, lines.empty() ? std::string_view() : std::string_view(lines.back()), batch.m_log.m_nErrorCount,
-                  batch.m_sources.Count(), static_cast<long long>(outcomes.size()), written, batch.m_bStopped, facts);
+                  batch.m_sources.Count(), static_cast<long long>(outcomes.size()), written, batch.Stopped(), facts);
     Emit(stream, line);
 }
 

@@ -30,8 +30,8 @@ bool StartsWithLfOnlyLines(const std::string& path, std::vector<char>& buffer) {
 void HintAtKeepingLineEnds(const BatchRun& batch, bool dryRun) {
     std::vector<char> buffer(kBytesLookedAt);
     int looked = 0;
-    for (size_t i = 0; i < batch.m_arrFileOutcomes.size() && looked < kSourcesLookedAt; ++i) {
-        const FileOutcome& outcome = batch.m_arrFileOutcomes[i];
+    for (size_t i = 0; i < batch.FileOutcomes().size() && looked < kSourcesLookedAt; ++i) {
+        const FileOutcome& outcome = batch.FileOutcomes()[i];
         const bool previewed = dryRun && outcome.bOpened && outcome.nErrors == 0;
         const int index = static_cast<int>(i);
         if (!(outcome.bWritten || previewed) || batch.m_sources.IsStandardInput(index)) continue;

@@ -146,8 +146,8 @@ bool KeepStandardInputForDiff() {
 }
 
 int ExitStatusOf(const BatchRun& batch, bool outputOk, bool sourcesMissed) {
-    if (batch.m_bStopped) return kExitInterrupted;
-    if (batch.m_bFileErrorOccurred || !outputOk || sourcesMissed) return kExitRefusedOrFileError;
+    if (batch.Stopped()) return kExitInterrupted;
+    if (batch.FileErrorOccurred() || !outputOk || sourcesMissed) return kExitRefusedOrFileError;
     return batch.m_log.m_nErrorCount != 0 ? kExitProcessingErrors : kExitClean;
 }
 
@@ -272,8 +272,8 @@ int Run(const cli::CliOptions& options) {
     InstallInterruptHandler();
     batch.RunBatch();
     g_runningBatch = nullptr;
-    window.EndPreview(!batch.m_bStopped && !batch.m_bFileErrorOccurred && batch.m_arrFileOutcomes.size() == 1 &&
-                      batch.m_arrFileOutcomes[0].bOpened);
+    window.EndPreview(!batch.Stopped() && !batch.FileErrorOccurred() && batch.FileOutcomes().size() == 1 &&
+                      batch.FileOutcomes()[0].bOpened);
 
     FILE* responseStream = ResponseStream(options);
     bool outputOk = FlushStandardOutput();

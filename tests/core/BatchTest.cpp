@@ -144,7 +144,7 @@ TEST_F(BatchFixture, CleanRunWritesEveryFileWithHeadersAndVerdict) {
                                                  "\tg/old/new/ caused 0, Replacements", kVerdictClean}));
     EXPECT_EQ(window.status, " Batch Completed without Errors");
     EXPECT_EQ(window.calls, (std::vector<std::string>{"progress 0", "disable", "hide debug", "progress 1", "progress 2", "enable"}));
-    EXPECT_FALSE(batch.m_bFileErrorOccurred);
+    EXPECT_FALSE(batch.FileErrorOccurred());
 }
 
 TEST_F(BatchFixture, EngineErrorsGiveTheErrorVerdictAndTheBatchGoesOn) {
@@ -167,7 +167,7 @@ TEST_F(BatchFixture, MissingSourceEndsTheBatchAndIsCountedAsAnError) {
     EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", "missing.txt", "\t" + error, kVerdictErrors}));
     EXPECT_FALSE(FileExists(dest + "/c.txt"));
     EXPECT_FALSE(FileExists(dest + "/missing.txt"));
-    EXPECT_TRUE(batch.m_bFileErrorOccurred);
+    EXPECT_TRUE(batch.FileErrorOccurred());
     EXPECT_EQ(window.progressPos, 1);
     EXPECT_TRUE(window.startEnabled);
 }
@@ -217,7 +217,7 @@ TEST_F(BatchFixture, StopRequestEndsTheBatchAndDropsTheFileInProgress) {
     Sources({{"a.txt", "a\nb\n"}, {"b.txt", "b\n"}});
     batch.RequestStop();
     ASSERT_TRUE(Start());
-    EXPECT_TRUE(batch.m_bStopped);
+    EXPECT_TRUE(batch.Stopped());
     EXPECT_EQ(Lines(), (std::vector<std::string>{"a.txt", kStoppedLine, kVerdictErrors}));
     EXPECT_FALSE(FileExists(dest + "/a.txt"));
     EXPECT_FALSE(FileExists(dest + "/b.txt"));
@@ -270,7 +270,7 @@ TEST_F(BatchFixture, ResponseFileThatCannotBeWrittenIsReported) {
     batch.m_strResponseFile = dir / "no-folder/r.txt";
     ASSERT_TRUE(Start());
     EXPECT_EQ(window.fileErrors, std::vector<std::string>{batch.m_strResponseFile + ": No such file or directory"});
-    EXPECT_TRUE(batch.m_bFileErrorOccurred);
+    EXPECT_TRUE(batch.FileErrorOccurred());
     EXPECT_EQ(window.status, " Batch Completed without Errors");
 }
 

@@ -36,7 +36,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
     batch.RequestStop();
     worker.join();
 
-    EXPECT_TRUE(batch.m_bStopped);
+    EXPECT_TRUE(batch.Stopped());
     EXPECT_TRUE(window.startEnabled);
     EXPECT_EQ(window.status, kErrors);
     EXPECT_TRUE(window.fileErrors.empty());
@@ -56,7 +56,7 @@ TEST_F(Stop, StopFromAnotherThreadEndsTheRunAndDropsTheFileInProgress) {
     ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
     std::thread again([&batch] { batch.RunBatch(); });
     again.join();
-    EXPECT_FALSE(batch.m_bStopped);
+    EXPECT_FALSE(batch.Stopped());
     EXPECT_EQ(Output("a.txt"), "alpha\r\n");
     EXPECT_EQ(Output("b.txt"), "beta\r\n");
 }
@@ -92,7 +92,7 @@ TEST_F(Stop, StopWithFourJobsKeepsAPrefixOfTheSources) {
     std::thread worker([&batch] { batch.RunBatch(); });
     worker.join();
 
-    ASSERT_TRUE(batch.m_bStopped);  // the files far behind had not started when it came
+    ASSERT_TRUE(batch.Stopped());  // the files far behind had not started when it came
     EXPECT_TRUE(window.fileErrors.empty());
     const std::vector<std::string>& lines = batch.m_log.m_arrResponseLines;
     ASSERT_GE(lines.size(), 13u);
