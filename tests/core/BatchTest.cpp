@@ -1,5 +1,5 @@
-// The batch run against a fake window: start checks, header lines, verdicts,
-// file errors, debug mode, the response file, and outputs that would be the source.
+// The batch run against a fake window: header lines, verdicts, file errors,
+// debug mode, the response file, and outputs that would be the source.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -56,67 +56,6 @@ struct BatchFixture : testing::Test {
     }
     const std::vector<std::string>& Lines() const { return batch.m_log.m_arrResponseLines; }
 };
-
-// ---------------------------------------------------------------- start checks
-
-struct ComplaintCase {
-    bool script;
-    int sources;
-    std::string sourceFolder;
-    std::string destFolder;
-    std::string complaints;
-};
-
-class StartComplaints : public testing::TestWithParam<ComplaintCase> {};
-
-TEST_P(StartComplaints, AreListedInTheirFixedOrderInOneMessage) {
-    const ComplaintCase& c = GetParam();
-    RecordingBatchWindow window;
-    BatchRun batch;
-    batch.SetWindow(&window);
-    if (c.script) batch.m_arrScriptLines = {"te"};
-    batch.m_sources.SetLastFolder(c.sourceFolder);
-    for (int i = 0; i < c.sources; ++i) batch.m_sources.Add(c.sourceFolder, "/f" + std::to_string(i));
-    batch.m_strDestFolder = c.destFolder;
-    window.progressPos = 7;
-
-    EXPECT_EQ(batch.StartComplaints(), c.complaints);
-    EXPECT_EQ(batch.PrepareStart(), c.complaints.empty() ? StartResult::Ready : StartResult::Refused);
-    EXPECT_EQ(window.progressTop, c.sources);  // set before any check
-    EXPECT_EQ(window.progressPos, 0);
-    if (c.complaints.empty()) {
-        EXPECT_TRUE(window.errorMessages.empty());
-    } else {
-        EXPECT_EQ(window.errorMessages, std::vector<std::string>{c.complaints});
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StartComplaints,
-    testing::Values(
-        ComplaintCase{false, 0, "/d", "/d",
-                      "Empty or No Control File\r\nNo Source File(s)\r\n"
-                      "Destination Folder can't be the same as the source.\r\n"},
-        ComplaintCase{false, 1, "/a", "/b", "Empty or No Control File\r\n"},
-        ComplaintCase{true, 0, "/a", "/b", "No Source File(s)\r\n"},
-        ComplaintCase{true, 2, "/Data", "/DATA", "Destination Folder can't be the same as the source.\r\n"},
-        ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\nNo Destination Folder\r\n"},
-        ComplaintCase{true, 1, "/a", "", "No Destination Folder\r\n"},
-        ComplaintCase{true, 2, "/data", "/data/", ""},
-        ComplaintCase{true, 2, "/data", "/data2", ""}),
-    test::NameRowsBy<ComplaintCase>([](const ComplaintCase& c) { return c.complaints.empty() ? std::string("NoComplaint") : c.complaints; }));
-
-TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
-    BatchRun batch;
-    batch.m_arrScriptLines = {"te"};
-    batch.m_sources.SetPaths({"/x/a.txt", "/y/a.txt", "b.txt", "/z/b.txt", "/w/a.txt"});
-    batch.m_strDestFolder = "/out";
-    EXPECT_EQ(batch.StartComplaints(), "Source File names must differ: a.txt\r\nSource File names must differ: b.txt\r\n");
-    EXPECT_EQ(batch.m_sources.Path(2), "./b.txt");
-    EXPECT_EQ(batch.OutputPath(3), "/out/b.txt");
-    batch.m_strDestFolder = "/Y";
-    EXPECT_NE(batch.StartComplaints().find("Destination Folder can't be the same as the source.\r\n"), std::string::npos);
-}
 
 TEST_F(BatchFixture, SyntaxErrorIsReportedAndNothingIsTouched) {
     batch.m_arrScriptLines = {"te", "r/a/b"};
