@@ -229,7 +229,6 @@ void BatchRun::RunBatch() {
     m_engine.m_bDebug = m_pWindow->IsDebugChecked();
     m_engine.m_lineEnds = m_lineEnds;
     SetPieceWorkers(m_engine, m_nJobs);  // files one after another: each may use every worker
-    SetPieceWorkers(m_engine, m_nJobs);  // files one after another: each may use every worker
     m_log.Clear();
     m_bFileErrorOccurred = false;
     m_bStopped = false;
