@@ -3,7 +3,10 @@
 // is compared, byte for byte and with its permission bits, with what it held
 // before, and every output with what it must hold.
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,7 +40,12 @@ std::map<std::string, FileState> Snapshot(const std::string& root) {
         FileState state;
         state.mode = info.st_mode & 07777;
         state.link = S_ISLNK(info.st_mode);
-        state.bytes = state.link ? fs::read_symlink(entry.path()).string() : ReadFile(entry.path());
+        if (state.link)
+            state.bytes = fs::read_symlink(entry.path()).string();
+        else if (S_ISREG(info.st_mode))
+            state.bytes = ReadFile(entry.path());
+        else  // a device or a socket is never read: its kind and number stand for it
+            state.bytes = "special " + std::to_string(info.st_mode & S_IFMT) + " " + std::to_string(info.st_rdev);
         files[fs::relative(entry.path(), root).string()] = state;
     }
     return files;
@@ -63,7 +71,19 @@ struct Scene {
     std::vector<std::string> err;
     std::vector<Written> outputs;  // what the run writes; everything else survives as it was
     std::vector<std::string> removed = {};
+    bool runInSceneFolder = false;  // the run's working folder is the scene's
 };
+
+// A listening-socket name, which no output may replace.
+void MakeSocket(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        ADD_FAILURE() << "cannot make a socket at " << path;
+    if (fd >= 0) close(fd);
+}
 
 void Write(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
     WriteFile(path, bytes);
@@ -207,6 +227,65 @@ const std::vector<Scene>& Scenes() {
          },
          0, {"sub/c.txt", kCleanLine}, {}, {{"out/sub/c.txt", "charlie\r\n", 0644}},
          {"out/sub/.tavisk-partial-Xy34Zw-c.txt"}},
+        {"ProcLinkThroughTheWorkingFolderAtTheResponseNameIsReplaced",
+         [](const std::string& d) {
+             Common(d);
+             symlink("/proc/self/cwd/other/secret", (d + "/out/log.txt").c_str());
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         0, {"a.txt", kCleanLine}, {},
+         {{"out/a.txt", "alpha\r\n", 0644}, {"out/log.txt", "a.txt\r\n" + kCleanLine + "\r\n", 0644}}, {}, true},
+        {"ProcLinkThroughTheRootAtTheResponseNameIsReplaced",
+         [](const std::string& d) {
+             Common(d);
+             symlink(("/proc/self/root" + d + "/other/secret").c_str(), (d + "/out/log.txt").c_str());
+             return std::vector<std::string>{"-r", d + "/out/log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         0, {"a.txt", kCleanLine}, {},
+         {{"out/a.txt", "alpha\r\n", 0644}, {"out/log.txt", "a.txt\r\n" + kCleanLine + "\r\n", 0644}}},
+        {"FolderLinkAtAnOutputSubfolder",
+         [](const std::string& d) {
+             Common(d);
+             MakeDir(d + "/tree");
+             MakeDir(d + "/tree/sub");
+             Write(d + "/tree/sub/c.txt", "charlie\n");
+             symlink("../other", (d + "/out/sub").c_str());
+             return std::vector<std::string>{"-R", "-e", "te", d + "/out", d + "/tree"};
+         },
+         3, {"sub/c.txt", "\t$D/out/sub: Too many levels of symbolic links", kErrorLine},
+         {"$D/out/sub: Too many levels of symbolic links"}, {}},
+        {"SocketAtTheOutputName",
+         [](const std::string& d) {
+             Common(d);
+             MakeSocket(d + "/out/a.txt");
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         3, {"a.txt", "\t$D/out/a.txt: Is a socket", kErrorLine}, {"$D/out/a.txt: Is a socket"}, {}},
+        {"SocketAtTheResponseName",
+         [](const std::string& d) {
+             Common(d);
+             MakeSocket(d + "/out/log.txt");
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         3, {"a.txt", kCleanLine}, {"$D/out/log.txt: Is a socket"}, {{"out/a.txt", "alpha\r\n", 0644}}},
+        {"BlockDeviceAtTheOutputAndTheResponseName",
+         [](const std::string& d) {
+             Common(d);
+             if (mknod((d + "/out/a.txt").c_str(), S_IFBLK | 0600, makedev(7, 0)) != 0) return std::vector<std::string>{};
+             symlink("a.txt", (d + "/out/log.txt").c_str());  // the response name reaches the device through a link
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt", d + "/src/b.txt"};
+         },
+         3, {"a.txt", "\t$D/out/a.txt: Is a block device", kErrorLine},
+         {"$D/out/a.txt: Is a block device", "$D/out/log.txt: Is a block device"}, {}},
+        {"RunAgainOverEarlierOutputs",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/out/a.txt", "an earlier, longer output\r\n");
+             Write(d + "/other/kept", "another name of b's output\n");
+             link((d + "/other/kept").c_str(), (d + "/out/b.txt").c_str());
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt", d + "/src/b.txt"};
+         },
+         0, {"a.txt", "b.txt", kCleanLine}, {}, {{"out/a.txt", "alpha\r\n", 0644}, {"out/b.txt", "bravo\r\n", 0644}}},
     };
     return scenes;
 }
@@ -218,8 +297,11 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
     TempDir dir;
     const mode_t previousMask = umask(022);
     const std::vector<std::string> args = scene.build(dir.Path());
+    if (args.empty()) GTEST_SKIP() << "the scene cannot be built here (mknod refused)";
     const auto before = Snapshot(dir.Path());
-    const CliResult run = RunCli(args);
+    ProcessOptions options;
+    if (scene.runInSceneFolder) options.workingDir = dir.Path();
+    const CliResult run = RunCli(args, options);
     umask(previousMask);
     auto after = Snapshot(dir.Path());
 
