@@ -2,6 +2,7 @@
 // folder and tavisk-cli runs once over it; then every file that must survive
 // is compared, byte for byte and with its permission bits, with what it held
 // before, and every output with what it must hold.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -334,6 +335,53 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, OutputScenes, testing::ValuesIn(Scenes()),
                          [](const testing::TestParamInfo<Scene>& info) { return std::string(info.param.name); });
+
+// A folder of the destination swapped for a link while a large first file
+// runs (-R): nothing is written where the link leads, the outputs still to
+// come in that folder are file errors, and the one in progress goes, whole,
+// into the folder it was opened in (now under its new name), or nowhere.
+TEST_F(BatchFolders, FolderSwappedForALinkDuringTheRun) {
+    const std::string tree = m_dir / "tree", victim = m_dir / "victim", moved = m_dir / "moved";
+    MakeDir(tree);
+    MakeDir(tree + "/sub");
+    MakeDir(victim);
+    WriteFile(tree + "/sub/a.txt", "first\n");
+    WriteFile(tree + "/sub/b.txt", "second\n");
+    WriteFile(victim + "/b.txt", "not to be replaced\n");
+    MakeDir(m_out + "/sub");
+    int errPipe[2];
+    ASSERT_EQ(pipe2(errPipe, O_CLOEXEC), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        freopen("/dev/null", "w", stdout);
+        dup2(errPipe[1], STDERR_FILENO);
+        execl(CliPath(), CliPath(), "-R", "-e", "(i/a long line of the first output/,l)3000000", m_out.c_str(),
+              tree.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(errPipe[1]);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (OpenOutputSize(child, m_out + "/sub") < (1 << 20) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(rename((m_out + "/sub").c_str(), moved.c_str()), 0);
+    ASSERT_EQ(symlink("../victim", (m_out + "/sub").c_str()), 0);
+    std::string err;
+    char buffer[4096];
+    for (ssize_t got; (got = read(errPipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<size_t>(got));
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status << err;
+    EXPECT_NE(err.find(m_out + "/sub: Too many levels of symbolic links"), std::string::npos) << err;
+    EXPECT_EQ(ReadFile(victim + "/b.txt"), "not to be replaced\n");
+    EXPECT_EQ(CountFiles(victim), 1u);
+    // The first output was opened in the folder now called "moved": it is there whole or not at all.
+    struct stat first {};
+    if (lstat((moved + "/a.txt").c_str(), &first) == 0) EXPECT_EQ(first.st_size, 3000000 * 33);
+    EXPECT_LE(CountFiles(moved), 1u);
+}
 
 // A run ended by signals part-way through a large output.
 struct KillCase {
