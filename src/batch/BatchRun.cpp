@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "../engine/DeferredClose.h"
+#include "../engine/DeferredWork.h"
 #include "../engine/OpenBeneath.h"
 #include "../engine/WideText.h"
 #include "OutputFolders.h"
@@ -164,9 +164,9 @@ bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::stri
     // A name that was absent at the start holds nothing a new file could harm.
     const auto index = static_cast<size_t>(i);
     options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
-    FileError error{OutputPath(i), DescribeErrno(m_nDestError)};
-    if (m_destFolder)
-        options.folder = OpenOutputFolder(m_destFolder, m_strDestFolder, m_arrSourceFiles[index], error, madeFolders);
+    FileError error;
+    if (!m_destFolder) error = FileError{OutputPath(i), DescribeErrno(m_nDestError)};
+    else options.folder = OpenOutputFolder(m_destFolder, m_strDestFolder, m_arrSourceFiles[index], error, madeFolders);
     if (options.folder && engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
     engine.ReportFileError(error);
     return false;
@@ -222,7 +222,7 @@ void BatchRun::CloseBatchFiles() {
     m_engine.DiscardFiles();
     m_engine.m_fileOutput.CloseFolder();  // the next run finds its folders afresh
     m_destFolder.reset();
-    FinishDeferredCloses();  // the replaced outputs are freed before the batch counts as ended
+    FinishDeferredWork();  // the replaced outputs are freed before the batch counts as ended
 }
 
 void BatchRun::ShowBatchVerdict() {

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "DeferredClose.h"
+#include "DeferredWork.h"
 #include "FileLock.h"
 #include "HeldLocks.h"
 #include "TempFileRegistry.h"
@@ -119,12 +119,10 @@ bool OutputTarget::TakeFolder(const OutputOptions& options, FileError& error) {
 }
 
 bool OutputTarget::LookAtOldFile(const OutputOptions& options, InPlace& inPlace, std::string& cause) {
-    // Held by an O_PATH descriptor, which neither follows a link nor opens a device.
-    m_nOldFd = ::openat(m_folder->Fd(), m_strName.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (m_nOldFd < 0) return true;  // absent, or the create tells why
-    struct stat info {};
-    if (fstat(m_nOldFd, &info) != 0) return true;
+    struct stat info {};  // the name itself, never followed
+    if (fstatat(m_folder->Fd(), m_strName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return true;  // absent, or the create tells why
     const FileIdentity old = IdentityOf(info);
+    m_oldFile = old;
     if (S_ISLNK(info.st_mode)) return LookThroughLink(options, inPlace, cause);
     if (S_ISDIR(info.st_mode)) {
         cause = DescribeErrno(EISDIR);
@@ -200,8 +198,6 @@ bool OutputTarget::OpenInPlace(const InPlace& inPlace, FileError& error) {
         Discard();
         return false;
     }
-    ::close(m_nOldFd);
-    m_nOldFd = -1;
     m_fd = fd;
     m_state = OutputState::Direct;
     return true;
@@ -293,7 +289,33 @@ bool OutputTarget::CloseAndRename() {
     const bool closed = ::close(m_fd) == 0;
     m_fd = -1;
     if (!closed) return false;
+    if (m_oldFile.valid && SwapWithOldFile()) return true;
     return ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0;
+}
+
+// The new file and the old one swap names in one step: the name never lacks
+// a whole file, and the old one, now at the hidden name, is removed on the
+// background thread.  A plain rename over a taken name makes some file
+// systems (ext4) write the new file out at once, and frees the old one,
+// both on the batch's path.
+bool OutputTarget::SwapWithOldFile() {
+    static std::atomic<bool> s_swapUnsupported{false};
+    if (s_swapUnsupported.load(std::memory_order_relaxed)) return false;
+    if (renameat2(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str(), RENAME_EXCHANGE) != 0) {
+        if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) s_swapUnsupported.store(true, std::memory_order_relaxed);
+        return false;  // the name is gone meanwhile, or no swaps here: a rename does it
+    }
+    // Only the file that was looked at is removed: whatever else was put at
+    // the name meanwhile (a folder) stays, under the hidden name.
+    RunLater([folder = m_folder, temp = std::move(m_strTempName), old = m_oldFile, slot = m_nRegistrySlot] {
+        struct stat info {};
+        if (fstatat(folder->Fd(), temp.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(info) == old)
+            ::unlinkat(folder->Fd(), temp.c_str(), 0);
+        TempFileRegistry::Remove(slot);
+    });
+    m_strTempName.clear();
+    m_nRegistrySlot = -1;
+    return true;
 }
 
 void OutputTarget::Forget() {
@@ -301,7 +323,7 @@ void OutputTarget::Forget() {
     m_nRegistrySlot = -1;
     m_strTempName.clear();
     m_fd = -1;
-    m_nOldFd = -1;
+    m_oldFile = FileIdentity{};
     m_state = OutputState::Closed;
 }
 
@@ -320,7 +342,6 @@ bool OutputTarget::Commit(FileError& error) {
         Discard();
         return false;
     }
-    CloseLater(m_nOldFd);  // the old file, now nameless, is freed off the batch's path
     Forget();
     return true;
 }
@@ -330,7 +351,7 @@ void OutputTarget::HandOver(OutputTarget& other) {
     other.Discard();
     other.m_state = m_state;
     other.m_fd = m_fd;
-    other.m_nOldFd = m_nOldFd;
+    other.m_oldFile = m_oldFile;
     other.m_strPath = m_strPath;
     other.m_strName = m_strName;
     other.m_strTempName = std::move(m_strTempName);
@@ -343,7 +364,6 @@ void OutputTarget::HandOver(OutputTarget& other) {
 
 void OutputTarget::Discard() {
     if (m_fd >= 0) ::close(m_fd);
-    if (m_nOldFd >= 0) ::close(m_nOldFd);
     if (!m_strTempName.empty()) ::unlinkat(m_folder->Fd(), m_strTempName.c_str(), 0);
     Forget();
 }

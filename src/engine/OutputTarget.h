@@ -20,7 +20,8 @@
 //     |                 |       (so another run's clean-up leaves it alone)
 //     |                 |       and registered (TempFileRegistry)
 //     |                 | Commit: closed, and only when close() succeeded
-//     |                 v       renamed over the final name
+//     |                 v       renamed to the final name (swapped with
+//     |                         the old file, which is removed after)
 //     |               Closed
 //     +--Open--> Direct         a character device or a FIFO at the name,
 //                       |       or, for the response file, a name that
@@ -35,8 +36,9 @@
 // The old file at the name is looked at once, without following it: a
 // folder, a block device or a socket there is a file error (never written,
 // never replaced), as is a file another opener holds locked ("sharing
-// violation").  The descriptor kept on the old file makes its last close,
-// which frees its blocks, happen on a background thread after the rename.
+// violation").  The new file then swaps names with it (RENAME_EXCHANGE,
+// else a rename over it), and the old one, at the hidden name, is removed
+// on a background thread (DeferredWork.h).
 #include <sys/types.h>
 
 #include <string>
@@ -113,11 +115,12 @@ private:
     bool LinkUnnamedAs(const std::string& name) const;
     bool NameUnnamedFile();  // false with errno set
     bool CloseAndRename();   // false with errno set
+    bool SwapWithOldFile();
     void Forget();
 
     OutputState m_state = OutputState::Closed;
     int m_fd = -1;
-    int m_nOldFd = -1;          // the old file at the name (O_PATH), until it is replaced
+    FileIdentity m_oldFile;     // the file seen at the name, when one was
     std::string m_strPath;      // the name the user knows
     std::string m_strName;      // its last part
     std::string m_strTempName;  // the hidden name, when the file has one

@@ -1,6 +1,4 @@
-#include "DeferredClose.h"
-
-#include <unistd.h>
+#include "DeferredWork.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -11,44 +9,46 @@ namespace tavisk {
 
 namespace {
 
-// Few enough that a batch near its descriptor limit never feels them; the
-// thread is woken once per batch of them, not once per descriptor.
+// Few enough that a batch near its descriptor limit never feels the folders
+// they hold; the thread is woken once per batch of them, not once per job.
 constexpr size_t kMaxWaiting = 32;
 constexpr size_t kWakeAt = 16;
 
-class Closer {
+using Job = std::function<void()>;
+
+class Worker {
 public:
-    // True when taken; false when the caller must close it itself.
-    bool Take(int fd) {
+    // True when taken; false when the caller must run it itself.
+    bool Take(Job& job) {
         std::unique_lock lock(m_mutex);
         if (m_waiting.size() >= kMaxWaiting) return false;
         if (!m_bStarted) {
             std::thread([this] { Run(); }).detach();  // lives as long as the process
             m_bStarted = true;
         }
-        m_waiting.push_back(fd);
+        m_waiting.push_back(std::move(job));
         if (m_waiting.size() == kWakeAt) m_work.notify_one();
         return true;
     }
     void Drain() {
         std::unique_lock lock(m_mutex);
         if (!m_waiting.empty()) m_work.notify_one();
-        m_idle.wait(lock, [this] { return m_waiting.empty() && !m_bClosing; });
+        m_idle.wait(lock, [this] { return m_waiting.empty() && !m_bRunning; });
     }
 
 private:
     void Run() {
-        std::vector<int> closing;
+        std::vector<Job> running;
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_work.wait(lock, [this] { return !m_waiting.empty(); });
-            closing.swap(m_waiting);
-            m_bClosing = true;
+            running.swap(m_waiting);
+            m_bRunning = true;
             lock.unlock();
-            for (int fd : closing) ::close(fd);
-            closing.clear();
+            for (Job& job : running) job();
+            running.clear();
             lock.lock();
-            m_bClosing = false;
+            m_bRunning = false;
             if (m_waiting.empty()) m_idle.notify_all();
         }
     }
@@ -56,23 +56,22 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_work;
     std::condition_variable m_idle;
-    std::vector<int> m_waiting;
-    bool m_bClosing = false;
+    std::vector<Job> m_waiting;
+    bool m_bRunning = false;
     bool m_bStarted = false;
 };
 
-Closer& TheCloser() {
-    static Closer* closer = new Closer;  // never destroyed: its thread may outlive main
-    return *closer;
+Worker& TheWorker() {
+    static Worker* worker = new Worker;  // never destroyed: its thread may outlive main
+    return *worker;
 }
 
 }  // namespace
 
-void CloseLater(int fd) {
-    if (fd < 0) return;
-    if (!TheCloser().Take(fd)) ::close(fd);
+void RunLater(std::function<void()> work) {
+    if (!TheWorker().Take(work)) work();
 }
 
-void FinishDeferredCloses() { TheCloser().Drain(); }
+void FinishDeferredWork() { TheWorker().Drain(); }
 
 }  // namespace tavisk
