@@ -31,9 +31,10 @@ int OpenComponent(int folder, const std::string& name, int flags) {
     return fd;
 }
 
-// Where openat2 is missing: one component after another, each held by
-// descriptor while the next is opened below it.
-int WalkBeneath(int base, std::string_view relative, int flags) {
+}  // namespace
+
+// Each component is held by descriptor while the next is opened below it.
+int WalkFolderBeneath(int base, std::string_view relative, int flags) {
     std::vector<std::string> names;
     for (size_t start = 0; start <= relative.size();) {
         size_t slash = relative.find('/', start);
@@ -57,8 +58,6 @@ int WalkBeneath(int base, std::string_view relative, int flags) {
     return folder;
 }
 
-}  // namespace
-
 int OpenFolderBeneath(int base, std::string_view relative, int flags) {
     if (!g_openat2Missing.load(std::memory_order_relaxed)) {
         const std::string path(relative.empty() ? std::string_view(".") : relative);
@@ -74,7 +73,7 @@ int OpenFolderBeneath(int base, std::string_view relative, int flags) {
             break;  // refused by a filter or an older kernel: the walk does the same
         }
     }
-    return WalkBeneath(base, relative, flags);
+    return WalkFolderBeneath(base, relative, flags);
 }
 
 }  // namespace tavisk

@@ -12,4 +12,8 @@ namespace tavisk {
 // errno set (ELOOP for a link).
 int OpenFolderBeneath(int base, std::string_view relative, int flags);
 
+// The same, one component after another, each opened with O_NOFOLLOW below
+// the one before: what OpenFolderBeneath does where openat2 is missing.
+int WalkFolderBeneath(int base, std::string_view relative, int flags);
+
 }  // namespace tavisk
