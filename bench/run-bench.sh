@@ -206,6 +206,20 @@ CASES=(
 # Where tool $1 writes in the current case.
 out_dir() { if [[ $KIND = rerun-disk ]]; then echo "$DISKO/$1"; else echo "$O/$1"; fi; }
 
+# Clears tool $1's output folder.  On the disk the old outputs are moved
+# aside and removed at the end: ext4 without a journal looks twice at inodes
+# freed in the last seconds before reusing one, which would slow down
+# whatever runs next for reasons of the benchmark, not of the tool.
+# The reference output of the current case, on the same file system as the outputs.
+ref_path() { if [[ $KIND = rerun-disk ]]; then mkdir -p "$DISKO/.ref"; echo "$DISKO/.ref/$CASE"; else echo "$R/$CASE"; fi; }
+
+clear_out() {
+    local dir
+    dir=$(out_dir "$1")
+    if [[ $KIND = rerun-disk && -d $dir ]]; then mkdir -p "$DISKO/.old"; mv "$dir" "$(mktemp -d "$DISKO/.old/XXXXXX")/"
+    else rm -rf "$dir"; fi
+}
+
 # Sets CMD (argv), IN (stdin or empty), OUTPUT (what to compare) and ROLE
 # (tavisk, peer or floor) for tool $1 in the current case; PREP, when not
 # empty, is run untimed before it (the earlier run of a re-run).
@@ -289,7 +303,7 @@ RESULTS=$W/results.tsv
 : >"$RESULTS"
 run_once() {
     local tool=$1 run=$2 wall user sys rss status
-    rm -rf "$(out_dir "$tool")"; mkdir -p "$(out_dir "$tool")"
+    clear_out "$tool"; mkdir -p "$(out_dir "$tool")"
     set_command "$tool"
     ((${#PREP[@]} == 0)) || "${PREP[@]}" </dev/null >/dev/null
     local redirect=()
@@ -306,7 +320,8 @@ run_once() {
 # Compares the current output with tavisk-cli's; records ok / MISMATCH / n/a.
 declare -A CHECK
 check_output() {
-    local tool=$1 ref=$R/$CASE
+    local tool=$1 ref
+    ref=$(ref_path)
     [[ $tool = "$REFERENCE" ]] && { CHECK[$CASE/$tool]=reference; return; }
     set_command "$tool"
     local same
@@ -327,14 +342,14 @@ check_output() {
 # Runs tool $1 once, untimed, and keeps its output as the case's reference.
 make_reference() {
     local tool=$1
-    rm -rf "$(out_dir "$tool")" "${R:?}/$CASE"; mkdir -p "$(out_dir "$tool")"
+    clear_out "$tool"; rm -rf "$(ref_path)"; mkdir -p "$(out_dir "$tool")"
     set_command "$tool"
     REF_STATUS=0
     if [[ -n $IN ]]; then "${CMD[@]}" <"$IN" >"$OUTPUT" || REF_STATUS=$?
     else "${CMD[@]}" </dev/null >/dev/null || REF_STATUS=$?; fi
-    [[ -e $OUTPUT ]] && mv "$OUTPUT" "$R/$CASE"
-    rm -rf "$(out_dir "$tool")"
-    ((REF_STATUS == 0)) && [[ -e $R/$CASE ]]
+    [[ -e $OUTPUT ]] && mv "$OUTPUT" "$(ref_path)"
+    clear_out "$tool"
+    ((REF_STATUS == 0)) && [[ -e $(ref_path) ]]
 }
 
 # ---------------------------------------------------------------- run
@@ -362,7 +377,7 @@ for line in "${CASES[@]}"; do
             tool=${tools[(k + run - 1) % n]}
             run_once "$tool" "$run"
             ((run == 1)) && check_output "$tool"
-            rm -rf "$(out_dir "$tool")"
+            clear_out "$tool"
         done
     done
     rm -rf "${R:?}/$CASE"
