@@ -55,16 +55,16 @@ struct FileJob {
 class SameFileGate {
 public:
     // Waits while another job has the file at `path`; false when it cannot be looked at.
-    bool Enter(const std::string& path, std::pair<dev_t, ino_t>& key) {
+    bool Enter(const std::string& path, FileIdentity& key) {
         struct stat info {};
         if (stat(path.c_str(), &info) != 0) return false;  // the open reports why
-        key = {info.st_dev, info.st_ino};
+        key = IdentityOf(info);
         std::unique_lock lock(m_mutex);
         m_released.wait(lock, [&] { return m_busy.count(key) == 0; });
         m_busy.insert(key);
         return true;
     }
-    void Leave(const std::pair<dev_t, ino_t>& key) {
+    void Leave(const FileIdentity& key) {
         {
             std::lock_guard lock(m_mutex);
             m_busy.erase(key);
@@ -75,7 +75,7 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_released;
-    std::set<std::pair<dev_t, ino_t>> m_busy;
+    std::set<FileIdentity> m_busy;
 };
 
 // Results wait for the slowest file; some files ahead per worker keep the
@@ -105,7 +105,7 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
         SetPieceWorkers(job.engine, i + 1 == filesToRun ? m_nJobs : 1);
         const int64_t fileErrorsBefore = job.engine.FileErrorCount();
         FileJob result;
-        std::pair<dev_t, ino_t> source;
+        FileIdentity source;
         const bool entered = i != m_nStandardInputSource && gate.Enter(SourcePath(i), source);
         result.bOpened = OpenSourceFileOn(job.engine, i);
         result.bWideText = result.bOpened && RefuseWideTextOn(job.engine);

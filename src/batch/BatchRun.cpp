@@ -2,6 +2,7 @@
 // verdict and the response file.
 #include "BatchRun.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "../engine/DeferredWork.h"
+#include "../engine/OpenBeneath.h"
 #include "../engine/WideText.h"
 #include "OutputFolders.h"
 
@@ -151,7 +154,10 @@ bool BatchRun::OpenSourceFile(int i) {
     return OpenSourceFileOn(m_engine, i);
 }
 
-bool BatchRun::OpenOutputFile(int i) { return OpenOutputFileOn(m_engine, i); }
+bool BatchRun::OpenOutputFile(int i) {
+    if (!m_destFolder && !IsDebugRun() && !m_bDryRun) OpenDestination();  // a caller outside RunBatch
+    return OpenOutputFileOn(m_engine, i);
+}
 
 bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
     engine.m_nLastLineRead = -1;
@@ -189,11 +195,9 @@ bool BatchRun::OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::stri
     const auto index = static_cast<size_t>(i);
     options.nameWasAbsent = index < m_arrOutputPresent.size() && !m_arrOutputPresent[index];
     FileError error;
-    if (!MakeOutputFolders(m_strDestFolder, m_arrSourceFiles[static_cast<size_t>(i)], error, madeFolders)) {
-        engine.ReportFileError(error);
-        return false;
-    }
-    if (engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
+    if (!m_destFolder) error = FileError{OutputPath(i), DescribeErrno(m_nDestError)};
+    else options.folder = OpenOutputFolder(m_destFolder, m_strDestFolder, m_arrSourceFiles[index], error, madeFolders);
+    if (options.folder && engine.m_fileOutput.Create(OutputPath(i), error, options)) return true;
     engine.ReportFileError(error);
     return false;
 }
@@ -246,7 +250,9 @@ void BatchRun::CommitOrDiscardOutput(bool keep) {
 
 void BatchRun::CloseBatchFiles() {
     m_engine.DiscardFiles();
-    m_engine.m_fileOutput.CloseFolder();  // the next run finds its folder afresh
+    m_engine.m_fileOutput.CloseFolder();  // the next run finds its folders afresh
+    m_destFolder.reset();
+    FinishDeferredWork();  // the replaced outputs are freed before the batch counts as ended
 }
 
 void BatchRun::ShowBatchVerdict() {
@@ -265,6 +271,13 @@ void BatchRun::WriteResponseFile() {
     FileError error;
     OutputOptions options;
     options.followDeviceLinks = true;  // "-r /dev/stdout" means the descriptor
+    // A bare name lies in the destination, reached by its descriptor.
+    const bool inDestination = m_strResponseFile.find('/') == std::string::npos;
+    if (inDestination) options.folder = m_destFolder;
+    if (inDestination && !options.folder) {
+        ReportFileError(FileError{path, DescribeErrno(m_nDestError)});
+        return;
+    }
     if (!file.Create(path, error, options)) {
         ReportFileError(error);
         return;
@@ -349,6 +362,22 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
     }
 }
 
+void BatchRun::OpenDestination() {
+    const int fd = ::open(m_strDestFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    m_nDestError = fd < 0 ? errno : 0;
+    m_destFolder = fd < 0 ? nullptr : std::make_shared<const FolderHandle>(fd);
+}
+
+void BatchRun::RemoveLeftovers() {
+    RemoveLeftoverTempFiles(m_destFolder->Fd());
+    for (const std::string& folder : OutputSubfolders(m_arrSourceFiles)) {
+        const int fd = OpenFolderBeneath(m_destFolder->Fd(), std::string_view(folder).substr(1), O_PATH);
+        if (fd < 0) continue;  // a link is never followed, nor a missing folder made
+        RemoveLeftoverTempFiles(fd);
+        ::close(fd);
+    }
+}
+
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
     m_engine.m_bDebug = m_pWindow->IsDebugChecked();
@@ -366,10 +395,8 @@ void BatchRun::RunBatch() {
     } else {
         m_pWindow->ShowDebugWindow(false);
     }
-    if (!m_engine.m_bDebug && !m_bDryRun) {  // a dry run changes nothing
-        RemoveLeftoverTempFiles(m_strDestFolder);
-        for (const std::string& folder : OutputSubfolders(m_arrSourceFiles)) RemoveLeftoverTempFiles(m_strDestFolder + folder);
-    }
+    if (!m_bDryRun) OpenDestination();  // a dry run changes nothing
+    if (!m_engine.m_bDebug && m_destFolder) RemoveLeftovers();
 
     m_arrFileOutcomes.clear();
     // A dry run's outputs go, one after another, to the preview: it takes the
@@ -379,9 +406,9 @@ void BatchRun::RunBatch() {
     else
         RunFilesInOrder(filesToRun);
     CountErrorsPerFile();
-    CloseBatchFiles();
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();
+    CloseBatchFiles();
     m_bStopRequested.store(false);
     m_pWindow->EnableStart(true);
 }

@@ -174,6 +174,12 @@ private:
     bool m_bInputsKnown = false;
     std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks
     std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
+    // The destination, opened once per run: every output and a bare
+    // response-file name are reached from it without following a link.
+    void OpenDestination();
+    void RemoveLeftovers();
+    SharedFolder m_destFolder;
+    int m_nDestError = 0;  // why it could not be opened
     uint32_t m_nLastFolder = 0;
 };
 
