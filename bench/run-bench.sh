@@ -18,6 +18,8 @@
 #   BENCH_FOUR_MB=N       size of each of the four files of the -j rows in MB (default 100; quick 10)
 #   BENCH_TREE_FOLDERS=N  folders of the -R tree, 100 small files each (default 200; quick 20)
 #   BENCH_HUGE_MB=N       size of the one file of the onebig rows in MB (default 1000; quick 100)
+#   BENCH_RERUN_COUNT=N   small files of the re-run rows (default 30000; quick 2000)
+#   BENCH_DISK_DIR=DIR    a folder on a disk for the rerun-disk row (default /var/tmp)
 #   BENCH_RUNS=N          timed runs per tool and case (default 5; quick 3)
 #   BENCH_CASES=REGEX     run only the cases whose name matches (e.g. 'replace|copy-lf')
 #   BENCH_DIR=DIR         where the data and outputs go (default: a new folder
@@ -38,11 +40,13 @@ if [[ ${BENCH_QUICK:-0} != 0 ]]; then
     LONG_MB=${BENCH_LONG_MB:-1}; RUNS=${BENCH_RUNS:-3}
     FOUR_MB=${BENCH_FOUR_MB:-10}; TREE_FOLDERS=${BENCH_TREE_FOLDERS:-20}
     HUGE_MB=${BENCH_HUGE_MB:-100}
+    RERUN_COUNT=${BENCH_RERUN_COUNT:-2000}
 else
     BIG_MB=${BENCH_BIG_MB:-200}; SMALL_COUNT=${BENCH_SMALL_COUNT:-2000}
     LONG_MB=${BENCH_LONG_MB:-10}; RUNS=${BENCH_RUNS:-5}
     FOUR_MB=${BENCH_FOUR_MB:-100}; TREE_FOLDERS=${BENCH_TREE_FOLDERS:-200}
     HUGE_MB=${BENCH_HUGE_MB:-1000}
+    RERUN_COUNT=${BENCH_RERUN_COUNT:-30000}
 fi
 LONG_LINES=10
 CASES_RE=${BENCH_CASES:-.}
@@ -91,7 +95,9 @@ elif [[ -d /dev/shm && -w /dev/shm ]] &&
 else
     W=$(mktemp -d "${TMPDIR:-/tmp}/tavisk-bench.XXXXXX")
 fi
-cleanup() { [[ ${BENCH_KEEP:-0} != 0 ]] && say "Kept $W" || rm -rf "$W"; }
+# The rerun-disk row writes to a disk, whatever holds $W.
+DISKO=$(mktemp -d "${BENCH_DISK_DIR:-/var/tmp}/tavisk-bench-disk.XXXXXX")
+cleanup() { rm -rf "$DISKO"; [[ ${BENCH_KEEP:-0} != 0 ]] && say "Kept $W" || rm -rf "$W"; }
 trap cleanup EXIT
 free_mb=$(df -Pm "$W" | awk 'NR==2{print $4}')
 ((free_mb > need_mb)) || { say "Need about $need_mb MB free in $W, have $free_mb MB"; exit 1; }
@@ -118,6 +124,15 @@ BYTES[four]=$(cat "${FOUR_FILES[@]}" | wc -c); LONGEST[four]=${LONGEST[big-lf.tx
 : >"$D/huge.txt"
 while (($(stat -c %s "$D/huge.txt") < HUGE_MB * 1000000)); do cat "$D/big-lf.txt" >>"$D/huge.txt"; done
 BYTES[huge.txt]=$(stat -c %s "$D/huge.txt"); LONGEST[huge.txt]=${LONGEST[big-lf.txt]}
+# RERUN_COUNT small files (the small ones over and over), for the re-run rows.
+mkdir -p "$D/many"
+perl -e 'my ($dir, $n, @src) = @ARGV; local $/;
+for my $i (0 .. $n - 1) {
+    open(my $in, "<", $src[$i % @src]) or die; my $text = <$in>;
+    open(my $out, ">", sprintf("%s/f%06d.txt", $dir, $i)) or die; print $out $text; close($out) or die;
+}' "$D/many" "$RERUN_COUNT" "${SMALL_FILES[@]}"
+MANY_FILES=("$D"/many/*)
+BYTES[many]=$(cat "${MANY_FILES[@]}" | wc -c); LONGEST[many]=${LONGEST[small]}
 BYTES[tree]=$(find "$D/tree" -type f -print0 | xargs -0 cat | wc -c); LONGEST[tree]=${LONGEST[small]}
 
 # ---------------------------------------------------------------- the commands
@@ -173,7 +188,9 @@ find . -type f -print0 | xargs -0 mawk -v "d=$1" "$3"'
 
 # Case table: NAME INPUT SCRIPT KIND [LINE-ENDS], KIND = big (one file), files
 # (the small ones), jobs-files and jobs-four (-j 2 against -j 1), tree (-R),
-# one-big (one file of HUGE_MB, -j 2 against -j 1) or keep-copy (against cp);
+# one-big (one file of HUGE_MB, -j 2 against -j 1), keep-copy (against cp),
+# or rerun and rerun-disk (a run into a folder that holds the outputs of an
+# earlier one, untimed, against the first run and cp, on $W and on a disk);
 # LINE-ENDS the --line-ends style (default crlf).
 CASES=(
     "replace-lf     big-lf.txt   g/old/new/ replace"
@@ -193,14 +210,39 @@ CASES=(
     "onebig-replace huge.txt     g/old/new/ one-big"
     "onebig-copy    huge.txt     te         one-big"
     "onebig-keep    huge.txt     te         keep-copy keep"
+    "rerun-tmpfs    many         g/old/new/ rerun"
+    "rerun-disk     many         g/old/new/ rerun-disk"
 )
 
+# Where tool $1 writes in the current case.
+out_dir() { if [[ $KIND = rerun-disk ]]; then echo "$DISKO/$1"; else echo "$O/$1"; fi; }
+
+# Clears tool $1's output folder.  On the disk the old outputs are moved
+# aside and removed at the end: ext4 without a journal looks twice at inodes
+# freed in the last seconds before reusing one, which would slow down
+# whatever runs next for reasons of the benchmark, not of the tool.
+# The reference output of the current case, on the same file system as the outputs.
+ref_path() { if [[ $KIND = rerun-disk ]]; then mkdir -p "$DISKO/.ref"; echo "$DISKO/.ref/$CASE"; else echo "$R/$CASE"; fi; }
+
+clear_out() {
+    local dir
+    dir=$(out_dir "$1")
+    if [[ $KIND = rerun-disk && -d $dir ]]; then mkdir -p "$DISKO/.old"; mv "$dir" "$(mktemp -d "$DISKO/.old/XXXXXX")/"
+    else rm -rf "$dir"; fi
+}
+
 # Sets CMD (argv), IN (stdin or empty), OUTPUT (what to compare) and ROLE
-# (tavisk, peer or floor) for tool $1 in the current case.
+# (tavisk, peer or floor) for tool $1 in the current case; PREP, when not
+# empty, is run untimed before it (the earlier run of a re-run).
 set_command() {
-    local tool=$1 dir=$O/$1
-    IN=$D/$INPUT; OUTPUT=$dir/out; ROLE=peer
+    local tool=$1 dir
+    dir=$(out_dir "$1")
+    IN=$D/$INPUT; OUTPUT=$dir/out; ROLE=peer; PREP=()
     case $KIND/$tool in
+    rerun*/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -e "$SCRIPT" "$dir" "${MANY_FILES[@]}")
+        if [[ $tool = tavisk-rerun ]]; then PREP=("${CMD[@]}"); fi ;;
+    rerun*/cp-*) ROLE=floor; IN=; OUTPUT=$dir; CMD=(cp -t "$dir" "${MANY_FILES[@]}")
+        if [[ $tool = cp-over ]]; then PREP=("${CMD[@]}"); fi ;;
     jobs-files/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "${SMALL_FILES[@]}") ;;
     jobs-four/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "${FOUR_FILES[@]}") ;;
     one-big/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir/$INPUT; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "$D/$INPUT") ;;
@@ -267,6 +309,7 @@ tools_for() {
     tree) echo tavisk-j1 tavisk-j2 find-mawk ;;
     one-big) echo tavisk-j1 tavisk-j2 ;;
     keep-copy) echo tavisk-cli cp ;;
+    rerun|rerun-disk) echo tavisk-first tavisk-rerun cp-first cp-over ;;
     esac
 }
 
@@ -275,8 +318,9 @@ RESULTS=$W/results.tsv
 : >"$RESULTS"
 run_once() {
     local tool=$1 run=$2 wall user sys rss status
-    rm -rf "$O/$tool"; mkdir -p "$O/$tool"
+    clear_out "$tool"; mkdir -p "$(out_dir "$tool")"
     set_command "$tool"
+    ((${#PREP[@]} == 0)) || "${PREP[@]}" </dev/null >/dev/null
     local redirect=()
     [[ -n $IN ]] && redirect=(--in "$IN" --out "$OUTPUT")
     read -r wall user sys rss status < <("$TIMER" "${redirect[@]}" -- "${CMD[@]}")
@@ -291,7 +335,8 @@ run_once() {
 # Compares the current output with tavisk-cli's; records ok / MISMATCH / n/a.
 declare -A CHECK
 check_output() {
-    local tool=$1 ref=$R/$CASE
+    local tool=$1 ref
+    ref=$(ref_path)
     [[ $tool = "$REFERENCE" ]] && { CHECK[$CASE/$tool]=reference; return; }
     set_command "$tool"
     local same
@@ -312,14 +357,14 @@ check_output() {
 # Runs tool $1 once, untimed, and keeps its output as the case's reference.
 make_reference() {
     local tool=$1
-    rm -rf "$O/$tool" "${R:?}/$CASE"; mkdir -p "$O/$tool"
+    clear_out "$tool"; rm -rf "$(ref_path)"; mkdir -p "$(out_dir "$tool")"
     set_command "$tool"
     REF_STATUS=0
     if [[ -n $IN ]]; then "${CMD[@]}" <"$IN" >"$OUTPUT" || REF_STATUS=$?
     else "${CMD[@]}" </dev/null >/dev/null || REF_STATUS=$?; fi
-    [[ -e $OUTPUT ]] && mv "$OUTPUT" "$R/$CASE"
-    rm -rf "${O:?}/$tool"
-    ((REF_STATUS == 0)) && [[ -e $R/$CASE ]]
+    [[ -e $OUTPUT ]] && mv "$OUTPUT" "$(ref_path)"
+    clear_out "$tool"
+    ((REF_STATUS == 0)) && [[ -e $(ref_path) ]]
 }
 
 # ---------------------------------------------------------------- run
@@ -347,7 +392,7 @@ for line in "${CASES[@]}"; do
             tool=${tools[(k + run - 1) % n]}
             run_once "$tool" "$run"
             ((run == 1)) && check_output "$tool"
-            rm -rf "${O:?}/$tool"
+            clear_out "$tool"
         done
     done
     rm -rf "${R:?}/$CASE"
@@ -380,7 +425,7 @@ while (<STDIN>) {
     $rss{$case}{$tool} = $rss if !defined $rss{$case}{$tool} || $rss > $rss{$case}{$tool};
 }
 sub median { my @s = sort { $a <=> $b } @_; my $n = @s; $n % 2 ? $s[$n / 2] : ($s[$n / 2 - 1] + $s[$n / 2]) / 2 }
-my %floor = map { $_ => 1 } qw(cat dd cp);
+my %floor = map { $_ => 1 } qw(cat dd cp cp-first cp-over);
 my @goals; my $tavisk = "tavisk-cli";
 printf "\n%-13s %-10s %9s %8s %7s %9s %10s %9s  %s\n", "case", "tool", "median s", "cpu s", "sys s", "MB/s", "vs best", "peak MB", "output";
 printf "%-13s %-10s %9s %8s %7s %9s %10s %9s  %s\n", "", "", "(wall)", "(u+s)", "", "", "peer", "(max RSS)", "";
@@ -423,6 +468,14 @@ for my $case (@cases) {
     if ($case eq "onebig-keep" && defined $med{cp} && defined $med{$tavisk}) {
         my $r = $med{$tavisk} / $med{cp};
         push @goals, [$case, sprintf("--line-ends keep -e te %.2fx the time of cp (%.3f s); goal <= 1.2x", $r, $med{cp}), $r <= 1.2];
+    }
+    if (defined $med{"tavisk-rerun"} && defined $med{"tavisk-first"} && defined $med{"cp-over"}) {
+        my $r = $med{"tavisk-rerun"} / $med{"tavisk-first"};
+        push @goals, [$case, sprintf("re-run %.2fx the time of the first run (%.3f s against %.3f s); goal <= 1.3x",
+                                     $r, $med{"tavisk-rerun"}, $med{"tavisk-first"}), $r <= 1.3];
+        my $c = $med{"tavisk-rerun"} / $med{"cp-over"};
+        push @goals, [$case, sprintf("re-run %.2fx the time of cp over the same files (%.3f s); goal < 1x",
+                                     $c, $med{"cp-over"}), $c < 1];
     }
     next unless defined $med{$tavisk};
     if (($check{"$case/$tavisk"} // "") eq "MISMATCH") {

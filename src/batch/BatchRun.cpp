@@ -2,6 +2,13 @@
 // or ahead on the jobs, then the verdict and the response file.
 #include "BatchRun.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "../engine/DeferredWork.h"
+#include "../engine/OpenBeneath.h"
 #include "FileJobs.h"
 #include "OutputFolders.h"
 #include "PieceWorkers.h"
@@ -91,18 +98,23 @@ bool BatchRun::OpenSourceFile(int i) {
     return OpenSource(m_engine, m_sources, i);
 }
 
-bool BatchRun::OpenOutputFile(int i) { return ChooseOutputSink()->Begin(m_engine, i, nullptr); }
+bool BatchRun::OpenOutputFile(int i) {
+    if (!m_destFolder && !IsDebugRun() && !m_bDryRun) OpenDestination();  // a caller outside RunBatch
+    return ChooseOutputSink()->Begin(m_engine, i, nullptr);
+}
 
 std::unique_ptr<OutputSink> BatchRun::ChooseOutputSink() {
     const OutputPlace place{m_sources, m_strDestFolder};
     if (IsDebugRun()) return std::make_unique<DebugOutputs>(*m_pWindow);
     if (m_bDryRun) return std::make_unique<PreviewOutputs>(place, m_pPreview, m_bDestMadeFirst);
-    return std::make_unique<WrittenOutputs>(place, m_startFacts.outputPresent);
+    return std::make_unique<WrittenOutputs>(place, m_destFolder, m_nDestError, m_startFacts.outputPresent);
 }
 
 void BatchRun::CloseBatchFiles() {
     m_engine.DiscardFiles();
-    m_engine.m_fileOutput.CloseFolder();  // the next run finds its folder afresh
+    m_engine.m_fileOutput.CloseFolder();  // the next run finds its folders afresh
+    m_destFolder.reset();
+    FinishDeferredWork();  // the replaced outputs are freed before the batch counts as ended
 }
 
 void BatchRun::ShowBatchVerdict() {
@@ -121,6 +133,13 @@ void BatchRun::WriteResponseFile() {
     FileError error;
     OutputOptions options;
     options.followDeviceLinks = true;  // "-r /dev/stdout" means the descriptor
+    // A bare name lies in the destination, reached by its descriptor.
+    const bool inDestination = m_strResponseFile.find('/') == std::string::npos;
+    if (inDestination) options.folder = m_destFolder;
+    if (inDestination && !options.folder) {
+        ReportFileError(FileError{path, DescribeErrno(m_nDestError)});
+        return;
+    }
     if (!file.Create(path, error, options)) {
         ReportFileError(error);
         return;
@@ -224,6 +243,22 @@ bool BatchRun::TakeFile(int i, FileResult& file, FileOutcome& outcome, const Out
     return true;
 }
 
+void BatchRun::OpenDestination() {
+    const int fd = ::open(m_strDestFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    m_nDestError = fd < 0 ? errno : 0;
+    m_destFolder = fd < 0 ? nullptr : std::make_shared<const FolderHandle>(fd);
+}
+
+void BatchRun::RemoveLeftovers() {
+    RemoveLeftoverTempFiles(m_destFolder->Fd());
+    for (const std::string& folder : OutputSubfolders(m_sources.Elements())) {
+        const int fd = OpenFolderBeneath(m_destFolder->Fd(), std::string_view(folder).substr(1), O_PATH);
+        if (fd < 0) continue;  // a link is never followed, nor a missing folder made
+        RemoveLeftoverTempFiles(fd);
+        ::close(fd);
+    }
+}
+
 void BatchRun::RunBatch() {
     m_pWindow->EnableStart(false);
     m_engine.m_bDebug = m_pWindow->IsDebugChecked();
@@ -241,17 +276,15 @@ void BatchRun::RunBatch() {
     } else {
         m_pWindow->ShowDebugWindow(false);
     }
-    if (!m_engine.m_bDebug && !m_bDryRun) {  // a dry run changes nothing
-        RemoveLeftoverTempFiles(m_strDestFolder);
-        for (const std::string& folder : OutputSubfolders(m_sources.Elements())) RemoveLeftoverTempFiles(m_strDestFolder + folder);
-    }
+    if (!m_bDryRun) OpenDestination();  // a dry run changes nothing
+    if (!m_engine.m_bDebug && m_destFolder) RemoveLeftovers();
 
     m_arrFileOutcomes.clear();
     RunFiles(filesToRun, *ChooseOutputSink());
     CountErrorsPerFile();
-    CloseBatchFiles();
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();
+    CloseBatchFiles();
     m_bStopRequested.store(false);
     m_pWindow->EnableStart(true);
 }

@@ -134,6 +134,9 @@ private:
     bool TakeFile(int i, FileResult& file, FileOutcome& outcome, const OutputSink& sink, bool moreFiles);
     // A worker's response lines and file errors join the batch's.
     void AddWorkerReport(FileResult& file);
+    void OpenDestination();
+    // Temporary files a killed run left in the destination and the folders below it.
+    void RemoveLeftovers();
 
     ScriptParser m_parser;
     EditEngine m_engine;
@@ -146,6 +149,10 @@ private:
     std::vector<FileOutcome> m_arrFileOutcomes;
     BatchInputs m_inputs{m_sources, m_strControlFile};
     StartFacts m_startFacts;  // of the last start checks
+    // The destination, opened once per run: every output and a bare
+    // response-file name are reached from it without following a link.
+    SharedFolder m_destFolder;
+    int m_nDestError = 0;  // why it could not be opened
 };
 
 }  // namespace tavisk

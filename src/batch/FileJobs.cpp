@@ -35,16 +35,16 @@ struct FileJobs::Worker final : FileErrorReport {
 class FileJobs::SameFileGate {
 public:
     // Waits while another job has the file at `path`; false when it cannot be looked at.
-    bool Enter(const std::string& path, std::pair<dev_t, ino_t>& key) {
+    bool Enter(const std::string& path, FileIdentity& key) {
         struct stat info {};
         if (stat(path.c_str(), &info) != 0) return false;  // the open reports why
-        key = {info.st_dev, info.st_ino};
+        key = IdentityOf(info);
         std::unique_lock lock(m_mutex);
         m_released.wait(lock, [&] { return m_busy.count(key) == 0; });
         m_busy.insert(key);
         return true;
     }
-    void Leave(const std::pair<dev_t, ino_t>& key) {
+    void Leave(const FileIdentity& key) {
         {
             std::lock_guard lock(m_mutex);
             m_busy.erase(key);
@@ -55,7 +55,7 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_released;
-    std::set<std::pair<dev_t, ino_t>> m_busy;
+    std::set<FileIdentity> m_busy;
 };
 
 namespace {
@@ -87,7 +87,7 @@ FileResult FileJobs::RunOnWorker(int worker, int i) {
     job.errors.clear();
     // The last file runs while the other workers run out of files: its pieces may use them all.
     SetPieceWorkers(job.engine, i + 1 == m_nFiles ? m_nJobs : 1);
-    std::pair<dev_t, ino_t> source;
+    FileIdentity source;
     const bool entered = !m_sources.IsStandardInput(i) && m_gate->Enter(m_sources.Path(i), source);
     FileResult file = RunFile(job.engine, job.log, m_sources, m_sink, i, nullptr);
     if (entered) m_gate->Leave(source);

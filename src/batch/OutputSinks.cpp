@@ -29,11 +29,11 @@ bool WrittenOutputs::Begin(EditEngine& engine, int i, std::vector<std::string>* 
     const auto index = static_cast<size_t>(i);
     options.nameWasAbsent = index < m_outputPresent.size() && !m_outputPresent[index];
     FileError error;
-    if (!MakeOutputFolders(m_place.destFolder, m_place.sources.Element(i), error, madeFolders)) {
-        engine.ReportFileError(error);
-        return false;
-    }
-    if (engine.m_fileOutput.Create(m_place.OutputPath(i), error, options)) return true;
+    if (!m_dest)
+        error = FileError{m_place.OutputPath(i), DescribeErrno(m_nDestError)};
+    else
+        options.folder = OpenOutputFolder(m_dest, m_place.destFolder, m_place.sources.Element(i), error, madeFolders);
+    if (options.folder && engine.m_fileOutput.Create(m_place.OutputPath(i), error, options)) return true;
     engine.ReportFileError(error);
     return false;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../engine/EditEngine.h"
+#include "../engine/FolderHandle.h"
 #include "BatchSources.h"
 #include "BatchWindow.h"
 #include "FileResult.h"
@@ -42,9 +43,12 @@ struct OutputPlace {
 // A real run: each output is a new file that the loop puts in place.
 class WrittenOutputs final : public OutputSink {
 public:
-    // `outputPresent`: per source, whether its output name existed at the start checks.
-    WrittenOutputs(OutputPlace place, const std::vector<bool>& outputPresent)
-        : m_place(place), m_outputPresent(outputPresent) {}
+    // `dest`: the destination, opened for the run (null, with `destError`,
+    // when it could not be); every output is reached from it without
+    // following a link.  `outputPresent`: per source, whether its output
+    // name existed at the start checks.
+    WrittenOutputs(OutputPlace place, const SharedFolder& dest, int destError, const std::vector<bool>& outputPresent)
+        : m_place(place), m_dest(dest), m_nDestError(destError), m_outputPresent(outputPresent) {}
     bool AllowsJobs() const override { return true; }
     bool Begin(EditEngine& engine, int i, std::vector<std::string>* madeFolders) const override;
     void End(EditEngine& engine, bool keep, FileResult& file) const override;
@@ -52,6 +56,8 @@ public:
 
 private:
     OutputPlace m_place;
+    const SharedFolder& m_dest;
+    int m_nDestError;
     const std::vector<bool>& m_outputPresent;
 };
 

@@ -12,6 +12,9 @@ struct FileError {
     std::string Text() const { return m_strPath + ": " + m_strCause; }
 };
 
+// The cause when another opener holds a file's share-mode lock.
+inline constexpr const char* kSharingViolation = "sharing violation";
+
 // The cause text for an errno value.
 std::string DescribeErrno(int errorNumber);
 

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,13 +12,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "DeferredWork.h"
+#include "FileLock.h"
+#include "HeldLocks.h"
 #include "TempFileRegistry.h"
 
 namespace tavisk {
 
 namespace {
 
-constexpr const char* kSharingViolation = "sharing violation";
 constexpr const char* kSameAsSource = "is the same file as the source being read";
 constexpr size_t kRandomLength = 6;
 constexpr size_t kNameMax = 255;
@@ -57,22 +58,31 @@ bool IsTempFileName(const char* name) {
 
 bool IsDeviceOrPipe(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
 
-// A link such as /dev/stdout names a descriptor of this process.
-bool LinksToOwnDescriptor(int folderFd, const std::string& name) {
-    char target[16] = {};
-    const ssize_t length = readlinkat(folderFd, name.c_str(), target, sizeof target - 1);
-    return length >= 6 && std::strncmp(target, "/proc/", 6) == 0;
+// A block device or a socket holds what no output may touch.
+const char* UntouchableKind(mode_t mode) {
+    if (S_ISBLK(mode)) return "Is a block device";
+    if (S_ISSOCK(mode)) return "Is a socket";
+    return nullptr;
 }
 
-// Takes the lock of a new temporary file; false when another run's clean-up
-// got to the file first: it holds the lock, or has removed the name.
-bool LockedAndStillNamed(int fd) {
-    int locked;
-    while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+// The file open on standard output or error, by identity.
+bool IsStandardDescriptorFile(const FileIdentity& file) {
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat info {};
+        if (fstat(fd, &info) == 0 && IdentityOf(info) == file) return true;
     }
-    if (locked != 0 && errno == EWOULDBLOCK) return false;
-    struct stat info {};  // a file system without locks writes unlocked
-    return fstat(fd, &info) == 0 && info.st_nlink > 0;
+    return false;
+}
+
+// Where the list of locks cannot be read, the file itself is asked.
+bool LockedByAnother(int folderFd, const std::string& name, const FileIdentity& file) {
+    const LockSeen seen = HeldLocks::Find(file);
+    if (seen != LockSeen::Unknown) return seen == LockSeen::Held;
+    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;  // unreadable: nobody of ours can hold it either
+    const bool held = TryLock(fd, LOCK_EX) == LockResult::HeldByAnother;
+    ::close(fd);
+    return held;
 }
 
 }  // namespace
@@ -83,140 +93,155 @@ OutputTarget::~OutputTarget() {
 }
 
 void OutputTarget::CloseFolder() {
-    if (m_nFolderFd >= 0) ::close(m_nFolderFd);
-    m_nFolderFd = -1;
-    m_strFolder.clear();
+    m_folder.reset();
+    m_strFolderPath.clear();
 }
 
-bool OutputTarget::OpenFolder(FileError& error) {
+bool OutputTarget::TakeFolder(const OutputOptions& options, FileError& error) {
     const size_t slash = m_strPath.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : m_strPath.substr(0, slash);
     m_strName = slash == std::string::npos ? m_strPath : m_strPath.substr(slash + 1);
-    if (m_nFolderFd >= 0 && folder == m_strFolder) return true;
-    if (m_nFolderFd >= 0) ::close(m_nFolderFd);
-    m_nFolderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (m_nFolderFd < 0) {
+    if (options.folder) {
+        m_folder = options.folder;
+        m_strFolderPath.clear();
+        return true;
+    }
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : m_strPath.substr(0, slash);
+    if (m_folder && !m_strFolderPath.empty() && folder == m_strFolderPath) return true;
+    CloseFolder();
+    const int fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
         error.m_strCause = DescribeErrno(errno);
-        m_strFolder.clear();
         return false;
     }
-    m_strFolder = std::move(folder);
+    m_folder = std::make_shared<FolderHandle>(fd);
+    m_strFolderPath = std::move(folder);
     return true;
 }
 
-// True when another opener holds a share-mode lock on the file at the name.
-bool OutputTarget::HeldByAnother() const {
-    const int fd = ::openat(m_nFolderFd, m_strName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;  // unreadable: nobody of ours can hold it either
-    bool held = false;
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR) continue;
-        held = errno == EWOULDBLOCK;
-        break;
-    }
-    ::close(fd);
-    return held;
-}
-
-bool OutputTarget::RefusedExisting(const OutputOptions& options, bool& writeDirectly, int& directFlags,
-                                   std::string& cause) {
-    struct stat info {};
-    if (fstatat(m_nFolderFd, m_strName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;  // absent, or the create tells why
-    m_bNameTaken = true;
-    if (S_ISLNK(info.st_mode)) {
-        struct stat target {};
-        if (fstatat(m_nFolderFd, m_strName.c_str(), &target, 0) != 0) return false;  // a dangling link is simply replaced
-        if (IdentityOf(target) == options.mustDiffer) {
-            cause = kSameAsSource;
-            return true;
-        }
-        if (options.followDeviceLinks &&
-            (IsDeviceOrPipe(target.st_mode) || LinksToOwnDescriptor(m_nFolderFd, m_strName))) {
-            writeDirectly = true;
-            directFlags = S_ISREG(target.st_mode) ? O_APPEND : 0;
-        }
-        return false;
-    }
+bool OutputTarget::LookAtOldFile(const OutputOptions& options, InPlace& inPlace, std::string& cause) {
+    struct stat info {};  // the name itself, never followed
+    if (fstatat(m_folder->Fd(), m_strName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return true;  // absent, or the create tells why
+    const FileIdentity old = IdentityOf(info);
+    m_oldFile = old;
+    if (S_ISLNK(info.st_mode)) return LookThroughLink(options, inPlace, cause);
     if (S_ISDIR(info.st_mode)) {
         cause = DescribeErrno(EISDIR);
-        return true;
-    }
-    if (IsDeviceOrPipe(info.st_mode)) {
-        writeDirectly = true;
-        directFlags = O_NOFOLLOW;
         return false;
     }
-    if (IdentityOf(info) == options.mustDiffer) {
+    if (const char* kind = UntouchableKind(info.st_mode)) {
+        cause = kind;
+        return false;
+    }
+    if (IsDeviceOrPipe(info.st_mode) || (options.followDeviceLinks && IsStandardDescriptorFile(old))) {
+        inPlace = InPlace{true, false, S_ISREG(info.st_mode), old};
+        return true;
+    }
+    if (old == options.mustDiffer) {
         cause = kSameAsSource;
-        return true;
+        return false;
     }
-    if (S_ISREG(info.st_mode) && HeldByAnother()) {
+    if (S_ISREG(info.st_mode) && LockedByAnother(m_folder->Fd(), m_strName, old)) {
         cause = kSharingViolation;
-        return true;
+        return false;
     }
-    return false;
+    return true;
+}
+
+// A link at the name is replaced, never written through; what it reaches
+// decides only whether it is refused, or (for the response file) followed.
+bool OutputTarget::LookThroughLink(const OutputOptions& options, InPlace& inPlace, std::string& cause) {
+    struct stat target {};
+    if (fstatat(m_folder->Fd(), m_strName.c_str(), &target, 0) != 0) return true;  // a dangling link is simply replaced
+    const FileIdentity reached = IdentityOf(target);
+    if (reached == options.mustDiffer) {
+        cause = kSameAsSource;
+        return false;
+    }
+    if (!options.followDeviceLinks) return true;
+    if (const char* kind = UntouchableKind(target.st_mode)) {
+        cause = kind;
+        return false;
+    }
+    if (IsDeviceOrPipe(target.st_mode) || IsStandardDescriptorFile(reached))
+        inPlace = InPlace{true, true, S_ISREG(target.st_mode), reached};
+    return true;
 }
 
 bool OutputTarget::Open(const std::string& path, const OutputOptions& options, FileError& error) {
     Discard();
     m_strPath = path;
-    m_bNameTaken = false;
     error = FileError{path, {}};
-    if (!OpenFolder(error)) return false;
-    bool writeDirectly = false;
-    int directFlags = 0;
+    if (!TakeFolder(options, error)) return false;
+    InPlace inPlace;
     // Whatever appears at an absent name meanwhile is replaced by the rename, never written to.
-    if (!options.nameWasAbsent && RefusedExisting(options, writeDirectly, directFlags, error.m_strCause)) return false;
-    return writeDirectly ? OpenDirect(directFlags, error) : OpenTemporary(options.permissions, error);
-}
-
-bool OutputTarget::OpenDirect(int flags, FileError& error) {
-    const int fd = ::openat(m_nFolderFd, m_strName.c_str(), O_WRONLY | O_CLOEXEC | flags);
-    if (fd < 0) {
-        error.m_strCause = DescribeErrno(errno);
+    if (!options.nameWasAbsent && !LookAtOldFile(options, inPlace, error.m_strCause)) {
+        Discard();
         return false;
     }
+    if (inPlace.wanted) return OpenInPlace(inPlace, error);
+    return OpenNew(options.permissions, error);
+}
+
+bool OutputTarget::OpenInPlace(const InPlace& inPlace, FileError& error) {
+    const int flags = O_WRONLY | O_CLOEXEC | (inPlace.follow ? 0 : O_NOFOLLOW) | (inPlace.append ? O_APPEND : 0);
+    const int fd = ::openat(m_folder->Fd(), m_strName.c_str(), flags);
+    if (fd < 0) {
+        error.m_strCause = DescribeErrno(errno);
+        Discard();
+        return false;
+    }
+    // The file opened must be the one looked at: a name changed in between is not written.
     struct stat info {};
-    const bool fits = fstat(fd, &info) == 0 && (IsDeviceOrPipe(info.st_mode) || (flags & O_APPEND));
-    if (!fits) {  // replaced since it was looked at: write a new file after all
+    if (fstat(fd, &info) != 0 || !(IdentityOf(info) == inPlace.identity)) {
         ::close(fd);
-        return OpenTemporary(0666, error);
+        error.m_strCause = DescribeErrno(EAGAIN);
+        Discard();
+        return false;
     }
     m_fd = fd;
+    m_state = OutputState::Direct;
     return true;
 }
 
-bool OutputTarget::OpenTemporary(mode_t permissions, FileError& error) {
+bool OutputTarget::OpenNew(mode_t permissions, FileError& error) {
     // An unnamed file goes away with the process, however it ends.
-    const int fd = ::openat(m_nFolderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions & 0777);
+    const int fd = ::openat(m_folder->Fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, permissions & 0777);
     if (fd >= 0) {
         m_fd = fd;
-        m_bUnnamed = true;
+        m_state = OutputState::Unnamed;
         return true;
     }
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {  // those mean: no unnamed files here
-        error.m_strCause = DescribeErrno(errno);
-        return false;
-    }
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return OpenHidden(permissions, error);  // no unnamed files here
+    error.m_strCause = DescribeErrno(errno);
+    Discard();
+    return false;
+}
+
+bool OutputTarget::OpenHidden(mode_t permissions, FileError& error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = TempName();
-        const int named = ::openat(m_nFolderFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                   permissions & 0777);
-        if (named < 0) {
+        const int fd = ::openat(m_folder->Fd(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                permissions & 0777);
+        if (fd < 0) {
             if (errno == EEXIST) continue;
             error.m_strCause = DescribeErrno(errno);
+            Discard();
             return false;
         }
-        // Another run's clean-up may find the name before the lock is taken: then a new name is tried.
-        if (!LockedAndStillNamed(named)) {
-            ::close(named);
+        // Another run's clean-up may find the name before the lock is taken:
+        // it then holds the lock, or has removed the name, and a new name is tried.
+        struct stat info {};
+        if (TryLock(fd, LOCK_EX) == LockResult::HeldByAnother || fstat(fd, &info) != 0 || info.st_nlink == 0) {
+            ::close(fd);
             continue;
         }
-        m_fd = named;
-        HoldTempName(std::move(temp));
+        m_fd = fd;
+        m_state = OutputState::Hidden;
+        Register(std::move(temp));
         return true;
     }
     error.m_strCause = DescribeErrno(EEXIST);
+    Discard();
     return false;
 }
 
@@ -225,11 +250,8 @@ std::string OutputTarget::TempName() const {
     return kTempFilePrefix + RandomPart() + "-" + m_strName.substr(0, kNameMax - fixed);
 }
 
-void OutputTarget::HoldTempName(std::string temp) {
-    // The lock tells the clean-up of another run that this file is alive.
-    while (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
-    }
-    m_nRegistrySlot = TempFileRegistry::Add(m_strFolder + "/" + temp);
+void OutputTarget::Register(std::string temp) {
+    m_nRegistrySlot = TempFileRegistry::Add(m_folder->Fd(), temp);
     m_strTempName = std::move(temp);
 }
 
@@ -238,36 +260,62 @@ bool OutputTarget::LinkUnnamedAs(const std::string& name) const {
     // link through /proc does the same without it.
     static std::atomic<bool> s_directLinkRefused{false};
     if (!s_directLinkRefused.load(std::memory_order_relaxed)) {
-        if (linkat(m_fd, "", m_nFolderFd, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (linkat(m_fd, "", m_folder->Fd(), name.c_str(), AT_EMPTY_PATH) == 0) return true;
         if (errno != ENOENT && errno != EPERM) return false;
         s_directLinkRefused.store(true, std::memory_order_relaxed);
     }
     char procPath[48];
     std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", m_fd);
-    return linkat(AT_FDCWD, procPath, m_nFolderFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    return linkat(AT_FDCWD, procPath, m_folder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
+// An unnamed file gets a hidden name first: it can be linked in only while
+// it is open, and takes its final name only once closed.
 bool OutputTarget::NameUnnamedFile() {
-    // A free name takes the file at once.  A taken one can only be replaced
-    // by a rename, from a hidden name.
-    if (!m_bNameTaken) {
-        if (LinkUnnamedAs(m_strName)) return true;
-        if (errno != EEXIST) return false;
-    }
-    // Locked before it has a name, so another run's clean-up never takes it for a leftover.
-    while (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
-    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = TempName();
-        if (!LinkUnnamedAs(temp)) {
-            if (errno == EEXIST) continue;
-            return false;
+        if (LinkUnnamedAs(temp)) {
+            Register(std::move(temp));
+            m_state = OutputState::Hidden;
+            return true;
         }
-        HoldTempName(std::move(temp));
-        return ::renameat(m_nFolderFd, m_strTempName.c_str(), m_nFolderFd, m_strName.c_str()) == 0;
+        if (errno != EEXIST) return false;
     }
     errno = EEXIST;
     return false;
+}
+
+bool OutputTarget::CloseAndRename() {
+    const bool closed = ::close(m_fd) == 0;
+    m_fd = -1;
+    if (!closed) return false;
+    if (m_oldFile.valid && SwapWithOldFile()) return true;
+    return ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0;
+}
+
+// The new file and the old one swap names in one step: the name never lacks
+// a whole file, and the old one, now at the hidden name, is removed on the
+// background thread.  A plain rename over a taken name makes some file
+// systems (ext4) write the new file out at once, and frees the old one,
+// both on the batch's path.
+bool OutputTarget::SwapWithOldFile() {
+    static std::atomic<bool> s_swapUnsupported{false};
+    if (s_swapUnsupported.load(std::memory_order_relaxed)) return false;
+    if (renameat2(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str(), RENAME_EXCHANGE) != 0) {
+        if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) s_swapUnsupported.store(true, std::memory_order_relaxed);
+        return false;  // the name is gone meanwhile, or no swaps here: a rename does it
+    }
+    // Only the file that was looked at is removed: whatever else was put at
+    // the name meanwhile (a folder) stays, under the hidden name.
+    RunLater([folder = m_folder, temp = std::move(m_strTempName), old = m_oldFile, slot = m_nRegistrySlot] {
+        struct stat info {};
+        if (fstatat(folder->Fd(), temp.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(info) == old)
+            ::unlinkat(folder->Fd(), temp.c_str(), 0);
+        TempFileRegistry::Remove(slot);
+    });
+    m_strTempName.clear();
+    m_nRegistrySlot = -1;
+    return true;
 }
 
 void OutputTarget::Forget() {
@@ -275,30 +323,21 @@ void OutputTarget::Forget() {
     m_nRegistrySlot = -1;
     m_strTempName.clear();
     m_fd = -1;
-    m_bUnnamed = false;
+    m_oldFile = FileIdentity{};
+    m_state = OutputState::Closed;
 }
 
 bool OutputTarget::Commit(FileError& error) {
-    if (m_fd < 0) return true;
+    if (m_state == OutputState::Closed) return true;
     error = FileError{m_strPath, {}};
-    if (m_bUnnamed) {
-        if (!NameUnnamedFile()) {
-            error.m_strCause = DescribeErrno(errno);
-            Discard();
-            return false;
-        }
-        m_strTempName.clear();  // renamed: nothing to remove any more
+    bool done = true;
+    if (m_state == OutputState::Direct) {
+        done = ::close(m_fd) == 0;
+        m_fd = -1;
+    } else {
+        done = (m_state == OutputState::Hidden || NameUnnamedFile()) && CloseAndRename();
     }
-    const bool closed = ::close(m_fd) == 0;
-    const int closeError = errno;
-    m_fd = -1;
-    if (!closed) {
-        error.m_strCause = DescribeErrno(closeError);
-        Discard();
-        return false;
-    }
-    if (!m_strTempName.empty() &&
-        ::renameat(m_nFolderFd, m_strTempName.c_str(), m_nFolderFd, m_strName.c_str()) != 0) {
+    if (!done) {
         error.m_strCause = DescribeErrno(errno);
         Discard();
         return false;
@@ -310,40 +349,40 @@ bool OutputTarget::Commit(FileError& error) {
 void OutputTarget::HandOver(OutputTarget& other) {
     if (&other == this) return;
     other.Discard();
-    other.CloseFolder();
+    other.m_state = m_state;
     other.m_fd = m_fd;
+    other.m_oldFile = m_oldFile;
     other.m_strPath = m_strPath;
     other.m_strName = m_strName;
     other.m_strTempName = std::move(m_strTempName);
-    other.m_bUnnamed = m_bUnnamed;
-    other.m_bNameTaken = m_bNameTaken;
-    other.m_strFolder = m_strFolder;
-    // The folder stays this target's for its next output; the commit gets its own.
-    other.m_nFolderFd = m_nFolderFd >= 0 ? fcntl(m_nFolderFd, F_DUPFD_CLOEXEC, 0) : -1;
+    other.m_folder = m_folder;  // shared: this target keeps it for its next output
+    other.m_strFolderPath.clear();
     other.m_nRegistrySlot = m_nRegistrySlot;
-    m_fd = -1;
-    m_strTempName.clear();
-    m_bUnnamed = false;
     m_nRegistrySlot = -1;
+    Forget();
 }
 
 void OutputTarget::Discard() {
     if (m_fd >= 0) ::close(m_fd);
-    if (!m_strTempName.empty()) ::unlinkat(m_nFolderFd, m_strTempName.c_str(), 0);
+    if (!m_strTempName.empty()) ::unlinkat(m_folder->Fd(), m_strTempName.c_str(), 0);
     Forget();
 }
 
-void RemoveLeftoverTempFiles(const std::string& folder) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return;
-    const int dirFd = dirfd(dir);
+void RemoveLeftoverTempFiles(int folderFd) {
+    const int readable = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable < 0) return;
+    DIR* dir = fdopendir(readable);
+    if (!dir) {
+        ::close(readable);
+        return;
+    }
     while (const dirent* entry = readdir(dir)) {
         if (!IsTempFileName(entry->d_name)) continue;
-        const int fd = openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = openat(readable, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat info {};
-        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlinkat(dirFd, entry->d_name, 0);
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && TryLock(fd, LOCK_EX) == LockResult::Taken)
+            unlinkat(readable, entry->d_name, 0);
         ::close(fd);
     }
     closedir(dir);

@@ -19,7 +19,6 @@ namespace {
 constexpr size_t kReadBufferSize = size_t{1} << 20;   // grows for longer lines
 constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read()
 constexpr size_t kPeekLimit = size_t{16} << 20;       // how far to look for the first line end
-constexpr const char* kSharingViolation = "sharing violation";
 
 // Share-mode locks are taken on regular files only: a device such as
 // /dev/null or /dev/full is shared by every program on the machine.

@@ -1,6 +1,10 @@
 // One source's step, as the batch's own engine and each worker run it: what
 // it tells the loop, and where each kind of output goes once taken.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <memory>
 
 #include <atomic>
 #include <string>
@@ -66,7 +70,11 @@ TEST_P(FileStep, TellsTheLoopWhatBecameOfTheFile) {
     engine.m_bDebug = c.sink == Sink::Debug;
     const OutputPlace place{sources, dest};
     const std::vector<bool> outputPresent{false};
-    const WrittenOutputs written(place, outputPresent);
+    // The run opens its destination once, as a real run does.
+    const int destFd = ::open(dest.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int destError = destFd < 0 ? errno : 0;
+    const SharedFolder destHandle = destFd < 0 ? nullptr : std::make_shared<const FolderHandle>(destFd);
+    const WrittenOutputs written(place, destHandle, destError, outputPresent);
     const PreviewOutputs preview(place, nullptr, false);
     const DebugOutputs debug(window);
     const OutputSink& sink = c.sink == Sink::Written ? static_cast<const OutputSink&>(written)

@@ -2,8 +2,12 @@
 // folder and tavisk-cli runs once over it; then every file that must survive
 // is compared, byte for byte and with its permission bits, with what it held
 // before, and every output with what it must hold.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,7 +41,12 @@ std::map<std::string, FileState> Snapshot(const std::string& root) {
         FileState state;
         state.mode = info.st_mode & 07777;
         state.link = S_ISLNK(info.st_mode);
-        state.bytes = state.link ? fs::read_symlink(entry.path()).string() : ReadFile(entry.path());
+        if (state.link)
+            state.bytes = fs::read_symlink(entry.path()).string();
+        else if (S_ISREG(info.st_mode))
+            state.bytes = ReadFile(entry.path());
+        else  // a device or a socket is never read: its kind and number stand for it
+            state.bytes = "special " + std::to_string(info.st_mode & S_IFMT) + " " + std::to_string(info.st_rdev);
         files[fs::relative(entry.path(), root).string()] = state;
     }
     return files;
@@ -63,7 +72,19 @@ struct Scene {
     std::vector<std::string> err;
     std::vector<Written> outputs;  // what the run writes; everything else survives as it was
     std::vector<std::string> removed = {};
+    bool runInSceneFolder = false;  // the run's working folder is the scene's
 };
+
+// A listening-socket name, which no output may replace.
+void MakeSocket(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        ADD_FAILURE() << "cannot make a socket at " << path;
+    if (fd >= 0) close(fd);
+}
 
 void Write(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
     WriteFile(path, bytes);
@@ -207,6 +228,65 @@ const std::vector<Scene>& Scenes() {
          },
          0, {"sub/c.txt", kCleanLine}, {}, {{"out/sub/c.txt", "charlie\r\n", 0644}},
          {"out/sub/.tavisk-partial-Xy34Zw-c.txt"}},
+        {"ProcLinkThroughTheWorkingFolderAtTheResponseNameIsReplaced",
+         [](const std::string& d) {
+             Common(d);
+             symlink("/proc/self/cwd/other/secret", (d + "/out/log.txt").c_str());
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         0, {"a.txt", kCleanLine}, {},
+         {{"out/a.txt", "alpha\r\n", 0644}, {"out/log.txt", "a.txt\r\n" + kCleanLine + "\r\n", 0644}}, {}, true},
+        {"ProcLinkThroughTheRootAtTheResponseNameIsReplaced",
+         [](const std::string& d) {
+             Common(d);
+             symlink(("/proc/self/root" + d + "/other/secret").c_str(), (d + "/out/log.txt").c_str());
+             return std::vector<std::string>{"-r", d + "/out/log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         0, {"a.txt", kCleanLine}, {},
+         {{"out/a.txt", "alpha\r\n", 0644}, {"out/log.txt", "a.txt\r\n" + kCleanLine + "\r\n", 0644}}},
+        {"FolderLinkAtAnOutputSubfolder",
+         [](const std::string& d) {
+             Common(d);
+             MakeDir(d + "/tree");
+             MakeDir(d + "/tree/sub");
+             Write(d + "/tree/sub/c.txt", "charlie\n");
+             symlink("../other", (d + "/out/sub").c_str());
+             return std::vector<std::string>{"-R", "-e", "te", d + "/out", d + "/tree"};
+         },
+         3, {"sub/c.txt", "\t$D/out/sub: Too many levels of symbolic links", kErrorLine},
+         {"$D/out/sub: Too many levels of symbolic links"}, {}},
+        {"SocketAtTheOutputName",
+         [](const std::string& d) {
+             Common(d);
+             MakeSocket(d + "/out/a.txt");
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         3, {"a.txt", "\t$D/out/a.txt: Is a socket", kErrorLine}, {"$D/out/a.txt: Is a socket"}, {}},
+        {"SocketAtTheResponseName",
+         [](const std::string& d) {
+             Common(d);
+             MakeSocket(d + "/out/log.txt");
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
+         },
+         3, {"a.txt", kCleanLine}, {"$D/out/log.txt: Is a socket"}, {{"out/a.txt", "alpha\r\n", 0644}}},
+        {"BlockDeviceAtTheOutputAndTheResponseName",
+         [](const std::string& d) {
+             Common(d);
+             if (mknod((d + "/out/a.txt").c_str(), S_IFBLK | 0600, makedev(7, 0)) != 0) return std::vector<std::string>{};
+             symlink("a.txt", (d + "/out/log.txt").c_str());  // the response name reaches the device through a link
+             return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt", d + "/src/b.txt"};
+         },
+         3, {"a.txt", "\t$D/out/a.txt: Is a block device", kErrorLine},
+         {"$D/out/a.txt: Is a block device", "$D/out/log.txt: Is a block device"}, {}},
+        {"RunAgainOverEarlierOutputs",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/out/a.txt", "an earlier, longer output\r\n");
+             Write(d + "/other/kept", "another name of b's output\n");
+             link((d + "/other/kept").c_str(), (d + "/out/b.txt").c_str());
+             return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt", d + "/src/b.txt"};
+         },
+         0, {"a.txt", "b.txt", kCleanLine}, {}, {{"out/a.txt", "alpha\r\n", 0644}, {"out/b.txt", "bravo\r\n", 0644}}},
     };
     return scenes;
 }
@@ -218,8 +298,11 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
     TempDir dir;
     const mode_t previousMask = umask(022);
     const std::vector<std::string> args = scene.build(dir.Path());
+    if (args.empty()) GTEST_SKIP() << "the scene cannot be built here (mknod refused)";
     const auto before = Snapshot(dir.Path());
-    const CliResult run = RunCli(args);
+    ProcessOptions options;
+    if (scene.runInSceneFolder) options.workingDir = dir.Path();
+    const CliResult run = RunCli(args, options);
     umask(previousMask);
     auto after = Snapshot(dir.Path());
 
@@ -252,6 +335,53 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, OutputScenes, testing::ValuesIn(Scenes()),
                          [](const testing::TestParamInfo<Scene>& info) { return std::string(info.param.name); });
+
+// A folder of the destination swapped for a link while a large first file
+// runs (-R): nothing is written where the link leads, the outputs still to
+// come in that folder are file errors, and the one in progress goes, whole,
+// into the folder it was opened in (now under its new name), or nowhere.
+TEST_F(BatchFolders, FolderSwappedForALinkDuringTheRun) {
+    const std::string tree = m_dir / "tree", victim = m_dir / "victim", moved = m_dir / "moved";
+    MakeDir(tree);
+    MakeDir(tree + "/sub");
+    MakeDir(victim);
+    WriteFile(tree + "/sub/a.txt", "first\n");
+    WriteFile(tree + "/sub/b.txt", "second\n");
+    WriteFile(victim + "/b.txt", "not to be replaced\n");
+    MakeDir(m_out + "/sub");
+    int errPipe[2];
+    ASSERT_EQ(pipe2(errPipe, O_CLOEXEC), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        freopen("/dev/null", "w", stdout);
+        dup2(errPipe[1], STDERR_FILENO);
+        execl(CliPath(), CliPath(), "-R", "-e", "(i/a long line of the first output/,l)3000000", m_out.c_str(),
+              tree.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(errPipe[1]);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (OpenOutputSize(child, m_out + "/sub") < (1 << 20) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(rename((m_out + "/sub").c_str(), moved.c_str()), 0);
+    ASSERT_EQ(symlink("../victim", (m_out + "/sub").c_str()), 0);
+    std::string err;
+    char buffer[4096];
+    for (ssize_t got; (got = read(errPipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<size_t>(got));
+    close(errPipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status << err;
+    EXPECT_NE(err.find(m_out + "/sub: Too many levels of symbolic links"), std::string::npos) << err;
+    EXPECT_EQ(ReadFile(victim + "/b.txt"), "not to be replaced\n");
+    EXPECT_EQ(CountFiles(victim), 1u);
+    // The first output was opened in the folder now called "moved": it is there whole or not at all.
+    struct stat first {};
+    if (lstat((moved + "/a.txt").c_str(), &first) == 0) EXPECT_EQ(first.st_size, 3000000 * 33);
+    EXPECT_LE(CountFiles(moved), 1u);
+}
 
 // A run ended by signals part-way through a large output.
 struct KillCase {
