@@ -126,7 +126,9 @@ bool BatchRun::OpenOutputFile(int i) { return OpenOutputFileOn(m_engine, i); }
 bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
     engine.m_nLastLineRead = -1;
     FileError error;
-    if (i == m_nStandardInputSource) {
+    if (m_pSourceOpener) {
+        if (m_pSourceOpener->Open(SourcePath(i), engine.m_fileSource, error)) return true;
+    } else if (i == m_nStandardInputSource) {
         if (engine.m_fileSource.OpenStandardInput(error)) return true;
     } else if (engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
         return true;

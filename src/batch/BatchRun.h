@@ -14,6 +14,7 @@
 #include "../script/ScriptParser.h"
 #include "BatchWindow.h"
 #include "OutputPreview.h"
+#include "SourceOpener.h"
 
 namespace tavisk {
 
@@ -119,6 +120,8 @@ public:
     // response file, no folder.  Each output goes to the preview, if any.
     bool m_bDryRun = false;
     OutputPreview* m_pPreview = nullptr;
+    // Sources are read through this, when set, instead of from their files.
+    SourceOpener* m_pSourceOpener = nullptr;
 
     // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;

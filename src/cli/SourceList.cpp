@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "NameList.h"
 #include "PathGlob.h"
 
 namespace tavisk::cli {
@@ -35,9 +36,11 @@ SourceList::SourceList(const SourceListOptions& options, BatchRun& batch) : m_op
     }
 }
 
-void SourceList::Report(const std::string& path, int errorNumber) {
+void SourceList::Report(const std::string& path, int errorNumber) { Report(path, DescribeErrno(errorNumber)); }
+
+void SourceList::Report(const std::string& path, const std::string& cause) {
     ++m_nProblems;
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), DescribeErrno(errorNumber).c_str());
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), cause.c_str());
 }
 
 void SourceList::AddArgument(const std::string& source) { AddName(source); }
@@ -58,30 +61,26 @@ void SourceList::AddNamesFrom(const std::string& path) {
         Report(path, errno);
         return;
     }
-    const char separator = m_options.nullSeparated ? '\0' : '\n';
+    const std::string listName = standardInput ? "standard input" : path;
+    NameListReader reader(m_options.nullSeparated);
+    const auto take = [&](std::string_view name, ListEntry entry) {
+        if (entry == ListEntry::Name)
+            AddName(name);
+        else  // cut at the NUL it would name another file, and two entries could write one output
+            Report(listName, "a name holds a NUL byte (-0 reads lists of NUL-ended names)");
+    };
     std::unique_ptr<char[]> buffer(new char[1 << 16]);
-    std::string partial;  // a name split across two reads
     for (;;) {
         const ssize_t got = ::read(fd, buffer.get(), 1 << 16);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            Report(standardInput ? "standard input" : path, errno);
+            Report(listName, errno);
             break;
         }
         if (got == 0) break;
-        std::string_view data(buffer.get(), static_cast<size_t>(got));
-        for (size_t end; (end = data.find(separator)) != std::string_view::npos; data.remove_prefix(end + 1)) {
-            if (partial.empty()) {
-                if (end > 0) AddName(data.substr(0, end));
-            } else {
-                partial.append(data.substr(0, end));
-                AddName(partial);
-                partial.clear();
-            }
-        }
-        partial.append(data);
+        reader.Feed(std::string_view(buffer.get(), static_cast<size_t>(got)), take);
     }
-    if (!partial.empty()) AddName(partial);  // a last name without its separator
+    reader.Finish(take);
     if (!standardInput) ::close(fd);
 }
 

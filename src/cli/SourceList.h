@@ -35,6 +35,7 @@ private:
     bool Included(std::string_view relative) const;
     bool Excluded(std::string_view relative) const;
     void Report(const std::string& path, int errorNumber);
+    void Report(const std::string& path, const std::string& cause);
 
     const SourceListOptions& m_options;
     BatchRun& m_batch;
