@@ -45,7 +45,7 @@ DiscardedOutput g_discardedOutput;
 BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_pWindow(&g_noWindow) {
     m_engine.SetFileErrorReport(this);
     m_engine.SetDebugSink(m_pWindow);
-    m_engine.SetStopFlag(&m_bStopRequested);
+    m_engine.SetStopFlag(&m_stop.Flag(), m_stop.Fd());
     m_engine.m_fileSource.SetProgress(this);
 }
 
@@ -62,6 +62,13 @@ void BatchRun::ClearSources() {
     m_nLastFolder = 0;
     m_nSourceCount = 0;
     m_nStandardInputSource = -1;
+    m_arrSourceInTree.clear();
+}
+
+void BatchRun::AddTreeSourceFile(const std::string& folder, std::string element) {
+    AddSourceFile(folder, std::move(element));
+    m_arrSourceInTree.resize(m_arrSourceFiles.size(), false);
+    m_arrSourceInTree.back() = true;
 }
 
 void BatchRun::AddSourceFile(const std::string& folder, std::string element) {
@@ -130,6 +137,10 @@ bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
         if (m_pSourceOpener->Open(SourcePath(i), engine.m_fileSource, error)) return true;
     } else if (i == m_nStandardInputSource) {
         if (engine.m_fileSource.OpenStandardInput(error)) return true;
+    } else if (static_cast<size_t>(i) < m_arrSourceInTree.size() && m_arrSourceInTree[static_cast<size_t>(i)]) {
+        if (engine.m_fileSource.OpenBeneath(SourceFolder(i), m_arrSourceFiles[static_cast<size_t>(i)].substr(1),
+                                            ShareMode::Exclusive, error))
+            return true;
     } else if (engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
         return true;
     }
@@ -293,7 +304,7 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         if (!outcome.bOpened) {
             if (!m_bKeepGoing) break;
             // Going on past a source that cannot be opened: a stop ends the batch here.
-            if (m_bStopRequested.load() && i + 1 < filesToRun) {
+            if (m_stop.Flag().load() && i + 1 < filesToRun) {
                 NoteStop();
                 outcome.bStopped = true;
                 break;
@@ -313,7 +324,7 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         if (m_bDryRun && !IsDebugRun() && m_pPreview) m_pPreview->EndFile(keep);
         outcome.bWritten = keep && !IsDebugRun() && !m_bDryRun && m_engine.FileErrorCount() == fileErrorsBefore;
         // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
-        outcome.bStopped = run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun);
+        outcome.bStopped = run == FileRun::Stopped || (m_stop.Flag().load() && i + 1 < filesToRun);
         if (outcome.bStopped) NoteStop();
         if (outcome.bStopped) break;
         ReportFileDone();
@@ -352,7 +363,7 @@ void BatchRun::RunBatch() {
     CloseBatchFiles();
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();
-    m_bStopRequested.store(false);
+    m_stop.Clear();
     m_pWindow->EnableStart(true);
 }
 

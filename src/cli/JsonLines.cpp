@@ -136,6 +136,7 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, int exitStatus) {
     AppendField(line, "sources", batch.m_nSourceCount);
     AppendField(line, "ran", static_cast<long long>(outcomes.size()));
     AppendField(line, "written", written);
+    AppendField(line, "left_out", batch.m_nLeftOutOfTrees);
     AppendBool(line, "stopped", batch.m_bStopped);
     AppendField(line, "exit", exitStatus);
     Emit(stream, line);

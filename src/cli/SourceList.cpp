@@ -100,11 +100,12 @@ void SourceList::AddTree(std::string root) {
     std::vector<std::string> found;
     Walk(root, {}, found);
     std::sort(found.begin(), found.end());
-    for (const std::string& relative : found) m_batch.AddSourceFile(root, "/" + relative);
+    for (const std::string& relative : found) m_batch.AddTreeSourceFile(root, "/" + relative);
 }
 
 // Every regular file below `root`/`relative`, as a path relative to `root`.
-// Links to folders are not followed; the destination folder is left out.
+// Symbolic links (to files or folders) and special files are left out, and
+// counted: a link could lead out of the tree.  The destination folder is left out.
 void SourceList::Walk(const std::string& root, const std::string& relative, std::vector<std::string>& found) {
     const std::string folder = relative.empty() ? root : root + "/" + relative;
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
@@ -125,12 +126,10 @@ void SourceList::Walk(const std::string& root, const std::string& relative, std:
         bool isFolder = entry->d_type == DT_DIR;
         bool isFile = entry->d_type == DT_REG;
         struct stat info {};
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        if (entry->d_type == DT_UNKNOWN) {
             if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
             isFolder = S_ISDIR(info.st_mode);
             isFile = S_ISREG(info.st_mode);
-            // A link to a file stands for that file; a link to a folder is not followed.
-            if (S_ISLNK(info.st_mode)) isFile = fstatat(dirFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
         const std::string path = JoinRelative(relative, name);
         if (isFolder) {
@@ -139,8 +138,11 @@ void SourceList::Walk(const std::string& root, const std::string& relative, std:
                 info.st_dev == m_destDevice && info.st_ino == m_destInode)
                 continue;  // the outputs of an earlier run are not sources
             Walk(root, path, found);
-        } else if (isFile && Included(path) && !Excluded(path)) {
-            found.push_back(path);
+        } else if (Included(path) && !Excluded(path)) {
+            if (isFile)
+                found.push_back(path);
+            else
+                ++m_nLeftOut;
         }
     }
 }

@@ -27,6 +27,8 @@ public:
 
     // Folders and lists that could not be read; each was reported on standard error.
     int ProblemCount() const { return m_nProblems; }
+    // Symbolic links and special files in the trees, left out of the sources.
+    int LeftOutCount() const { return m_nLeftOut; }
 
 private:
     void AddName(std::string_view name);
@@ -40,6 +42,7 @@ private:
     const SourceListOptions& m_options;
     BatchRun& m_batch;
     int m_nProblems = 0;
+    int m_nLeftOut = 0;
     bool m_bDestKnown = false;
     dev_t m_destDevice = 0;
     ino_t m_destInode = 0;

@@ -81,7 +81,7 @@ bool EditEngine::CompleteLine(std::string_view text, LineEnd end, bool sourceEnd
                             : m_fileOutput.WriteLine(m_strOutLine);
     }
     if (!written) {
-        ReportFileError(m_fileOutput.LastError());
+        ReportWriteError();
         return false;
     }
     m_strOutLine.clear();
@@ -105,6 +105,11 @@ bool EditEngine::AppendPending(std::string_view text) {
 
 void EditEngine::AddErrorLine(const char* format) {
     m_log.AddErrorLine(FormatMessage(format, m_parser.m_strCommandText));
+}
+
+void EditEngine::ReportWriteError() {
+    // A write the stop ended, while it waited on a pipe, is the stop, not a file error.
+    if (!m_fileOutput.Stopped()) ReportFileError(m_fileOutput.LastError());
 }
 
 void EditEngine::ReportFileError(const FileError& error) {
