@@ -321,10 +321,12 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         const FileRun run = m_engine.RunScriptOnFile();
         const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
         CommitOrDiscardOutput(keep);
+        const bool stoppedAtClose = !IsDebugRun() && m_engine.m_fileOutput.Stopped();  // its last write waited on a pipe
         if (m_bDryRun && !IsDebugRun() && m_pPreview) m_pPreview->EndFile(keep);
-        outcome.bWritten = keep && !IsDebugRun() && !m_bDryRun && m_engine.FileErrorCount() == fileErrorsBefore;
+        outcome.bWritten = keep && !stoppedAtClose && !IsDebugRun() && !m_bDryRun &&
+                           m_engine.FileErrorCount() == fileErrorsBefore;
         // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
-        outcome.bStopped = run == FileRun::Stopped || (m_stop.Flag().load() && i + 1 < filesToRun);
+        outcome.bStopped = run == FileRun::Stopped || stoppedAtClose || (m_stop.Flag().load() && i + 1 < filesToRun);
         if (outcome.bStopped) NoteStop();
         if (outcome.bStopped) break;
         ReportFileDone();

@@ -125,7 +125,8 @@ void EditEngine::CloseFiles() {
     if (m_fileOutput.IsOpen()) {
         const bool reported = m_fileOutput.Failed();
         FileError error;
-        if (!m_fileOutput.Commit(error) && !reported) ReportFileError(error);
+        // The last write ended by the stop: the file stopped, no error.
+        if (!m_fileOutput.Commit(error) && !reported && !m_fileOutput.Stopped()) ReportFileError(error);
     }
 }
 
@@ -134,7 +135,7 @@ void EditEngine::FinishFiles(OutputTarget& later) {
     if (!m_fileOutput.IsOpen()) return;
     const bool reported = m_fileOutput.Failed();
     FileError error;
-    if (!m_fileOutput.Finish(later, error) && !reported) ReportFileError(error);
+    if (!m_fileOutput.Finish(later, error) && !reported && !m_fileOutput.Stopped()) ReportFileError(error);
 }
 
 void EditEngine::DiscardFiles() {

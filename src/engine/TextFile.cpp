@@ -22,6 +22,7 @@ namespace {
 
 constexpr size_t kReadBufferSize = size_t{1} << 20;   // grows for longer lines
 constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read()
+constexpr size_t kWriteChunk = size_t{16} << 20;      // bytes given to one write() of a large piece
 constexpr size_t kPeekLimit = size_t{16} << 20;       // how far to look for the first line end
 constexpr const char* kSharingViolation = "sharing violation";
 
@@ -416,11 +417,13 @@ bool TextFileWriter::WriteAll(const char* data, size_t size) {
         m_bMayWait = fstat(fd, &info) == 0 && MayWaitForEver(fd, info);
         m_nWaitsFd = fd;
     }
-    while (size > 0) {
+    for (bool first = true; size > 0; first = false) {
         // Where a write may wait for ever, it waits for room first, together
         // with the stop, and writes no more than room is promised for.
         if (m_bMayWait && !WaitReadyOrStopped(fd, POLLOUT, m_pStop, m_nStopFd)) return FailStopped();
-        const ssize_t written = ::write(fd, data, m_bMayWait ? std::min<size_t>(size, PIPE_BUF) : size);
+        // A line of gigabytes goes out in pieces, so a stop is seen between them.
+        if (!first && m_pStop && m_pStop->load(std::memory_order_relaxed)) return FailStopped();
+        const ssize_t written = ::write(fd, data, std::min(size, m_bMayWait ? size_t{PIPE_BUF} : kWriteChunk));
         if (written < 0) {
             if (errno == EINTR && m_pStop && m_pStop->load()) return FailStopped();
             if (errno == EINTR) continue;
