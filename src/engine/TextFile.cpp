@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <linux/openat2.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,6 +73,19 @@ int OpenWithoutLinks(const std::string& folder, const std::string& relative) {
     ::close(folderFd);
     errno = cause;
     return fd;
+}
+
+// Bytes a write to `fd`, found ready, surely takes without waiting.  A pipe
+// holds its bytes in pages: the free pages, less one for a page another
+// writer's piece may have started, take a write whole; elsewhere (or when
+// the pipe cannot say) only PIPE_BUF bytes are promised.
+size_t RoomToWrite(int fd) {
+    constexpr long kPage = 4096;
+    const long capacity = fcntl(fd, F_GETPIPE_SZ);
+    int queued = 0;
+    if (capacity <= 0 || ioctl(fd, FIONREAD, &queued) != 0) return PIPE_BUF;
+    const long freePages = capacity / kPage - (queued + kPage - 1) / kPage - 1;
+    return freePages * kPage > PIPE_BUF ? static_cast<size_t>(freePages * kPage) : PIPE_BUF;
 }
 
 // Share-mode locks are taken on regular files only: a device such as
@@ -423,7 +437,7 @@ bool TextFileWriter::WriteAll(const char* data, size_t size) {
         if (m_bMayWait && !WaitReadyOrStopped(fd, POLLOUT, m_pStop, m_nStopFd)) return FailStopped();
         // A line of gigabytes goes out in pieces, so a stop is seen between them.
         if (!first && m_pStop && m_pStop->load(std::memory_order_relaxed)) return FailStopped();
-        const ssize_t written = ::write(fd, data, std::min(size, m_bMayWait ? size_t{PIPE_BUF} : kWriteChunk));
+        const ssize_t written = ::write(fd, data, std::min(size, m_bMayWait ? RoomToWrite(fd) : kWriteChunk));
         if (written < 0) {
             if (errno == EINTR && m_pStop && m_pStop->load()) return FailStopped();
             if (errno == EINTR) continue;
