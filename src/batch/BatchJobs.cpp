@@ -163,7 +163,7 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
                     job.engine.FinishFiles(*result.output);
                 else
                     job.engine.DiscardFiles();
-                if (job.engine.m_fileOutput.Stopped()) result.run = FileRun::Stopped;  // its last write waited on a pipe
+                if (job.engine.m_fileOutput.Stopped()) result.run = FileRun::Stopped;  // its last write was stopped
             }
         }
         job.engine.DiscardFiles();  // whatever a failed step left open

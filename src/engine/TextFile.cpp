@@ -59,7 +59,8 @@ int OpenWithoutLinks(const std::string& folder, const std::string& relative) {
             const size_t slash = relative.find('/', begin);
             const std::string name = relative.substr(begin, slash - begin);
             const bool last = slash == std::string::npos;
-            const int next = ::openat(at, name.c_str(), (last ? kOpenFlags : O_PATH | O_DIRECTORY | O_CLOEXEC) | O_NOFOLLOW);
+            const int flags = last ? kOpenFlags : O_PATH | O_DIRECTORY | O_CLOEXEC;
+            const int next = ::openat(at, name.c_str(), flags | O_NOFOLLOW);
             ::close(at);
             if (last || next < 0) {
                 fd = next;
