@@ -7,7 +7,14 @@ JOBS       ?= $(shell nproc)
 
 # Debian packages the build, the tests and `make run` need.
 PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev \
-           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth libdtl-dev python3 parallel jq
+           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth libdtl-dev python3 python3-jsonschema parallel jq
+# The checks of the manual pages and of the shell completions.
+PACKAGES += groff-base bash-completion zsh fish
+# What building the Debian packages needs besides those (`make package` and the
+# package test of `make test`).
+DEB_PACKAGES = debhelper dpkg-dev fakeroot lintian
+# Where `make package` puts the .deb files.
+DEB_OUT ?= build-deb
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -20,7 +27,7 @@ FUZZ_PACKAGES = clang-14 libclang-rt-14-dev
 # The tools `make bench` measures against.
 BENCH_PACKAGES = gawk mawk perl sed coreutils diffutils
 
-.PHONY: all deps configure build check test test-asan test-tsan fuzz run bench clean
+.PHONY: all deps configure build check test test-asan test-tsan fuzz run bench package clean
 
 all: build
 
@@ -48,7 +55,8 @@ check:
 	cd $(CHECK_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slow
 
 # Everything: the release build's tests, then the sanitizer builds'.  CI runs this.
-test: deps
+test:
+	$(MAKE) deps PACKAGES="$(PACKAGES) $(DEB_PACKAGES)"
 	$(MAKE) build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-asan
@@ -84,5 +92,13 @@ bench:
 	$(MAKE) build
 	./bench/run-bench.sh $(BUILD)
 
+# The Debian packages tavisk-cli and tavisk, built by dpkg-buildpackage from a
+# copy of the tree (without running the tests) into DEB_OUT, then checked by lintian.
+package:
+	$(MAKE) deps PACKAGES="$(PACKAGES) $(DEB_PACKAGES)"
+	rm -f $(DEB_OUT)/tavisk*_*.deb $(DEB_OUT)/tavisk*_*.ddeb $(DEB_OUT)/tavisk_*.changes $(DEB_OUT)/tavisk_*.buildinfo
+	JOBS=$(JOBS) ./tools/build-debs.sh $(DEB_OUT)
+	lintian --allow-root --fail-on error,warning $(DEB_OUT)/tavisk_*.changes
+
 clean:
-	rm -rf $(BUILD) $(CHECK_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(CHECK_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(DEB_OUT)

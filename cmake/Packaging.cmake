@@ -1,6 +1,6 @@
-# Installing and packaging: the programs, the help file, the desktop entry,
-# the icons and the manual pages in their standard places, and a Debian
-# package with `cpack -G DEB`.
+# Installing: the programs, the help file, the desktop entry, the icons, the
+# manual pages and the shell completions in their standard places.  The Debian
+# packages (debian/) split what these rules install between tavisk-cli and tavisk.
 include(GNUInstallDirs)
 
 set(TAVISK_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
@@ -25,9 +25,18 @@ function(tavisk_install_manpage page)
 endfunction()
 
 tavisk_install_manpage(tavisk-cli.1)
-# bash completes tavisk-cli's options and arguments once this file is in its folder.
+# Each shell completes tavisk-cli's options and arguments once its file is in
+# the folder that shell searches for completions of packaged programs.
 install(FILES ${TAVISK_PACKAGING_DIR}/tavisk-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tavisk-cli)
+install(FILES ${TAVISK_PACKAGING_DIR}/_tavisk-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${TAVISK_PACKAGING_DIR}/tavisk-cli.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+
+# The JSON Schema of tavisk-cli's --json output, for drivers that check it.
+set(TAVISK_CLI_SCHEMA ${PROJECT_SOURCE_DIR}/src/cli/tavisk-cli.schema.json)
+if(EXISTS ${TAVISK_CLI_SCHEMA})
+  install(FILES ${TAVISK_CLI_SCHEMA} DESTINATION ${CMAKE_INSTALL_DATADIR}/tavisk-cli)
+endif()
 
 # The desktop program's own files, only when it is built.
 if(TARGET tavisk)
@@ -39,31 +48,3 @@ if(TARGET tavisk)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavisk.png)
   endforeach()
 endif()
-
-# The Debian package.
-set(CPACK_PACKAGE_NAME tavisk)
-set(CPACK_PACKAGE_VENDOR Kestrine)
-set(CPACK_PACKAGE_CONTACT "Kestrine <tavisk@kestrine.invalid>")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_DESCRIPTION "Tavisk edits many text files in one go under the control of a compact
-script of single-letter commands that copy, skip, replace or insert text.
-Each source file is streamed once and its edited copy is written under the
-same name into a destination folder. The package holds the desktop program
-tavisk, its help, and the command-line tool tavisk-cli.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION editors)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-find_program(DPKG_SHLIBDEPS_PROGRAM dpkg-shlibdeps)
-if(DPKG_SHLIBDEPS_PROGRAM)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
-  if(TARGET tavisk)
-    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6core6, libqt6gui6, libqt6widgets6")
-  endif()
-endif()
-
-include(CPack)

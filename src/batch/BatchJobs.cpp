@@ -41,6 +41,7 @@ struct JobEngine final : FileErrorReport {
 struct FileJob {
     std::vector<std::string> lines;  // the header line first
     int nErrors = 0;
+    int64_t nReplacements = 0;
     std::vector<FileError> fileErrors;  // to be shown, in order
     bool bOpened = false;
     bool bWideText = false;
@@ -159,6 +160,7 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
             result.bOutputOpened = OpenOutputFileOn(job.engine, i, &result.madeFolders);
             if (result.bOutputOpened) {
                 result.run = job.engine.RunScriptOnFile();
+                result.nReplacements = job.engine.m_nReplacements;
                 if (result.run == FileRun::Finished && job.engine.FileErrorCount() == fileErrorsBefore)
                     job.engine.FinishFiles(*result.output);
                 else
@@ -183,6 +185,7 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
         m_log.m_nErrorCount += file.nErrors;
         for (const FileError& error : file.fileErrors) ReportFileError(error);
         outcome.bOpened = file.bOpened;
+        outcome.nReplacements = file.nReplacements;
         const bool moreFiles = i + 1 < filesToRun;
         if (!file.bOpened) {
             if (m_bKeepGoing && file.bStopRequested && moreFiles) {

@@ -201,7 +201,7 @@ bool BatchRun::CheckOutputCreatable(int i, FileError& error) const {
         const size_t slash = folder.rfind('/');
         folder = slash == 0 ? "/" : slash == std::string::npos ? "." : folder.substr(0, slash);
         if (access(folder.c_str(), W_OK | X_OK) == 0) return true;
-        if (errno != ENOENT || folder.size() <= m_strDestFolder.size()) break;
+        if (errno != ENOENT || (folder.size() <= m_strDestFolder.size() && !m_bDestMadeFirst)) break;
         toMake = folder;
     }
     error.m_strCause = DescribeErrno(errno);
@@ -319,6 +319,7 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         if (!OpenOutputFile(i)) break;
         ShowFileStep(i);
         const FileRun run = m_engine.RunScriptOnFile();
+        outcome.nReplacements = m_engine.m_nReplacements;
         const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
         CommitOrDiscardOutput(keep);
         const bool stoppedAtClose = !IsDebugRun() && m_engine.m_fileOutput.Stopped();  // its last write waited on a pipe

@@ -43,6 +43,7 @@ struct FileOutcome {
     size_t nFirstLine = 0;  // its header line among the response lines
     int nFirstError = 0;    // the error count before it
     int nErrors = 0;        // the counted lines it added
+    int64_t nReplacements = 0;  // those its "g" commands reported
     bool bOpened = false;   // the source could be opened
     bool bWritten = false;  // its output was written whole
     bool bStopped = false;  // the batch stopped inside it
@@ -136,6 +137,9 @@ public:
     // A dry run runs the whole batch and writes nothing: no output, no
     // response file, no folder.  Each output goes to the preview, if any.
     bool m_bDryRun = false;
+    // The destination folder and its missing parents are made before a real
+    // run, so a dry run takes a missing one as made.
+    bool m_bDestMadeFirst = false;
     OutputPreview* m_pPreview = nullptr;
     // Sources are read through this, when set, instead of from their files.
     SourceOpener* m_pSourceOpener = nullptr;

@@ -89,6 +89,26 @@ bool CountFileLines(const std::string& path, uint64_t& lines) {
     }
 }
 
+// How the lines of `text` end: "LF", "CR LF", "mixed", or "none" (no LF at all).
+std::string_view LineEndsOf(std::string_view text) {
+    bool lf = false, crLf = false;
+    for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+        (at > 0 && text[at - 1] == '\r' ? crLf : lf) = true;
+        if (lf && crLf) return "mixed";
+    }
+    return crLf ? "CR LF" : lf ? "LF" : "none";
+}
+
+// A diff shows lines without their ends: when the ends change too, one line
+// under the "+++" label says so.
+void NoteChangedLineEnds(std::string_view source, std::string_view output, std::string& diff) {
+    const std::string_view before = LineEndsOf(source), after = LineEndsOf(output);
+    if (before == after) return;
+    const size_t labelsEnd = diff.find('\n', diff.find('\n') + 1);
+    if (labelsEnd == std::string::npos) return;
+    diff.insert(labelsEnd + 1, "Line ends change as well: " + std::string(before) + " to " + std::string(after) + "\n");
+}
+
 std::string LineCountText(uint64_t lines) { return std::to_string(lines) + (lines == 1 ? " line" : " lines"); }
 
 std::string SizeText(size_t bytes) {
@@ -200,7 +220,10 @@ void DiffPreview::ShowFile() {
     case DiffOutcome::LineEndsOnly:
         m_print("Files " + m_strSourcePath + " and " + m_strOutputPath + " differ only in their line ends\n");
         break;
-    case DiffOutcome::Differs: m_print(text); break;
+    case DiffOutcome::Differs:
+        NoteChangedLineEnds(source, m_output, text);
+        m_print(text);
+        break;
     }
 }
 

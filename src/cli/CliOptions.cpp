@@ -15,7 +15,8 @@ const char* UsageText() {
            "       tavisk-cli [OPTIONS] -e SCRIPT-LINE [-e SCRIPT-LINE]... DEST-FOLDER [SOURCE-FILE...]\n"
            "       tavisk-cli --check CONTROL-FILE [ANYTHING...]   (or --check -e SCRIPT-LINE...)\n"
            "Runs a Tavisk control file over the source files and writes each edited\n"
-           "copy under the same name into DEST-FOLDER.\n"
+           "copy under the same name into DEST-FOLDER.  A CONTROL-FILE \"-\" is read from\n"
+           "standard input (then no SOURCE may be \"-\").\n"
            "\n"
            "  -e, --expression LINE   a script line given on the command line (repeatable, in\n"
            "                          order); with -e there is no CONTROL-FILE argument\n"
@@ -34,12 +35,19 @@ const char* UsageText() {
            "  -0, --null              the names in --files-from end with NUL, not LF\n"
            "  -R, --recursive         a SOURCE that is a folder stands for every regular file under\n"
            "                          it; its output is DEST-FOLDER/RELATIVE/PATH (folders made as needed)\n"
-           "      --include GLOB      with -R: only files whose relative path matches (repeatable;\n"
-           "                          \"**\" crosses folders: --include '**/*.txt')\n"
-           "      --exclude GLOB      with -R: leave out files and folders that match (repeatable)\n"
+           "      --include GLOB      with -R: only files that match (repeatable)\n"
+           "      --exclude GLOB      with -R: leave out files and folders that match (repeatable);\n"
+           "                          as in rsync, rg and .gitignore, a GLOB without \"/\" matches\n"
+           "                          a name at any depth, one with \"/\" the path relative to the\n"
+           "                          folder given; \"*\" stays within a name, \"**\" crosses folders,\n"
+           "                          a trailing \"/\" matches folders only; an excluded folder is\n"
+           "                          not entered\n"
+           "      --mkpath            make DEST-FOLDER and its missing parents first (as rsync)\n"
            "  -j, --jobs N            run up to N files at once (0: one per core; default 1)\n"
            "  -k, --keep-going        a source that cannot be opened is reported and skipped\n"
-           "      --json              the response as JSON Lines on standard output\n"
+           "      --json              the response as JSON Lines on standard output: one object\n"
+           "                          per source, always ending with one verdict object (also\n"
+           "                          when the run is refused or the usage is bad)\n"
            "A SOURCE \"-\" is standard input; DEST-FOLDER \"-\" is standard output (one source\n"
            "only; the response lines then go to standard error).\n"
            "\n"
@@ -52,9 +60,12 @@ const char* UsageText() {
            "      --line-ends STYLE   end output lines with crlf (the default), lf, or keep\n"
            "                          (each line as in its source; lines the script makes\n"
            "                          take the end of the file's first line)\n"
+           "      --color WHEN        colour the diff: auto (the default: on a terminal, unless\n"
+           "                          NO_COLOR is set), always, or never\n"
            "\n"
            "Examples:\n"
            "  tavisk-cli -n -e 'g/old/new/' out *.txt           what would happen, nothing written\n"
+           "  tavisk-cli --mkpath -R --include '*.txt' -e 'g/old/new/' out src   a whole tree\n"
            "  tavisk-cli -d -e 'g/old/new/' out *.txt | less    the changes as a diff\n"
            "  tavisk-cli --line-ends keep -e 'g/old/new/' out *.txt   line ends as they were\n"
            "\n"
@@ -88,10 +99,22 @@ bool ParseJobs(const char* text, int& jobs) {
     return true;
 }
 
+bool ParseColorWhen(std::string_view text, ColorWhen& when) {
+    if (text == "auto") when = ColorWhen::Auto;
+    else if (text == "always") when = ColorWhen::Always;
+    else if (text == "never") when = ColorWhen::Never;
+    else return false;
+    return true;
+}
+
 // Standard input can be read once; standard output holds one output.
 bool CheckStandardStreams(const CliOptions& options, std::string& problem) {
     const auto readers = std::count(options.sources.begin(), options.sources.end(), kStandardStream) +
                          std::count(options.filesFrom.begin(), options.filesFrom.end(), kStandardStream);
+    if (options.ScriptFromStandardInput() && readers > 0) {
+        problem = "CONTROL-FILE \"-\" reads standard input: no SOURCE or --files-from may be \"-\" as well";
+        return false;
+    }
     if (readers > 1) {
         problem = "standard input (\"-\") can be given only once";
         return false;
@@ -108,7 +131,7 @@ bool CheckStandardStreams(const CliOptions& options, std::string& problem) {
 }  // namespace
 
 bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& problem) {
-    enum { kVersion = 1000, kLineEnds, kInclude, kExclude, kJson };
+    enum { kVersion = 1000, kLineEnds, kInclude, kExclude, kJson, kMakePath, kColor };
     static const option kLongOptions[] = {
         {"expression", required_argument, nullptr, 'e'},
         {"check", no_argument, nullptr, 'c'},
@@ -128,6 +151,8 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         {"jobs", required_argument, nullptr, 'j'},
         {"keep-going", no_argument, nullptr, 'k'},
         {"json", no_argument, nullptr, kJson},
+        {"mkpath", no_argument, nullptr, kMakePath},
+        {"color", required_argument, nullptr, kColor},
         {nullptr, 0, nullptr, 0},
     };
     optind = 1;
@@ -145,6 +170,7 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
         case 'd': options.diff = options.dryRun = true; break;
         case kVersion: options.version = true; break;
         case kLineEnds:
+            options.lineEndsGiven = true;
             if (!ParseLineEndStyle(optarg, options.lineEnds)) {
                 problem = std::string("--line-ends takes crlf, lf or keep, not '") + optarg + "'";
                 return false;
@@ -163,6 +189,13 @@ bool ParseCommandLine(int argc, char** argv, CliOptions& options, std::string& p
             break;
         case 'k': options.keepGoing = true; break;
         case kJson: options.json = true; break;
+        case kMakePath: options.makePath = true; break;
+        case kColor:
+            if (!ParseColorWhen(optarg, options.color)) {
+                problem = std::string("--color takes auto, always or never, not '") + optarg + "'";
+                return false;
+            }
+            break;
         case ':':
             problem = std::string("option '") + argv[optind - 1] + "' needs a value";
             return false;

@@ -7,6 +7,8 @@
 
 namespace tavisk::cli {
 
+enum class ColorWhen { Auto, Always, Never };
+
 struct CliOptions {
     std::vector<std::string> expressions;  // -e lines, in order
     std::string controlFile;               // empty with -e
@@ -19,6 +21,7 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     LineEndStyle lineEnds = LineEndStyle::CrLf;  // --line-ends
+    bool lineEndsGiven = false;                  // --line-ends was on the command line
     bool dryRun = false;                         // -n; also set by -d
     bool diff = false;                           // -d
 
@@ -31,6 +34,11 @@ struct CliOptions {
     int jobs = 1;                          // -j; 0 asks for one per core
     bool keepGoing = false;                // -k
     bool json = false;                     // --json
+    bool makePath = false;                 // --mkpath: DEST-FOLDER and its parents made first
+    ColorWhen color = ColorWhen::Auto;     // --color, for --diff
+
+    // CONTROL-FILE "-": the script comes from standard input.
+    bool ScriptFromStandardInput() const { return expressions.empty() && controlFile == "-"; }
 
     // DEST-FOLDER "-": the one output goes to standard output.
     bool ToStandardOutput() const { return destFolder == "-"; }

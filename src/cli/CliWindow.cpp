@@ -19,6 +19,7 @@ void CliWindow::ClearProgressLine() {
 
 void CliWindow::ReportFileError(const FileError& error) {
     ClearProgressLine();
+    std::fputs(kMessagePrefix, stderr);
     WriteLineTo(stderr, error.Text());
 }
 
@@ -62,13 +63,17 @@ void CliWindow::ShowErrorMessage(const std::string& text) {
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);
         if (end == std::string::npos) end = text.size();
-        WriteLineTo(stderr, std::string_view(text).substr(start, end - start));
+        m_complaints.emplace_back(std::string_view(text).substr(start, end - start));
+        std::fputs(kMessagePrefix, stderr);
+        WriteLineTo(stderr, m_complaints.back());
         start = end + 2;
     }
 }
 
 void CliSyntaxErrorReport::ReportSyntaxError(const SyntaxError& error) {
-    std::fprintf(stderr, "%s:%d: ", m_strScriptName.c_str(), error.m_nLineIndex + 1);
+    m_error = error;
+    m_bReported = true;
+    std::fprintf(stderr, "%s:%d:%d: ", m_strScriptName.c_str(), error.m_nLineIndex + 1, error.m_nColumn);
     WriteLineTo(stderr, error.m_strMessage);
     std::fputs("    ", stderr);
     WriteLineTo(stderr, error.m_strCommandLine);

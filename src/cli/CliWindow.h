@@ -2,6 +2,7 @@
 // The batch's window operations on the standard streams.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "batch/BatchWindow.h"
 #include "batch/OutputPreview.h"
@@ -32,6 +33,9 @@ public:
     // The one file's run is over; `complete` when a real run would have kept its text.
     void EndPreview(bool complete);
 
+    // The start complaints shown, one per entry, without their "\r\n".
+    const std::vector<std::string>& Complaints() const { return m_complaints; }
+
 private:
     void ClearProgressLine();
 
@@ -44,16 +48,27 @@ private:
     OutputPreview* m_pPreview = nullptr;
     std::string m_strPreviewSource;
     OutputCapture* m_pCapture = nullptr;  // the file being previewed
+    std::vector<std::string> m_complaints;
 };
 
-// Prints "NAME:N: MESSAGE", then the line and the portion processed, indented.
+// Prints "NAME:LINE:COLUMN: MESSAGE" (as compilers do, so editors jump to
+// it), then the line and the portion processed, indented; keeps the error.
 class CliSyntaxErrorReport final : public SyntaxErrorReport {
 public:
     explicit CliSyntaxErrorReport(std::string scriptName) : m_strScriptName(std::move(scriptName)) {}
     void ReportSyntaxError(const SyntaxError& error) override;
 
+    const std::string& ScriptName() const { return m_strScriptName; }
+    // The error reported, if any.
+    const SyntaxError* Error() const { return m_bReported ? &m_error : nullptr; }
+
 private:
     std::string m_strScriptName;
+    SyntaxError m_error;
+    bool m_bReported = false;
 };
+
+// Messages of this program on standard error begin with its name.
+inline constexpr const char* kMessagePrefix = "tavisk-cli: ";
 
 }  // namespace tavisk::cli

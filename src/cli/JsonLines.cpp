@@ -96,7 +96,54 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
     out += '"';
 }
 
-void WriteJsonLines(FILE* stream, const BatchRun& batch, int exitStatus) {
+namespace {
+
+void AppendSyntaxError(std::string& out, const JsonVerdictFacts& facts) {
+    const SyntaxError* error = facts.syntaxError;
+    if (!error) {
+        out += ",\"syntax_error\":null";
+        return;
+    }
+    std::string object;
+    AppendField(object, "file", facts.scriptName);
+    AppendField(object, "line", error->m_nLineIndex + 1LL);
+    AppendField(object, "column", static_cast<long long>(error->m_nColumn));
+    AppendField(object, "message", error->m_strMessage);
+    AppendField(object, "text", error->m_strCommandLine);
+    AppendField(object, "portion", error->m_strProcessed);
+    object[0] = '{';
+    out += ",\"syntax_error\":" + object + "}";
+}
+
+void AppendVerdict(std::string& line, std::string_view verdict, long long errors, long long sources, long long ran,
+                   long long written, bool stopped, const JsonVerdictFacts& facts) {
+    AppendField(line, "type", "verdict");
+    AppendField(line, "verdict", verdict);
+    AppendField(line, "errors", errors);
+    AppendField(line, "sources", sources);
+    AppendField(line, "ran", ran);
+    AppendField(line, "written", written);
+    AppendBool(line, "stopped", stopped);
+    AppendField(line, "exit", facts.exitStatus);
+    line += ",\"complaints\":[";
+    for (size_t i = 0; i < facts.complaints.size(); ++i) {
+        if (i > 0) line += ',';
+        AppendJsonString(line, facts.complaints[i]);
+    }
+    line += ']';
+    AppendSyntaxError(line, facts);
+    AppendField(line, "left_out", facts.leftOut);
+}
+
+}  // namespace
+
+void WriteJsonVerdictOnly(FILE* stream, long long sources, const JsonVerdictFacts& facts) {
+    std::string line;
+    AppendVerdict(line, "", 0, sources, 0, 0, false, facts);
+    Emit(stream, line);
+}
+
+void WriteJsonLines(FILE* stream, const BatchRun& batch, const JsonVerdictFacts& facts) {
     const auto& lines = batch.m_log.m_arrResponseLines;
     const auto& outcomes = batch.m_arrFileOutcomes;
     const size_t verdictLine = lines.empty() ? 0 : lines.size() - 1;
@@ -105,6 +152,7 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, int exitStatus) {
     for (size_t i = 0; i < static_cast<size_t>(batch.m_nSourceCount); ++i) {
         const int index = static_cast<int>(i);
         const bool ran = i < outcomes.size();
+        AppendField(line, "type", "source");
         AppendField(line, "source", index == batch.m_nStandardInputSource ? std::string("-") : batch.SourcePath(index));
         AppendField(line, "name", std::string_view(batch.m_arrSourceFiles[i]).substr(1));
         if (batch.IsDebugRun())
@@ -112,6 +160,7 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, int exitStatus) {
         else
             AppendField(line, "output", batch.OutputPath(index));
         AppendBool(line, "ran", ran);
+        AppendField(line, "replacements", ran ? static_cast<long long>(outcomes[i].nReplacements) : 0LL);
         if (ran) {
             const FileOutcome& outcome = outcomes[i];
             written += outcome.bWritten ? 1 : 0;
@@ -131,14 +180,8 @@ void WriteJsonLines(FILE* stream, const BatchRun& batch, int exitStatus) {
         }
         Emit(stream, line);
     }
-    AppendField(line, "verdict", lines.empty() ? std::string_view() : std::string_view(lines.back()));
-    AppendField(line, "errors", batch.m_log.m_nErrorCount);
-    AppendField(line, "sources", batch.m_nSourceCount);
-    AppendField(line, "ran", static_cast<long long>(outcomes.size()));
-    AppendField(line, "written", written);
-    AppendField(line, "left_out", batch.m_nLeftOutOfTrees);
-    AppendBool(line, "stopped", batch.m_bStopped);
-    AppendField(line, "exit", exitStatus);
+    AppendVerdict(line, lines.empty() ? std::string_view() : std::string_view(lines.back()), batch.m_log.m_nErrorCount,
+                  batch.m_nSourceCount, static_cast<long long>(outcomes.size()), written, batch.m_bStopped, facts);
     Emit(stream, line);
 }
 

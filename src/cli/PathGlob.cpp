@@ -2,16 +2,30 @@
 
 namespace tavisk::cli {
 
-namespace {
+PathGlob PathGlob::Raw(std::string_view pattern) {
+    PathGlob glob;
+    glob.Compile(pattern);
+    return glob;
+}
 
-// Matches a "[...]" set at the start of `pattern` against `c`; `length` gets
-// the set's length.  A "[" without its "]" is an ordinary byte.
-bool MatchSet(std::string_view pattern, unsigned char c, size_t& length, bool& isSet) {
-    size_t i = 1;
+PathGlob::PathGlob(std::string_view pattern) {
+    if (pattern.size() > 1 && pattern.back() == '/') {
+        m_bFoldersOnly = true;
+        pattern.remove_suffix(1);
+    }
+    m_bWholePath = pattern.find('/') != std::string_view::npos;
+    if (pattern.starts_with('/')) pattern.remove_prefix(1);
+    Compile(pattern);
+}
+
+// Reads the "[...]" at `at`; the index just past it, or `at` when the "["
+// has no "]" and so is an ordinary byte.
+size_t PathGlob::CompileSet(std::string_view pattern, size_t at) {
+    size_t i = at + 1;
     const bool negated = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
     if (negated) ++i;
     const size_t first = i;
-    bool found = false;
+    std::bitset<256> set;
     for (; i < pattern.size() && (pattern[i] != ']' || i == first); ++i) {
         unsigned char low = static_cast<unsigned char>(pattern[i]);
         if (low == '\\' && i + 1 < pattern.size()) low = static_cast<unsigned char>(pattern[++i]);
@@ -20,60 +34,83 @@ bool MatchSet(std::string_view pattern, unsigned char c, size_t& length, bool& i
             high = static_cast<unsigned char>(pattern[i + 2]);
             i += 2;
         }
-        if (low <= c && c <= high) found = true;
+        for (unsigned c = low; c <= high; ++c) set.set(c);
     }
-    isSet = i < pattern.size();
-    length = i + 1;
-    return found != negated && c != '/';
+    if (i >= pattern.size()) return at;
+    if (negated) set.flip();
+    set.reset('/');  // a set stays within one name
+    m_tokens.push_back({Kind::Set, 0, static_cast<uint32_t>(m_sets.size())});
+    m_sets.push_back(set);
+    return i + 1;
 }
 
-bool Match(std::string_view pattern, std::string_view path) {
-    while (!pattern.empty()) {
-        const char p = pattern.front();
-        if (p == '*') {
-            if (pattern.starts_with("**")) {
-                std::string_view rest = pattern.substr(2);
-                // "**/" may stand for no folder at all.
-                if (rest.starts_with('/') && Match(rest.substr(1), path)) return true;
-                for (size_t k = 0; k <= path.size(); ++k)
-                    if (Match(rest, path.substr(k))) return true;
-                return false;
-            }
-            const std::string_view rest = pattern.substr(1);
-            for (size_t k = 0; k <= path.size(); ++k) {
-                if (Match(rest, path.substr(k))) return true;
-                if (k < path.size() && path[k] == '/') return false;
-            }
-            return false;
+void PathGlob::Compile(std::string_view pattern) {
+    for (size_t i = 0; i < pattern.size();) {
+        const char c = pattern[i];
+        if (c == '*' && i + 1 < pattern.size() && pattern[i + 1] == '*') {
+            // "**/" at the start or after "/" stands for any number of whole folders, none included.
+            const bool folders = (i == 0 || pattern[i - 1] == '/') && i + 2 < pattern.size() && pattern[i + 2] == '/';
+            m_tokens.push_back({folders ? Kind::Folders : Kind::DoubleStar});
+            i += folders ? 3 : 2;
+            while (i < pattern.size() && pattern[i] == '*' && !folders) ++i;  // "***" is "**"
+        } else if (c == '*') {
+            m_tokens.push_back({Kind::Star});
+            ++i;
+        } else if (c == '?') {
+            m_tokens.push_back({Kind::AnyByte});
+            ++i;
+        } else if (c == '[') {
+            const size_t past = CompileSet(pattern, i);
+            if (past == i) m_tokens.push_back({Kind::Byte, '['});  // no "]": an ordinary byte
+            i = past == i ? i + 1 : past;
+        } else if (c == '\\' && i + 1 < pattern.size()) {
+            m_tokens.push_back({Kind::Byte, static_cast<unsigned char>(pattern[i + 1])});
+            i += 2;
+        } else {
+            m_tokens.push_back({Kind::Byte, static_cast<unsigned char>(c)});
+            ++i;
         }
-        if (path.empty()) return false;
-        const unsigned char c = static_cast<unsigned char>(path.front());
-        size_t used = 1;
-        if (p == '?') {
-            if (c == '/') return false;
-        } else if (p == '[') {
-            bool isSet = false;
-            const bool inSet = MatchSet(pattern, c, used, isSet);
-            if (!isSet) {
-                used = 1;
-                if (c != '[') return false;
-            } else if (!inSet) {
-                return false;
-            }
-        } else if (p == '\\' && pattern.size() > 1) {
-            if (c != static_cast<unsigned char>(pattern[1])) return false;
-            used = 2;
-        } else if (c != static_cast<unsigned char>(p)) {
-            return false;
-        }
-        pattern.remove_prefix(used);
-        path.remove_prefix(1);
     }
-    return path.empty();
 }
 
-}  // namespace
+// Which prefixes of the path the tokens so far can match, token by token:
+// reached[j] tells whether the first j bytes are matched.  Each token is one
+// pass over the path, so no pattern can make the work grow faster than that.
+bool PathGlob::Matches(std::string_view path) const {
+    const size_t n = path.size();
+    // Kept between calls: a tree walk matches every name it meets.
+    thread_local std::vector<char> reached, next;
+    reached.assign(n + 1, 0);
+    next.assign(n + 1, 0);
+    reached[0] = 1;
+    const auto byteAt = [&](size_t j) { return static_cast<unsigned char>(path[j]); };
+    for (const Token& token : m_tokens) {
+        next[0] = token.kind == Kind::Star || token.kind == Kind::DoubleStar || token.kind == Kind::Folders ? reached[0] : 0;
+        bool anyBefore = reached[0];  // some prefix up to j-1 was reached
+        for (size_t j = 1; j <= n; ++j) {
+            const unsigned char c = byteAt(j - 1);
+            switch (token.kind) {
+            case Kind::Byte: next[j] = reached[j - 1] && c == token.byte; break;
+            case Kind::AnyByte: next[j] = reached[j - 1] && c != '/'; break;
+            case Kind::Set: next[j] = reached[j - 1] && m_sets[token.set].test(c); break;
+            case Kind::Star: next[j] = reached[j] || (next[j - 1] && c != '/'); break;
+            case Kind::DoubleStar: next[j] = reached[j] || next[j - 1]; break;
+            case Kind::Folders: next[j] = reached[j] || (c == '/' && anyBefore); break;
+            }
+            anyBefore = anyBefore || reached[j];
+        }
+        reached.swap(next);
+    }
+    return reached[n] != 0;
+}
 
-bool PathGlobMatches(std::string_view pattern, std::string_view path) { return Match(pattern, path); }
+bool PathGlob::MatchesEntry(std::string_view relative, bool isFolder) const {
+    if (m_bFoldersOnly && !isFolder) return false;
+    if (m_bWholePath) return Matches(relative);
+    const size_t slash = relative.rfind('/');
+    return Matches(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
+}
+
+bool PathGlobMatches(std::string_view pattern, std::string_view path) { return PathGlob::Raw(pattern).Matches(path); }
 
 }  // namespace tavisk::cli

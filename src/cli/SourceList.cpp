@@ -28,6 +28,8 @@ std::string JoinRelative(const std::string& relative, const char* name) {
 }  // namespace
 
 SourceList::SourceList(const SourceListOptions& options, BatchRun& batch) : m_options(options), m_batch(batch) {
+    for (const std::string& glob : options.includes) m_includes.emplace_back(glob);
+    for (const std::string& glob : options.excludes) m_excludes.emplace_back(glob);
     struct stat info {};
     if (options.recursive && !options.destFolder.empty() && stat(options.destFolder.c_str(), &info) == 0) {
         m_bDestKnown = true;
@@ -40,16 +42,30 @@ void SourceList::Report(const std::string& path, int errorNumber) { Report(path,
 
 void SourceList::Report(const std::string& path, const std::string& cause) {
     ++m_nProblems;
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), cause.c_str());
+    std::fprintf(stderr, "tavisk-cli: %s: %s\n", path.c_str(), cause.c_str());
+}
+
+void SourceList::NoteCarriageReturn(const std::string& list, std::string_view name) {
+    struct stat info {};
+    if (m_bCarriageReturnNoted || m_options.nullSeparated || !name.ends_with('\r') ||
+        lstat(std::string(name).c_str(), &info) == 0)
+        return;
+    m_bCarriageReturnNoted = true;
+    std::fprintf(stderr, "tavisk-cli: %s: the list has CR LF line ends; its names keep the CR and are not found "
+                 "(tr -d '\\r' gives LF lines)\n", list == "-" ? "standard input" : list.c_str());
 }
 
 void SourceList::AddArgument(const std::string& source) { AddName(source); }
 
 void SourceList::AddName(std::string_view name) {
     struct stat info {};
-    if (m_options.recursive && stat(std::string(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        AddTree(std::string(name));
-        return;
+    if (stat(std::string(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (m_options.recursive) {
+            AddTree(std::string(name));
+            return;
+        }
+        std::fprintf(stderr, "tavisk-cli: %.*s: a folder; -R takes folders and every file under them\n",
+                     static_cast<int>(name.size()), name.data());
     }
     m_batch.AddSourcePath(name);  // a missing file fails when the run opens it
 }
@@ -64,10 +80,12 @@ void SourceList::AddNamesFrom(const std::string& path) {
     const std::string listName = standardInput ? "standard input" : path;
     NameListReader reader(m_options.nullSeparated);
     const auto take = [&](std::string_view name, ListEntry entry) {
-        if (entry == ListEntry::Name)
+        if (entry == ListEntry::Name) {
             AddName(name);
-        else  // cut at the NUL it would name another file, and two entries could write one output
+            NoteCarriageReturn(path, name);
+        } else {  // cut at the NUL it would name another file, and two entries could write one output
             Report(listName, "a name holds a NUL byte (-0 reads lists of NUL-ended names)");
+        }
     };
     std::unique_ptr<char[]> buffer(new char[1 << 16]);
     for (;;) {
@@ -85,14 +103,14 @@ void SourceList::AddNamesFrom(const std::string& path) {
 }
 
 bool SourceList::Included(std::string_view relative) const {
-    if (m_options.includes.empty()) return true;
-    return std::any_of(m_options.includes.begin(), m_options.includes.end(),
-                       [&](const std::string& glob) { return PathGlobMatches(glob, relative); });
+    if (m_includes.empty()) return true;
+    return std::any_of(m_includes.begin(), m_includes.end(),
+                       [&](const PathGlob& glob) { return glob.MatchesEntry(relative, false); });
 }
 
-bool SourceList::Excluded(std::string_view relative) const {
-    return std::any_of(m_options.excludes.begin(), m_options.excludes.end(),
-                       [&](const std::string& glob) { return PathGlobMatches(glob, relative); });
+bool SourceList::Excluded(std::string_view relative, bool isFolder) const {
+    return std::any_of(m_excludes.begin(), m_excludes.end(),
+                       [&](const PathGlob& glob) { return glob.MatchesEntry(relative, isFolder); });
 }
 
 void SourceList::AddTree(std::string root) {
@@ -133,12 +151,12 @@ void SourceList::Walk(const std::string& root, const std::string& relative, std:
         }
         const std::string path = JoinRelative(relative, name);
         if (isFolder) {
-            if (Excluded(path)) continue;
+            if (Excluded(path, true)) continue;
             if (m_bDestKnown && fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                 info.st_dev == m_destDevice && info.st_ino == m_destInode)
                 continue;  // the outputs of an earlier run are not sources
             Walk(root, path, found);
-        } else if (Included(path) && !Excluded(path)) {
+        } else if (Included(path) && !Excluded(path, false)) {
             if (isFile)
                 found.push_back(path);
             else

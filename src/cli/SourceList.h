@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "PathGlob.h"
 #include "batch/BatchRun.h"
 
 namespace tavisk::cli {
@@ -35,14 +36,19 @@ private:
     void AddTree(std::string root);
     void Walk(const std::string& root, const std::string& relative, std::vector<std::string>& found);
     bool Included(std::string_view relative) const;
-    bool Excluded(std::string_view relative) const;
+    bool Excluded(std::string_view relative, bool isFolder) const;
     void Report(const std::string& path, int errorNumber);
     void Report(const std::string& path, const std::string& cause);
+    // Says why a name of a list that ends in CR is not found, once per list.
+    void NoteCarriageReturn(const std::string& list, std::string_view name);
 
     const SourceListOptions& m_options;
     BatchRun& m_batch;
+    std::vector<PathGlob> m_includes;
+    std::vector<PathGlob> m_excludes;
     int m_nProblems = 0;
     int m_nLeftOut = 0;
+    bool m_bCarriageReturnNoted = false;
     bool m_bDestKnown = false;
     dev_t m_destDevice = 0;
     ino_t m_destInode = 0;

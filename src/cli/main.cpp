@@ -5,13 +5,17 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <algorithm>
 
 #include "CliOptions.h"
 #include "CliWindow.h"
+#include "DestFolder.h"
+#include "DiffColor.h"
 #include "JsonLines.h"
+#include "LineEndHint.h"
 #include "SourceList.h"
 #include "batch/BatchRun.h"
 #include "batch/DiffPreview.h"
@@ -68,7 +72,7 @@ void PrintLines(FILE* stream, const std::vector<std::string>& lines) {
 bool FlushStandardOutput() {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
     const int cause = errno;
-    std::fprintf(stderr, "standard output: %s\n", std::strerror(cause ? cause : EIO));
+    std::fprintf(stderr, "tavisk-cli: standard output: %s\n", std::strerror(cause ? cause : EIO));
     return false;
 }
 
@@ -76,6 +80,9 @@ int UsageError(const std::string& problem) {
     std::fprintf(stderr, "tavisk-cli: %s\nTry 'tavisk-cli --help' for more information.\n", problem.c_str());
     return kExitUsage;
 }
+
+// Where a control file "-" is read from.
+constexpr const char* kStandardInputPath = "/dev/stdin";
 
 // A control file that cannot be loaded is reported; the start checks then
 // list "Empty or No Control File" with every other complaint.
@@ -85,8 +92,9 @@ void LoadScript(const cli::CliOptions& options, BatchRun& batch) {
         return;
     }
     FileError error;
-    if (!LoadScriptLines(options.controlFile, batch.m_arrScriptLines, error))
-        std::fprintf(stderr, "%s\n", error.Text().c_str());
+    const std::string path = options.ScriptFromStandardInput() ? kStandardInputPath : options.controlFile;
+    if (!LoadScriptLines(path, batch.m_arrScriptLines, error))
+        std::fprintf(stderr, "tavisk-cli: %s\n", error.Text().c_str());
 }
 
 // Fills the batch's sources; the count of folders and lists that could not be read.
@@ -153,29 +161,76 @@ int ExitStatusOf(const BatchRun& batch, bool outputOk, bool sourcesMissed) {
     return batch.m_log.m_nErrorCount != 0 ? kExitProcessingErrors : kExitClean;
 }
 
+// The stream of the response (and of its JSON): standard error where the
+// edited text or the diffs own standard output.
+FILE* ResponseStream(const cli::CliOptions& options) {
+    return options.debug || options.ToStandardOutput() || options.diff ? stderr : stdout;
+}
+
+// With --json every way out of a run ends with one verdict object; a run that
+// never went through its files gives it here.
+int EndWithoutRun(const cli::CliOptions& options, int exitStatus, cli::JsonVerdictFacts facts, long long sources = 0) {
+    if (!options.json) return exitStatus;
+    facts.exitStatus = exitStatus;
+    // --json never comes with --diff, so standard output is free unless the text owns it.
+    cli::WriteJsonVerdictOnly(options.debug || options.ToStandardOutput() ? stderr : stdout, sources, facts);
+    return FlushStandardOutput() || exitStatus != kExitClean ? exitStatus : kExitRefusedOrFileError;
+}
+
+bool ColorWanted(const cli::CliOptions& options) {
+    switch (options.color) {
+    case cli::ColorWhen::Always: return true;
+    case cli::ColorWhen::Never: return false;
+    case cli::ColorWhen::Auto: break;
+    }
+    const char* noColor = std::getenv("NO_COLOR");
+    return isatty(STDOUT_FILENO) && !(noColor && *noColor);
+}
+
 int Run(const cli::CliOptions& options) {
     static BatchRun batch;  // large buffers; lives for the process
     LoadScript(options, batch);
-    cli::CliSyntaxErrorReport syntaxReport(options.expressions.empty() ? options.controlFile : "-e");
+    const std::string scriptName = !options.expressions.empty() ? "-e" : options.controlFile;
+    cli::CliSyntaxErrorReport syntaxReport(scriptName);
     batch.SetSyntaxErrorReport(&syntaxReport);
+    cli::JsonVerdictFacts facts;
+    facts.scriptName = scriptName;
+    facts.leftOut = 0;  // the links and special files -R left out, once the sources are gathered
 
     if (options.check) {
         if (batch.m_arrScriptLines.empty()) {
-            std::fputs("Empty or No Control File\n", stderr);
-            return kExitRefusedOrFileError;
+            std::fputs("tavisk-cli: Empty or No Control File\n", stderr);
+            facts.complaints.emplace_back("Empty or No Control File");
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts);
         }
-        return batch.CheckSyntax() == PARSE_END ? kExitClean : kExitSyntaxError;
+        const bool clean = batch.CheckSyntax() == PARSE_END;
+        facts.syntaxError = syntaxReport.Error();
+        return EndWithoutRun(options, clean ? kExitClean : kExitSyntaxError, facts);
     }
 
     const int sourceProblems = GatherSources(options, batch);
+
+    facts.leftOut = batch.m_nLeftOutOfTrees;
     if (options.ToStandardOutput() && batch.m_nSourceCount > 1)
-        return UsageError("DEST-FOLDER \"-\" (standard output) takes one source only");
-    if (sourceProblems > 0 && !options.keepGoing) return kExitRefusedOrFileError;
+        return EndWithoutRun(options, UsageError("DEST-FOLDER \"-\" (standard output) takes one source only"), facts,
+                             batch.m_nSourceCount);
+    if (sourceProblems > 0 && !options.keepGoing)
+        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
     batch.m_strDestFolder = options.destFolder;
-    batch.m_strControlFile = options.controlFile;
+    // Standard input holds the script: no output may replace what it was read from.
+    batch.m_strControlFile = options.ScriptFromStandardInput() ? kStandardInputPath : options.controlFile;
     batch.m_lineEnds = options.lineEnds;
     batch.m_bDryRun = options.dryRun;
-    DiffPreview diffPreview([](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    batch.m_bDestMadeFirst = options.makePath;
+    const bool color = options.diff && ColorWanted(options);
+    DiffPreview diffPreview([color](std::string_view text) {
+        if (color) {
+            const std::string colored = cli::ColorDiff(text);
+            std::fwrite(colored.data(), 1, colored.size(), stdout);
+        } else {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }
+    });
     if (options.diff) batch.m_pPreview = &diffPreview;
     batch.m_bKeepGoing = options.keepGoing;
     batch.m_nJobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -197,7 +252,8 @@ int Run(const cli::CliOptions& options) {
     cli::CliWindow window(textToStandardOutput, !options.responseFile.empty(), showProgress);
     if (options.ToStandardOutput() && options.dryRun) {
         const bool fromStandardInput = batch.m_nStandardInputSource == 0;
-        if (fromStandardInput && options.diff && !KeepStandardInputForDiff()) return kExitRefusedOrFileError;
+        if (fromStandardInput && options.diff && !KeepStandardInputForDiff())
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
         window.PreviewText(options.diff ? &diffPreview : nullptr,
                            fromStandardInput ? kStandardInputCopy : batch.SourcePath(0));
         batch.m_pPreview = nullptr;  // the window takes the text
@@ -205,10 +261,27 @@ int Run(const cli::CliOptions& options) {
     batch.SetWindow(&window);
 
     // A refused start has already printed its complaints; a syntax error its report.
-    switch (batch.PrepareStart()) {
-    case StartResult::Ready: break;
-    case StartResult::Refused: return kExitRefusedOrFileError;
-    case StartResult::SyntaxError: return kExitSyntaxError;
+    const StartResult start = batch.PrepareStart();
+    if (start != StartResult::Ready) {
+        facts.complaints = window.Complaints();
+        facts.syntaxError = syntaxReport.Error();
+        return EndWithoutRun(options, start == StartResult::Refused ? kExitRefusedOrFileError : kExitSyntaxError,
+                             facts, batch.m_nSourceCount);
+    }
+    // DEST-FOLDER is made only for a run that may start.  What it names can
+    // change once its parents are there ("new/../src"), so the checks run again.
+    std::vector<std::string> madeFolders;
+    const bool writesToFolder = !options.ToStandardOutput() && !options.debug;
+    if (writesToFolder && !cli::PrepareDestFolder(options.destFolder, options.makePath, options.dryRun, madeFolders))
+        return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+    if (!madeFolders.empty()) {
+        const std::string complaints = batch.StartComplaints();
+        if (!complaints.empty()) {
+            window.ShowErrorMessage(complaints);
+            cli::RemoveMadeFolders(madeFolders);
+            facts.complaints = window.Complaints();
+            return EndWithoutRun(options, kExitRefusedOrFileError, facts, batch.m_nSourceCount);
+        }
     }
 
     g_runningBatch = &batch;
@@ -218,15 +291,17 @@ int Run(const cli::CliOptions& options) {
     window.EndPreview(!batch.m_bStopped && !batch.m_bFileErrorOccurred && batch.m_arrFileOutcomes.size() == 1 &&
                       batch.m_arrFileOutcomes[0].bOpened);
 
-    // The edited text or the diffs own standard output; the response lines then go to standard error.
-    FILE* responseStream = textToStandardOutput || options.diff ? stderr : stdout;
+    FILE* responseStream = ResponseStream(options);
     bool outputOk = FlushStandardOutput();
     if (options.json) {  // asked for by name, so -q does not silence it
-        cli::WriteJsonLines(responseStream, batch, ExitStatusOf(batch, outputOk, sourceProblems > 0));
+        facts.exitStatus = ExitStatusOf(batch, outputOk, sourceProblems > 0);
+        cli::WriteJsonLines(responseStream, batch, facts);
     } else if (!options.quiet) {
         PrintLines(responseStream, batch.m_log.m_arrResponseLines);
     }
     outputOk = FlushStandardOutput() && outputOk;
+    if (batch.m_lineEnds == LineEndStyle::CrLf && !options.lineEndsGiven && !options.debug && isatty(STDERR_FILENO))
+        cli::HintAtKeepingLineEnds(batch, options.dryRun);
     return ExitStatusOf(batch, outputOk, sourceProblems > 0);
 }
 
@@ -239,7 +314,7 @@ int main(int argc, char** argv) {
 
     cli::CliOptions options;
     std::string problem;
-    if (!cli::ParseCommandLine(argc, argv, options, problem)) return UsageError(problem);
+    if (!cli::ParseCommandLine(argc, argv, options, problem)) return EndWithoutRun(options, UsageError(problem), {});
     if (options.help) {
         std::fputs(cli::UsageText(), stdout);
         return FlushStandardOutput() ? kExitClean : kExitRefusedOrFileError;

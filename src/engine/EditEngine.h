@@ -69,6 +69,8 @@ public:
     void FinishFiles(OutputTarget& later);
     // File errors reported so far, to tell whether a file's run had one.
     int64_t FileErrorCount() const { return m_nFileErrors; }
+    // Replacements the "g" commands of the current or last file reported.
+    int64_t m_nReplacements = 0;
 
     bool StopRequested() const { return m_pStopRequested && m_pStopRequested->load(std::memory_order_relaxed); }
 

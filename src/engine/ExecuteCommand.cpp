@@ -120,6 +120,7 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
                     // the end of the script would, instead of dropping it.
                     if (!m_strOutLine.empty() && !EmitText({}, true)) return EXEC_WRITE_FAILED;
                     m_log.AddLine(FormatMessage(msg::kReplacements, m_parser.m_strCommandText, replacements));
+                    m_nReplacements += replacements;
                 } else {
                     AddErrorLine(msg::kPastEndOfFilePerforming);
                 }

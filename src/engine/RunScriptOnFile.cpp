@@ -13,6 +13,7 @@ static_assert(static_cast<int>(PARSE_COMMAND) == static_cast<int>(EXEC_CONTINUE)
 FileRun EditEngine::RunScriptOnFile() {
     m_nCurLine = 0;
     m_nEditPos = 0;
+    m_nReplacements = 0;
     m_parser.Reset();
     m_parser.m_strCommandText.clear();
     m_strOutLine.clear();

@@ -1,5 +1,6 @@
 #include "ScriptParser.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tavisk {
@@ -56,6 +57,7 @@ int ScriptParser::Fail(std::string_view message, int32_t errorCol) {
         error.m_strProcessed = std::string(m_line.substr(start));
     else
         error.m_strProcessed = std::string(m_line.substr(start, static_cast<size_t>(errorCol) + 1 - start));
+    error.m_nColumn = static_cast<int>(std::max<size_t>(start + error.m_strProcessed.size(), 1));
     m_nScriptCol = errorCol;
     if (m_pReport) m_pReport->ReportSyntaxError(error);
     return PARSE_ERROR;

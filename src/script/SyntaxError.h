@@ -10,6 +10,7 @@ struct SyntaxError {
     std::string m_strCommandLine;  // the whole script line
     std::string m_strProcessed;    // from the command start through the error column
     int m_nLineIndex = 0;          // 0-based index of the script line
+    int m_nColumn = 1;             // 1-based column of the last byte processed
 };
 
 // Shown to the user (a dialog in the program, standard error in the CLI).

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <algorithm>
@@ -21,6 +22,30 @@ namespace tavisk::ui {
 
 namespace {
 
+constexpr const char* kRememberedScriptContext = "The control file remembered from the last session cannot be read:";
+
+// The line-end choices in the order of the drop-down list.
+constexpr LineEndStyle kLineEndChoices[] = {LineEndStyle::CrLf, LineEndStyle::Lf, LineEndStyle::Keep};
+
+LineEndStyle LineEndStyleAt(int index) {
+    return index >= 0 && index < int(std::size(kLineEndChoices)) ? kLineEndChoices[index] : LineEndStyle::CrLf;
+}
+
+int LineEndStyleIndex(LineEndStyle style) {
+    for (int i = 0; i < int(std::size(kLineEndChoices)); ++i)
+        if (kLineEndChoices[i] == style) return i;
+    return 0;
+}
+
+const char* LineEndStyleName(LineEndStyle style) {
+    switch (style) {
+    case LineEndStyle::Lf: return "lf";
+    case LineEndStyle::Keep: return "keep";
+    case LineEndStyle::CrLf: break;
+    }
+    return "crlf";
+}
+
 constexpr ControlTemplate kControls[] = {
     {IDOK, ControlKind::PushButton, "Done", 188, 324, 48, 40},
     {-1, ControlKind::GroupBox, "Source", 4, 8, 232, 60},
@@ -31,6 +56,9 @@ constexpr ControlTemplate kControls[] = {
     {-1, ControlKind::GroupBox, "Output", 4, 136, 232, 60},
     {IDC_DEST_FOLDER, ControlKind::Static, "", 12, 152, 216, 16, CS_SUNKEN},
     {IDC_DEST_FOLDER_BUTTON, ControlKind::PushButton, "&Folder...", 12, 176, 48, 16},
+    // How the edited copies end their lines; in the free part of the Output box.
+    {IDC_LINE_ENDS_LABEL, ControlKind::Static, "Line ends:", 68, 176, 40, 16, CS_VCENTER},
+    {IDC_LINE_ENDS, ControlKind::ComboBox, "CR LF|LF|As in the source", 112, 176, 116, 16},
     {IDC_FILE_COUNT, ControlKind::Static, "", 72, 48, 156, 16, CS_VCENTER},
     {IDC_LOCATE_SCRIPT, ControlKind::PushButton, "&Locate...", 12, 112, 48, 16},
     {IDC_NEW_SCRIPT, ControlKind::PushButton, "&New...", 68, 112, 48, 16},
@@ -39,7 +67,7 @@ constexpr ControlTemplate kControls[] = {
     {IDC_PROGRESS, ControlKind::ProgressBar, "", 16, 228, 216, 12},
     {IDC_REMEMBER, ControlKind::CheckBox, "Remember last used folders", 4, 324, 116, 12},
     {IDC_DEBUG, ControlKind::PushButton, "Debug", 8, 288, 48, 16, CS_PUSHLIKE},
-    {IDC_SAVE_SCRIPT, ControlKind::PushButton, "&Save...", 180, 112, 48, 16, CS_DISABLED},
+    {IDC_SAVE_SCRIPT, ControlKind::PushButton, "S&ave...", 180, 112, 48, 16, CS_DISABLED},
     {-1, ControlKind::Static, "Version 1.0.11 1Jan 2012", 8, 344, 112, 16, CS_CENTER},
     {-1, ControlKind::GroupBox, "Processing Errors", 4, 252, 232, 64},
     {IDC_STATUS, ControlKind::Static, "", 8, 264, 160, 16, CS_SUNKEN},
@@ -77,7 +105,10 @@ void CBatchDlg::ConnectHandlers() {
     OnClicked(IDC_VIEW_RESPONSE, [this] { OnViewResponse(); });
     OnClicked(IDC_DEBUG, [this] { OnDebugButton(); });
     OnClicked(IDC_RESPONSE_FILE_NAME, [this] { OnResponseFileName(); });
-    OnClicked(ID_HELP, [] { ShowHelpTopic(kHelpTopicMain); });
+    auto* lineEnds = DlgItem<QComboBox>(*this, IDC_LINE_ENDS);
+    connect(lineEnds, &QComboBox::currentIndexChanged, this, [this](int index) { m_batch.m_lineEnds = LineEndStyleAt(index); });
+    SetHelpTopic(kHelpTopicMain);
+    OnClicked(ID_HELP, [this] { ShowHelp(); });
 }
 
 void CBatchDlg::InitDialog() {
@@ -88,7 +119,14 @@ void CBatchDlg::InitDialog() {
 }
 
 void CBatchDlg::LoadSettings() {
-    const RememberedSettings settings = ReadRememberedSettings(SettingsStore());
+    const SettingsStore store;
+    LineEndStyle lineEnds = LineEndStyle::CrLf;
+    ParseLineEndStyle(store.LineEnds().toStdString(), lineEnds);  // a value not understood keeps CR LF
+    DlgItem<QComboBox>(*this, IDC_LINE_ENDS)->setCurrentIndex(LineEndStyleIndex(lineEnds));
+    m_batch.m_lineEnds = lineEnds;
+    m_bPreview = store.Preview();
+    m_bPreviewDiff = store.PreviewDiff();
+    const RememberedSettings settings = ReadRememberedSettings(store);
     CheckItem(IDC_REMEMBER, settings.remember);
     if (settings.remember) {
         m_batch.m_strSourceFolder = PathBytes(settings.lastSource);
@@ -97,13 +135,13 @@ void CBatchDlg::LoadSettings() {
         m_batch.m_strResponseFile = PathBytes(settings.responseFile);
         CheckItem(IDC_SAVE_RESPONSE, settings.saveResponse);
         if (!m_strScriptPath.isEmpty()) {
-            SetItemText(IDC_SCRIPT_PATH, m_strScriptPath);
-            LoadScriptFile();
+            SetPathItem(IDC_SCRIPT_PATH, m_strScriptPath);
+            LoadScriptFile(kRememberedScriptContext);
         }
     }
     if (m_batch.m_strSourceFolder.empty()) m_batch.m_strSourceFolder = PathBytes(GetDocumentsFolder());
     if (m_batch.m_strDestFolder.empty()) m_batch.m_strDestFolder = PathBytes(GetDocumentsFolder());
-    SetItemText(IDC_DEST_FOLDER, PathText(m_batch.m_strDestFolder));
+    SetPathItem(IDC_DEST_FOLDER, PathText(m_batch.m_strDestFolder));
     if (m_batch.m_strResponseFile.empty()) m_batch.m_strResponseFile = kDefaultResponseFile;
 }
 
@@ -117,12 +155,21 @@ void CBatchDlg::SaveSettings() {
     settings.saveResponse = IsItemChecked(IDC_SAVE_RESPONSE);
     SettingsStore store;
     WriteRememberedSettings(store, settings);
+    // Ways of working, not places: kept whether or not folders are remembered.
+    store.SetLineEnds(QString::fromLatin1(LineEndStyleName(m_batch.m_lineEnds)));
+    store.SetPreview(m_bPreview);
+    store.SetPreviewDiff(m_bPreviewDiff);
 }
 
 void CBatchDlg::OnOK() {
     if (m_bClosing) return;
     if (IsBatchRunning()) {
-        if (!m_prompter.AskYesNo(this, QString::fromUtf8(kStopBatchQuestion))) return;
+        // The run may end while the question is open: it is then taken
+        // back (answered No), since there is nothing left to stop.
+        m_bAskingToStop = true;
+        const bool stop = m_prompter.AskYesNo(this, QString::fromUtf8(kStopBatchQuestion));
+        m_bAskingToStop = false;
+        if (!stop) return;
         m_bClosing = true;
         m_worker.StopAndWait();
     }
@@ -174,7 +221,12 @@ void CBatchDlg::SetFileProgress(uint64_t bytesRead, uint64_t fileSize) {
     m_ctlProgress->setValue((m_nProgressStep - 1) * m_nProgressScale + within);
 }
 
-void CBatchDlg::ShowDebugWindow(bool show) { m_pDebugDlg->setVisible(show); }
+void CBatchDlg::ShowDebugWindow(bool show) {
+    if (show)
+        m_pDebugDlg->ShowBeside(*this);
+    else
+        m_pDebugDlg->hide();
+}
 
 void CBatchDlg::ClearDebugText() { m_pDebugDlg->ClearText(); }
 
@@ -198,7 +250,19 @@ void CBatchDlg::ShowSyntaxError(const SyntaxError& error) {
     m_prompter.RunDialog(dlg);
 }
 
-void CBatchDlg::SetItemText(int id, const QString& text) { DlgItem<QLabel>(*this, id)->setText(text); }
+void CBatchDlg::SetItemText(int id, const QString& text) {
+    auto* label = DlgItem<QLabel>(*this, id);
+    label->setText(text);
+    label->setToolTip(QString());
+}
+
+void CBatchDlg::SetPathItem(int id, const QString& path) {
+    // Both ends of a path tell most: the middle gives way, the tooltip has it whole.
+    auto* label = DlgItem<QLabel>(*this, id);
+    const int room = label->contentsRect().width() - 2 * label->margin() - label->fontMetrics().averageCharWidth();
+    label->setText(label->fontMetrics().elidedText(path, Qt::ElideMiddle, std::max(room, 0)));
+    label->setToolTip(path);
+}
 
 void CBatchDlg::EnableItem(int id, bool enable) { DlgItem(*this, id)->setEnabled(enable); }
 

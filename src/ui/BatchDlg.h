@@ -43,7 +43,8 @@ public:
     void OnOK();      // "Done"
     void OnCancel() {}  // Escape does nothing
 
-    bool LoadScriptFile();
+    // Loads the control file; an error message starts with `context`, when given.
+    bool LoadScriptFile(const char* context = nullptr);
     bool SaveScriptFile();
     void LoadSettings();
     void SaveSettings();
@@ -99,6 +100,10 @@ private:
     QRect GroupBoxRect(const char* caption) const;
     void SetRunning(bool running);
     void SetItemText(int id, const QString& text);
+    // A path, shortened in the middle to fit its box and whole in the tooltip.
+    void SetPathItem(int id, const QString& path);
+    // A message about a drop, in the status box; empty clears it.
+    void SetDropMessage(const QString& text);
     void EnableItem(int id, bool enable);
     bool IsItemChecked(int id) const;
     void CheckItem(int id, bool check);
@@ -113,6 +118,10 @@ private:
     int m_nProgressScale = 1;  // bar units per file
     int m_nProgressStep = 0;   // the file being read, counted from 1
     bool m_bClosing = false;
+    bool m_bAskingToStop = false;  // Done's stop question is open
+    // The script editor's preview: shown, and as changes rather than text.
+    bool m_bPreview = false;
+    bool m_bPreviewDiff = false;
     // Last of the members: it stops a running worker before the members it uses go.
     BatchWorker m_worker;
 };

@@ -21,7 +21,7 @@ void CBatchDlg::UseSourceFiles(const QStringList& paths) {
     for (const QString& path : paths) sources.push_back(PathBytes(path));
     m_batch.SetSourcePaths(sources);
     SetItemText(IDC_FILE_COUNT, QStringLiteral("%1 File(s) selected").arg(m_batch.m_nSourceCount));
-    SetItemText(IDC_SOURCE_NAME, PathText(m_batch.m_arrSourceFiles.front()));
+    SetPathItem(IDC_SOURCE_NAME, PathText(m_batch.m_arrSourceFiles.front()));
 }
 
 void CBatchDlg::OnLocateScript() {
@@ -32,14 +32,14 @@ void CBatchDlg::OnLocateScript() {
 
 void CBatchDlg::UseScriptFile(const QString& path) {
     m_strScriptPath = path;
-    SetItemText(IDC_SCRIPT_PATH, m_strScriptPath);
+    SetPathItem(IDC_SCRIPT_PATH, m_strScriptPath);
     LoadScriptFile();
 }
 
 void CBatchDlg::OnDestFolder() {
     QString folder = PathText(m_batch.m_strDestFolder);
     if (BrowseForFolder(folder)) m_batch.m_strDestFolder = PathBytes(folder);
-    SetItemText(IDC_DEST_FOLDER, PathText(m_batch.m_strDestFolder));
+    SetPathItem(IDC_DEST_FOLDER, PathText(m_batch.m_strDestFolder));
 }
 
 bool CBatchDlg::BrowseForFolder(QString& folder) {

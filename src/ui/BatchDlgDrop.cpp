@@ -1,7 +1,9 @@
 // Files dropped from a file manager.  On the "Control File" box a file is
 // the control file, on the "Output" box a folder is the destination, and
 // anywhere else files are the source list.  A drop that cannot be used
-// changes nothing and says why in the status text.
+// changes nothing and says why in the status text.  A drop is always
+// answered as a copy: a file manager deletes the originals of a drop
+// answered as a move.
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -42,23 +44,35 @@ QRect CBatchDlg::GroupBoxRect(const char* caption) const {
     return {};
 }
 
+namespace {
+
+// Takes a drag or drop as a copy, the only answer that leaves the user's files alone.
+void AcceptAsCopy(QDropEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+}  // namespace
+
 void CBatchDlg::dragEnterEvent(QDragEnterEvent* event) {
     // While a batch runs the run state must not change: the drop is refused.
-    if (!IsBatchRunning() && !LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!IsBatchRunning() && !LocalPaths(event->mimeData()).isEmpty()) AcceptAsCopy(event);
+    else event->ignore();
 }
 
 void CBatchDlg::dragMoveEvent(QDragMoveEvent* event) {
-    if (!IsBatchRunning()) event->acceptProposedAction();
+    if (!IsBatchRunning() && !LocalPaths(event->mimeData()).isEmpty()) AcceptAsCopy(event);
     else event->ignore();
 }
 
 void CBatchDlg::dropEvent(QDropEvent* event) {
     const QStringList paths = LocalPaths(event->mimeData());
     if (IsBatchRunning() || paths.isEmpty()) {
+        event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    AcceptAsCopy(event);
     const QPoint at = event->position().toPoint();
     if (GroupBoxRect(kControlFileBox).contains(at))
         DropScript(paths);
@@ -76,41 +90,54 @@ void CBatchDlg::DropSources(const QStringList& paths) {
         const QString name = QFileInfo(path).fileName();
         // Every edited copy goes into one folder under its own name.
         if (names.contains(name)) {
-            SetStatusText(QStringLiteral("Two dropped files are named %1: sources need different names").arg(name));
+            SetDropMessage(QStringLiteral("Two dropped files are named %1").arg(name));
             return;
         }
         names.insert(name);
         files << path;
     }
     if (files.isEmpty()) {
-        SetStatusText(QStringLiteral("Folders cannot be source files: drop the files themselves"));
+        SetDropMessage(QStringLiteral("Drop files, not folders"));
         return;
     }
+    SetDropMessage(QString());
     UseSourceFiles(files);
 }
 
 void CBatchDlg::DropScript(const QStringList& paths) {
     if (paths.size() != 1) {
-        SetStatusText(QStringLiteral("Drop one control file at a time"));
+        SetDropMessage(QStringLiteral("Drop one control file only"));
         return;
     }
     if (IsFolder(paths.front())) {
-        SetStatusText(QStringLiteral("A folder cannot be the control file"));
+        SetDropMessage(QStringLiteral("A folder is not a control file"));
         return;
     }
+    SetDropMessage(QString());
     // The script being replaced may hold edits not saved yet.
     if (m_bScriptChanged && m_prompter.AskYesNo(this, QString::fromUtf8(kSaveScriptQuestion))) OnSaveScript();
     UseScriptFile(paths.front());
 }
 
 void CBatchDlg::DropDestination(const QStringList& paths) {
-    if (paths.size() != 1 || !IsFolder(paths.front())) {
-        SetStatusText(QStringLiteral("Only one folder can be the destination"));
+    if (paths.size() != 1) {
+        SetDropMessage(QStringLiteral("Drop one output folder only"));
         return;
     }
+    if (!IsFolder(paths.front())) {
+        SetDropMessage(QStringLiteral("Drop a folder here, not a file"));
+        return;
+    }
+    SetDropMessage(QString());
     const QString folder = QDir::cleanPath(paths.front());
     m_batch.m_strDestFolder = PathBytes(folder);
-    SetItemText(IDC_DEST_FOLDER, folder);
+    SetPathItem(IDC_DEST_FOLDER, folder);
+}
+
+void CBatchDlg::SetDropMessage(const QString& text) {
+    // The status box is narrow: the whole message is also its tooltip.
+    SetStatusText(text);
+    DlgItem(*this, IDC_STATUS)->setToolTip(text);
 }
 
 }  // namespace tavisk::ui

@@ -1,5 +1,6 @@
 // Starting a batch on the worker thread, and its end.
 #include "BatchDlg.h"
+#include "Prompter.h"
 #include "DisplayText.h"
 #include "dialogs/ControlIds.h"
 
@@ -11,7 +12,7 @@ namespace {
 // "&Save..." only reads the script lines, which the worker never changes.
 constexpr int kRunStateControls[] = {
     IDC_BROWSE_SOURCES, IDC_LOCATE_SCRIPT, IDC_DEST_FOLDER_BUTTON, IDC_NEW_SCRIPT, IDC_EDIT_SCRIPT,
-    IDC_START,          IDC_VIEW_RESPONSE, IDC_RESPONSE_FILE_NAME, IDC_DEBUG,
+    IDC_START,          IDC_VIEW_RESPONSE, IDC_RESPONSE_FILE_NAME, IDC_DEBUG,       IDC_LINE_ENDS,
 };
 
 }  // namespace
@@ -31,6 +32,8 @@ void CBatchDlg::OnStartBulkEdit() {
 }
 
 void CBatchDlg::OnWorkerFinished() {
+    // A stop question left open would ask about a batch that has ended.
+    if (m_bAskingToStop) m_prompter.DismissQuestion();
     SetRunning(false);
     emit BatchFinished();
 }

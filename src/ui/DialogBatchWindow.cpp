@@ -27,7 +27,10 @@ void DialogBatchWindow::AppendText(std::string_view text) {
 }
 
 void DialogBatchWindow::ReportFileError(const FileError& error) {
-    const QString text = DisplayText(error.Text());
+    QString text = DisplayText(error.Text());
+    // The response file's name may look like any output's: the box says which file it is.
+    if (error.m_strPath == m_dlg.Batch().ResponsePath())
+        text = QStringLiteral("The response file cannot be written:\n") + text;
     Call([&] { m_dlg.ShowFileError(text); });
 }
 

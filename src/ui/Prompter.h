@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QDialog;
+class QMessageBox;
 class QWidget;
 
 namespace tavisk::ui {
@@ -17,6 +18,9 @@ public:
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
     // A Yes/No question titled "Tavisk"; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+    // Takes back the open Yes/No question, if any, as if answered No: what
+    // it asked about has gone.
+    virtual void DismissQuestion() = 0;
     // Full paths of the chosen files, in the chooser's order; empty when cancelled.
     virtual QStringList ChooseOpenFiles(QWidget* parent, const QString& startFolder) = 0;
     // One full path; empty when cancelled.  `start` may be a folder or a file.
@@ -34,11 +38,15 @@ class QtPrompter final : public Prompter {
 public:
     void ShowError(QWidget* parent, const QString& text) override;
     bool AskYesNo(QWidget* parent, const QString& text) override;
+    void DismissQuestion() override;
     QStringList ChooseOpenFiles(QWidget* parent, const QString& startFolder) override;
     QString ChooseOpenFile(QWidget* parent, const QString& start) override;
     QString ChooseSaveFile(QWidget* parent) override;
     QString ChooseFolder(QWidget* parent, const QString& startFolder) override;
     int RunDialog(QDialog& dialog) override;
+
+private:
+    QMessageBox* m_pOpenQuestion = nullptr;
 };
 
 }  // namespace tavisk::ui

@@ -25,7 +25,15 @@ void QtPrompter::ShowError(QWidget* parent, const QString& text) {
 
 bool QtPrompter::AskYesNo(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Yes | QMessageBox::No, ShownParent(parent));
-    return box.exec() == QMessageBox::Yes;
+    QMessageBox* const outer = m_pOpenQuestion;
+    m_pOpenQuestion = &box;
+    const int answer = box.exec();
+    m_pOpenQuestion = outer;
+    return answer == QMessageBox::Yes;
+}
+
+void QtPrompter::DismissQuestion() {
+    if (m_pOpenQuestion) m_pOpenQuestion->done(QMessageBox::No);
 }
 
 QStringList QtPrompter::ChooseOpenFiles(QWidget* parent, const QString& startFolder) {

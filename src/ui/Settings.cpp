@@ -22,6 +22,9 @@ constexpr SettingInfo kSettings[] = {
     {SettingKey::LastScript, "LastScript", 0, ""},
     {SettingKey::ResponseFile, "ResponseFile", 0, ""},
     {SettingKey::SaveResponse, "SaveResponse", 0, ""},
+    {SettingKey::LineEnds, "LineEnds", 0, "crlf"},
+    {SettingKey::Preview, "Preview", 0, ""},
+    {SettingKey::PreviewDiff, "PreviewDiff", 0, ""},
 };
 
 constexpr bool TableInKeyOrder() {

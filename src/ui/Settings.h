@@ -6,7 +6,11 @@
 
 namespace tavisk::ui {
 
-enum class SettingKey { Remember, LastSource, LastDestination, LastScript, ResponseFile, SaveResponse };
+enum class SettingKey {
+    Remember, LastSource, LastDestination, LastScript, ResponseFile, SaveResponse,
+    // Kept whether or not folders are remembered: choices of how to work, not places.
+    LineEnds, Preview, PreviewDiff,
+};
 
 // The value name of a setting in the store.
 const char* SettingName(SettingKey key);
@@ -22,12 +26,20 @@ public:
     QString ResponseFile() const { return ReadString(SettingKey::ResponseFile); }
     bool SaveResponse() const { return ReadInt(SettingKey::SaveResponse) != 0; }
 
+    // "crlf", "lf" or "keep", as the command line's option takes them.
+    QString LineEnds() const { return ReadString(SettingKey::LineEnds); }
+    bool Preview() const { return ReadInt(SettingKey::Preview) != 0; }
+    bool PreviewDiff() const { return ReadInt(SettingKey::PreviewDiff) != 0; }
+
     void SetRemember(bool on) { WriteInt(SettingKey::Remember, on ? 1 : 0); }
     void SetLastSource(const QString& folder) { WriteString(SettingKey::LastSource, folder); }
     void SetLastDestination(const QString& folder) { WriteString(SettingKey::LastDestination, folder); }
     void SetLastScript(const QString& path) { WriteString(SettingKey::LastScript, path); }
     void SetResponseFile(const QString& name) { WriteString(SettingKey::ResponseFile, name); }
     void SetSaveResponse(bool on) { WriteInt(SettingKey::SaveResponse, on ? 1 : 0); }
+    void SetLineEnds(const QString& style) { WriteString(SettingKey::LineEnds, style); }
+    void SetPreview(bool on) { WriteInt(SettingKey::Preview, on ? 1 : 0); }
+    void SetPreviewDiff(bool on) { WriteInt(SettingKey::PreviewDiff, on ? 1 : 0); }
 
 private:
     int ReadInt(SettingKey key) const;

@@ -29,9 +29,38 @@ TEST(PathGlob, MatchesRelativePaths) {
         {"a*c", "abxc", true},             {"a*c", "ab/c", false},
         {"build", "build", true},          {"build", "sub/build", false},
         {"\xff*", "\xff\xfe", true},       {"*.txt", "a.txt.bak", false},
+        {"**/b", "a/xb", false},           {"x/**/*.c", "x/y.c", true},
+        {"**/", "a/", true},               {"a/**", "ab/c", false},
+        {"[a-", "[a-", true},              {"a\\", "a\\", true},
+        // Patterns that make a backtracking matcher take exponential time.
+        {"*a*a*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+        {"**a**a**a**a**a**a**a**b", "a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a", false},
+        {"**/**/**/**/**/**/**/**/x", "a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/y", false},
     };
     for (const GlobCase& c : cases)
         EXPECT_EQ(PathGlobMatches(c.pattern, c.path), c.matches) << c.pattern << " on " << c.path;
+}
+
+struct EntryCase {
+    const char* pattern;
+    const char* relative;
+    bool isFolder;
+    bool matches;
+};
+
+// As rsync, rg and .gitignore take a pattern under a folder.
+TEST(PathGlob, MatchesANameAtAnyDepthOrAPathWithASlash) {
+    const EntryCase cases[] = {
+        {"*.txt", "a.txt", false, true},        {"*.txt", "sub/deep/a.txt", false, true},
+        {"build", "x/build", true, true},       {"build", "x/build.c", false, false},
+        {"sub/*.txt", "sub/a.txt", false, true}, {"sub/*.txt", "x/sub/a.txt", false, false},
+        {"/a.txt", "a.txt", false, true},       {"/a.txt", "sub/a.txt", false, false},
+        {"build/", "build", true, true},        {"build/", "build", false, false},
+        {"**/deep", "sub/deep", true, true},    {"sub/**/*.md", "sub/deep/c.md", false, true},
+        {"?.md", "x/c.md", false, true},        {"[!a]*", "sub/a.txt", false, false},
+    };
+    for (const EntryCase& c : cases)
+        EXPECT_EQ(PathGlob(c.pattern).MatchesEntry(c.relative, c.isFolder), c.matches) << c.pattern << " on " << c.relative;
 }
 
 TEST(JsonString, KeepsValidUtf8AndEscapesTheRestByteForByte) {

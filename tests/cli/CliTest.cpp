@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "RunProcess.h"
 #include "TempDir.h"
+#include "TestNames.h"
 
 namespace tavisk {
 namespace {
@@ -24,8 +26,41 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
+// Every JSON line the tests see: each run with --json ends with exactly one
+// verdict, and when the test program ends, every line is checked against the
+// schema tavisk-cli ships.
+class JsonLineCheck : public testing::Environment {
+public:
+    static void Note(const std::vector<std::string>& args, const ProcessResult& r) {
+        if (std::find(args.begin(), args.end(), "--json") == args.end()) return;
+        std::vector<std::string> lines;
+        for (const auto& stream : {r.OutLines(), r.ErrLines()})
+            for (const std::string& line : stream)
+                if (line.starts_with("{\"type\":")) lines.push_back(line);
+        const auto verdicts = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.starts_with("{\"type\":\"verdict\"");
+        });
+        EXPECT_EQ(verdicts, 1) << r.out << r.err;
+        EXPECT_TRUE(!lines.empty() && lines.back().starts_with("{\"type\":\"verdict\"")) << r.out << r.err;
+        for (const std::string& line : lines) s_lines += line + "\n";
+    }
+    void TearDown() override {
+        if (s_lines.empty()) return;
+        TempDir dir;
+        WriteFile(dir / "lines.jsonl", s_lines);
+        const ProcessResult check = test::RunProcess("/usr/bin/python3", {TAVISK_JSON_CHECK, TAVISK_JSON_SCHEMA, dir / "lines.jsonl"});
+        EXPECT_EQ(check.exitStatus, 0) << check.out << check.err;
+    }
+
+private:
+    static inline std::string s_lines;
+};
+const testing::Environment* const g_jsonLineCheck = testing::AddGlobalTestEnvironment(new JsonLineCheck);
+
 ProcessResult Cli(const std::vector<std::string>& args, const std::string& cwd = {}) {
-    return test::RunProcess(TAVISK_CLI_PATH, args, cwd);
+    ProcessResult r = test::RunProcess(TAVISK_CLI_PATH, args, cwd);
+    JsonLineCheck::Note(args, r);
+    return r;
 }
 
 struct CliFixture : testing::Test {
@@ -64,19 +99,19 @@ TEST_F(CliFixture, CheckPrintsNothingWhenCleanAndTheErrorWhenNot) {
 
     const ProcessResult bad = Cli({"-c", "-e", "te", "-e", "t5 ,l"});
     EXPECT_EQ(bad.exitStatus, 2);
-    EXPECT_EQ(bad.err, "-e:2: White Spaces not allowed in script\n    t5 ,l\n    t5 \n");
+    EXPECT_EQ(bad.err, "-e:2:3: White Spaces not allowed in script\n    t5 ,l\n    t5 \n");
     EXPECT_EQ(bad.out, "");
 
     WriteFile(dir / "script.tvs", "// comment\r\nte\r\ng/a/b\r\n");
     const ProcessResult fromFile = Cli({"--check", dir / "script.tvs"});
     EXPECT_EQ(fromFile.exitStatus, 2);
-    EXPECT_EQ(fromFile.err, dir / "script.tvs" + ":3: Replacement Parameter2 terminator not found\n    g/a/b\n    g/\n");
+    EXPECT_EQ(fromFile.err, dir / "script.tvs" + ":3:2: Replacement Parameter2 terminator not found\n    g/a/b\n    g/\n");
 }
 
 TEST_F(CliFixture, SyntaxErrorTouchesNoFile) {
     const ProcessResult r = Cli({"-e", "te,x", out, src + "/a.txt"});
     EXPECT_EQ(r.exitStatus, 2);
-    EXPECT_EQ(r.err, "-e:1: x : Command not recognised\n    te,x\n    x\n");
+    EXPECT_EQ(r.err, "-e:1:4: x : Command not recognised\n    te,x\n    x\n");
     EXPECT_FALSE(FileExists(out + "/a.txt"));
 }
 
@@ -105,34 +140,34 @@ TEST_F(CliFixture, RelativeSourcesAndResponseFile) {
 TEST_F(CliFixture, StartComplaintsAreRefusedWithStatus3) {
     const ProcessResult same = Cli({"-e", "te", src, src + "/a.txt"});
     EXPECT_EQ(same.exitStatus, 3);
-    EXPECT_EQ(same.err, "Destination Folder can't be the same as the source.\n");
+    EXPECT_EQ(same.err, "tavisk-cli: Destination Folder can't be the same as the source.\n");
 
     const ProcessResult none = Cli({"-e", "te", out});
     EXPECT_EQ(none.exitStatus, 3);
-    EXPECT_EQ(none.err, "No Source File(s)\n");
+    EXPECT_EQ(none.err, "tavisk-cli: No Source File(s)\n");
 
     MakeDir(dir / "other");
     WriteFile(dir / "other/a.txt", "x\n");
     const ProcessResult twice = Cli({"-e", "te", out, src + "/a.txt", dir / "other/a.txt"});
     EXPECT_EQ(twice.exitStatus, 3);
-    EXPECT_EQ(twice.err, "Source File names must differ: a.txt\n");
+    EXPECT_EQ(twice.err, "tavisk-cli: Source File names must differ: a.txt\n");
     EXPECT_FALSE(FileExists(out + "/a.txt"));
 
     WriteFile(dir / "empty.tvs", "");
     const ProcessResult empty = Cli({dir / "empty.tvs", out, src + "/a.txt"});
     EXPECT_EQ(empty.exitStatus, 3);
-    EXPECT_EQ(empty.err, "Empty or No Control File\n");
+    EXPECT_EQ(empty.err, "tavisk-cli: Empty or No Control File\n");
 
     const ProcessResult missingScript = Cli({dir / "none.tvs", out, src + "/a.txt"});
     EXPECT_EQ(missingScript.exitStatus, 3);
-    EXPECT_EQ(missingScript.err, dir / "none.tvs" + ": No such file or directory\nEmpty or No Control File\n");
+    EXPECT_EQ(missingScript.err, "tavisk-cli: " + dir / "none.tvs" + ": No such file or directory\ntavisk-cli: Empty or No Control File\n");
 }
 
 TEST_F(CliFixture, FileErrorsGiveStatus3EvenWhenTheBatchWentOn) {
     const ProcessResult missing = Cli({"-e", "te", out, src + "/a.txt", src + "/gone.txt", src + "/b.txt"});
     EXPECT_EQ(missing.exitStatus, 3);
     const std::string error = src + "/gone.txt: No such file or directory";
-    EXPECT_EQ(missing.err, error + "\n");
+    EXPECT_EQ(missing.err, "tavisk-cli: " + error + "\n");
     EXPECT_EQ(missing.out, "a.txt\ngone.txt\n\t" + error + "\n**** Errors during Processing\n");
     EXPECT_FALSE(FileExists(out + "/b.txt"));
 
@@ -140,7 +175,7 @@ TEST_F(CliFixture, FileErrorsGiveStatus3EvenWhenTheBatchWentOn) {
     WriteFile(src + "/null", "data\n");
     const ProcessResult full = Cli({"-e", "te", "/dev", src + "/full", src + "/null"});
     EXPECT_EQ(full.exitStatus, 3);
-    EXPECT_EQ(full.err, "/dev/full: No space left on device\n");
+    EXPECT_EQ(full.err, "tavisk-cli: /dev/full: No space left on device\n");
     EXPECT_EQ(full.out, "full\n\t/dev/full: No space left on device\nnull\n**** Errors during Processing\n");
 }
 
@@ -193,6 +228,7 @@ TEST_P(ScaleOptions, GiveTheSourcesOutputsAndResponse) {
     options.workingDir = dir.Path();
     options.stdinPath = dir / "list";
     const ProcessResult r = test::RunProcess(TAVISK_CLI_PATH, args, options);
+    JsonLineCheck::Note(args, r);
     EXPECT_EQ(r.exitStatus, c.exitStatus) << c.title;
     EXPECT_EQ(r.out, Expand(c.out, dir.Path())) << c.title;
     EXPECT_EQ(r.err, Expand(c.err, dir.Path())) << c.title;
@@ -205,6 +241,13 @@ TEST_P(ScaleOptions, GiveTheSourcesOutputsAndResponse) {
 }
 
 const std::string kClean = " Batch Completed without Errors\n";
+
+// The one line --json writes for a run that did not go through its files.
+std::string VerdictOnly(int sources, int exitStatus, const std::string& complaints = "[]", const std::string& syntax = "null") {
+    return "{\"type\":\"verdict\",\"verdict\":\"\",\"errors\":0,\"sources\":" + std::to_string(sources) +
+           ",\"ran\":0,\"written\":0,\"stopped\":false,\"exit\":" + std::to_string(exitStatus) +
+           ",\"complaints\":" + complaints + ",\"syntax_error\":" + syntax + ",\"left_out\":0}\n";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ScaleOptions,
@@ -219,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "", "", {{"out/x\nname", "line feed in the name\r\n"}, {"out/a.txt", "old a\r\n"}}},
         ScaleCase{"a list file that cannot be read refuses the run",
                   {"-e", "te", "-T", "{dir}/none", "{out}", "{src}/a.txt"}, "", 3, "",
-                  "{dir}/none: No such file or directory\n", {{"out/a.txt", ""}}},
+                  "tavisk-cli: {dir}/none: No such file or directory\n", {{"out/a.txt", ""}}},
         ScaleCase{"a tree in the order of its relative paths; links left out and counted",
                   {"-R", "-e", "te", "{out}", "src/"}, "", 0,
                   "a-b/d.txt\na.txt\nsub/b.txt\nsub/deep/c.md\n" + kClean, "tavisk-cli: left out 2 symbolic links and special files found in the folders given\n",
@@ -227,19 +270,24 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"globs on the relative path; ** crosses folders; an excluded folder is not entered",
                   {"-q", "-R", "--include", "**/*.txt", "--exclude", "a-b", "-e", "te", "{out}", "src"}, "", 0, "", "tavisk-cli: left out 1 symbolic links and special files found in the folders given\n",
                   {{"out/a.txt", "old a\r\n"}, {"out/sub/b.txt", "old b\r\n"}, {"out/sub/deep/c.md", ""}, {"out/a-b/d.txt", ""}}},
-        ScaleCase{"* stays in one folder",
+        ScaleCase{"a glob without / matches a name at any depth; * stays in one folder",
                   {"-R", "--include", "*.txt", "--exclude", "l*", "-e", "te", "{out}", "src"}, "", 0,
-                  "a.txt\n" + kClean, "", {{"out/a.txt", "old a\r\n"}, {"out/sub/b.txt", ""}}},
+                  "a-b/d.txt\na.txt\nsub/b.txt\n" + kClean, "", {{"out/a.txt", "old a\r\n"}, {"out/sub/b.txt", "old b\r\n"}}},
+        ScaleCase{"a glob with / is matched from the folder given; a trailing / matches folders only",
+                  {"-R", "--exclude", "sub/deep", "--exclude", "/a.txt", "--exclude", "link*", "--exclude", "d.txt/",
+                   "-e", "te", "{out}", "src"}, "", 0, "a-b/d.txt\nsub/b.txt\n" + kClean, "",
+                  {{"out/sub/b.txt", "old b\r\n"}, {"out/sub/deep", ""}, {"out/a.txt", ""}}},
         ScaleCase{"two sources that would write one output",
                   {"-R", "-e", "te", "{out}", "src", "other"}, "", 3, "",
-                  "tavisk-cli: left out 2 symbolic links and special files found in the folders given\n" "Source File names must differ: a.txt\n", {{"out/a.txt", ""}}},
+                  "tavisk-cli: left out 2 symbolic links and special files found in the folders given\n"
+                  "tavisk-cli: Source File names must differ: a.txt\n", {{"out/a.txt", ""}}},
         ScaleCase{"a destination inside the tree is left out of it",
                   {"-R", "--exclude", "[al]*", "-e", "te", "src/sub/deep", "src/sub"}, "", 0, "b.txt\n" + kClean, "",
                   {}},
         ScaleCase{"keep going past a source that cannot be opened",
                   {"-k", "-e", "te", "{out}", "{src}/gone.txt", "{src}/a.txt"}, "", 3,
                   "gone.txt\n\t{src}/gone.txt: No such file or directory\na.txt\n**** Errors during Processing\n",
-                  "{src}/gone.txt: No such file or directory\n", {{"out/a.txt", "old a\r\n"}}},
+                  "tavisk-cli: {src}/gone.txt: No such file or directory\n", {{"out/a.txt", "old a\r\n"}}},
         ScaleCase{"filter mode: standard input to standard output, the response to standard error",
                   {"-e", "g/old/new/", "-", "-"}, "old in\nold\n", 0, "new in\r\nnew\r\n",
                   "-\n\tg/old/new/ caused 2, Replacements\n" + kClean, {}},
@@ -258,9 +306,12 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"a tree's dry run names the folder a real run could not make",
                   {"-R", "-n", "-e", "te", "{dir}/none", "src"}, "", 3,
                   "a-b/d.txt\n\t{dir}/none/a-b: No such file or directory\n**** Errors during Processing\n",
-                  "tavisk-cli: left out 2 symbolic links and special files found in the folders given\n" "{dir}/none/a-b: No such file or directory\n", {{"none", ""}}},
-        ScaleCase{"--diff and --json both want standard output",
-                  {"-d", "--json", "-e", "te", "{out}", "src/a.txt"}, "", 64, "",
+                  "tavisk-cli: left out 2 symbolic links and special files found in the folders given\n"
+                  "tavisk-cli: DEST-FOLDER {dir}/none does not exist (--mkpath makes it)\n"
+                  "tavisk-cli: {dir}/none/a-b: No such file or directory\n", {{"none", ""}}},
+        ScaleCase{"--diff and --json both want standard output; the JSON still ends in a verdict",
+                  {"-d", "--json", "-e", "te", "{out}", "src/a.txt"}, "", 64,
+                  VerdictOnly(0, 64),
                   "tavisk-cli: --diff and --json both write to standard output\n"
                   "Try 'tavisk-cli --help' for more information.\n", {}},
         ScaleCase{"filter mode with a file and a response file in the current folder",
@@ -279,9 +330,82 @@ INSTANTIATE_TEST_SUITE_P(
                   "Try 'tavisk-cli --help' for more information.\n", {}},
         ScaleCase{"--check ignores the rest of a full command line",
                   {"--check", "-R", "-j", "4", "-e", "te", "{out}", "src"}, "", 0, "", "", {{"out/a.txt", ""}}},
+        ScaleCase{"--mkpath makes DEST-FOLDER and its missing parents",
+                  {"-q", "--mkpath", "-e", "te", "{dir}/new/deep/", "src/a.txt"}, "", 0, "", "",
+                  {{"new/deep/a.txt", "old a\r\n"}}},
+        ScaleCase{"--mkpath in a dry run says it would make DEST-FOLDER, makes nothing, and answers as the run",
+                  {"-n", "--mkpath", "-e", "te", "{dir}/new/deep", "src/a.txt"}, "", 0, "a.txt\n" + kClean,
+                  "tavisk-cli: would make DEST-FOLDER {dir}/new/deep (--mkpath)\n", {{"new", ""}}},
+        ScaleCase{"--mkpath through a file is an error before the run",
+                  {"--json", "--mkpath", "-e", "te", "{dir}/list/sub", "src/a.txt"}, "", 3,
+                  VerdictOnly(1, 3),
+                  "tavisk-cli: cannot make DEST-FOLDER: {dir}/list: Not a directory\n", {}},
+        ScaleCase{"--mkpath makes nothing for a refused start",
+                  {"--mkpath", "-e", "te", "{dir}/new/deep", "src/a.txt", "other/a.txt"}, "", 3, "",
+                  "tavisk-cli: Source File names must differ: a.txt\n", {{"new", ""}}},
+        ScaleCase{"--mkpath checks again what DEST-FOLDER names once it is made, and takes it back",
+                  {"--mkpath", "-e", "te", "new/../src", "src/a.txt"}, "", 3, "",
+                  "tavisk-cli: Output would overwrite an input: new/../src/a.txt\n", {{"new", ""}, {"src/a.txt", "old a\n"}}},
+        ScaleCase{"a file as DEST-FOLDER and a folder as a source without -R are said plainly",
+                  {"-e", "te", "list", "out", "src/a.txt"}, "", 3, "out\n\t./out: Is a directory\n**** Errors during Processing\n",
+                  "tavisk-cli: out: a folder; -R takes folders and every file under them\n"
+                  "tavisk-cli: DEST-FOLDER list is not a folder\ntavisk-cli: ./out: Is a directory\n", {}},
+        ScaleCase{"a list with CR LF line ends is named as such",
+                  {"-q", "-T", "-", "-e", "te", "{out}"}, "src/a.txt\r\nsrc/sub/b.txt\r\n", 3, "",
+                  "tavisk-cli: standard input: the list has CR LF line ends; its names keep the CR and are not found "
+                  "(tr -d '\\r' gives LF lines)\ntavisk-cli: src/a.txt\r: No such file or directory\n", {}},
+        ScaleCase{"CONTROL-FILE - reads the script from standard input",
+                  {"-", "{out}", "src/a.txt"}, "// comment\r\ng/old/new/\n", 0,
+                  "a.txt\n\tg/old/new/ caused 1, Replacements\n" + kClean, "", {{"out/a.txt", "new a\r\n"}}},
+        ScaleCase{"a syntax error in a script from standard input is named -",
+                  {"--json", "-", "{out}", "src/a.txt"}, "te\nt5 ,l\n", 2,
+                  VerdictOnly(1, 2, "[]",
+                              "{\"file\":\"-\",\"line\":2,\"column\":3,\"message\":\"White Spaces not allowed in script\","
+                              "\"text\":\"t5 ,l\",\"portion\":\"t5 \"}"),
+                  "-:2:3: White Spaces not allowed in script\n    t5 ,l\n    t5 \n", {{"out/a.txt", ""}}},
+        ScaleCase{"CONTROL-FILE - leaves standard input to no source",
+                  {"--json", "-", "-", "-"}, "", 64, "",
+                  "tavisk-cli: CONTROL-FILE \"-\" reads standard input: no SOURCE or --files-from may be \"-\" as well\n"
+                  "Try 'tavisk-cli --help' for more information.\n" + VerdictOnly(0, 64), {}},
+        ScaleCase{"a refused run's JSON verdict carries its complaints",
+                  {"--json", "-e", "te", "{src}", "{src}/a.txt", "other/a.txt"}, "", 3,
+                  VerdictOnly(2, 3,
+                              "[\"Destination Folder can't be the same as the source.\",\"Source File names must differ: a.txt\","
+                              "\"Output would overwrite an input: {src}/a.txt\"]"),
+                  "tavisk-cli: Destination Folder can't be the same as the source.\n"
+                  "tavisk-cli: Source File names must differ: a.txt\ntavisk-cli: Output would overwrite an input: {src}/a.txt\n",
+                  {}},
+        ScaleCase{"--check with --json: a clean script",
+                  {"--json", "--check", "-e", "te"}, "", 0,
+                  VerdictOnly(0, 0), "", {}},
+        ScaleCase{"a list that cannot be read, with --json",
+                  {"--json", "-e", "te", "-T", "{dir}/none", "{out}", "{src}/a.txt"}, "", 3,
+                  VerdictOnly(1, 3),
+                  "tavisk-cli: {dir}/none: No such file or directory\n", {}},
+        ScaleCase{"JSON counts the replacements; debug mode sends it to standard error",
+                  {"--json", "-g", "-e", "g/o/0/", "{out}", "src/a.txt"}, "", 0, "0ld a\r\n",
+                  "{\"type\":\"source\",\"source\":\"src/a.txt\",\"name\":\"a.txt\",\"output\":\"-\",\"ran\":true,"
+                  "\"replacements\":1,\"opened\":true,\"written\":false,\"stopped\":false,\"errors\":0,"
+                  "\"messages\":[\"g/o/0/ caused 1, Replacements\"]}\n"
+                  "{\"type\":\"verdict\",\"verdict\":\" Batch Completed without Errors\",\"errors\":0,\"sources\":1,"
+                  "\"ran\":1,\"written\":0,\"stopped\":false,\"exit\":0,\"complaints\":[],\"syntax_error\":null,"
+                  "\"left_out\":0}\n", {}},
+        ScaleCase{"--color=always colours the diff as git does",
+                  {"-q", "-d", "--color=always", "--line-ends", "lf", "-e", "g/old/new/", "-", "-"}, "a\nold\n", 0,
+                  "\033[1m--- /dev/stdin\033[m\n\033[1m+++ -\033[m\n\033[36m@@ -1,2 +1,2 @@\033[m\n a\n"
+                  "\033[31m-old\033[m\n\033[32m+new\033[m\n", "", {}},
+        ScaleCase{"--color=never, and the line ends that change are said under +++",
+                  {"-q", "-d", "--color", "never", "-e", "g/old/new/", "-", "-"}, "a\nold\n", 0,
+                  "--- /dev/stdin\n+++ -\nLine ends change as well: LF to CR LF\n@@ -1,2 +1,2 @@\n a\n-old\n+new\n", "", {}},
+        ScaleCase{"bad --color",
+                  {"--color", "sometimes", "-e", "te", "{out}", "src/a.txt"}, "", 64, "",
+                  "tavisk-cli: --color takes auto, always or never, not 'sometimes'\n"
+                  "Try 'tavisk-cli --help' for more information.\n", {}},
         ScaleCase{"a control file that cannot be loaded is listed with the other complaints",
                   {"none.tvs", "{src}"}, "", 3, "",
-                  "none.tvs: No such file or directory\nEmpty or No Control File\nNo Source File(s)\n", {}}));
+                  "tavisk-cli: none.tvs: No such file or directory\ntavisk-cli: Empty or No Control File\n"
+                  "tavisk-cli: No Source File(s)\n", {}}),
+    test::NameRowsBy<ScaleCase>([](const ScaleCase& c) { return std::string(c.title); }));
 
 TEST_F(CliFixture, JsonLinesParseAndKeepNamesThatAreNotUtf8) {
     const std::string odd = "caf\xe9 \"q\"\t.txt";  // Latin-1, a quote and a tab
@@ -390,6 +514,35 @@ TEST(CliJobs, FourJobsLeaveExactlyWhatOneJobLeaves) {
     EXPECT_GE(compared, 12);
 }
 
+// At a terminal (script(1) gives the run one): colour by default unless
+// NO_COLOR, and one hint when the default CR LF met LF sources.
+TEST_F(CliFixture, AtATerminalDiffsAreColouredAndLfSourcesGetAHint) {
+    struct TerminalCase {
+        const char* environment;
+        std::string args;
+        bool hint;
+        bool colour;
+    };
+    const std::string hint = "--line-ends keep keeps them as they were";
+    const TerminalCase cases[] = {
+        {"", "-e te out src/a.txt", true, false},
+        {"", "--line-ends crlf -e te out src/a.txt", false, false},
+        {"", "-e te out src/b.txt", false, false},
+        {"", "-d -e g/old/new/ out src/a.txt", true, true},
+        {"NO_COLOR=1", "-d -e g/old/new/ out src/a.txt", true, false},
+        {"NO_COLOR=1", "-d --color=always -e g/old/new/ out src/a.txt", true, true},
+        {"", "-d --color=never -e g/old/new/ out src/a.txt", true, false},
+    };
+    for (const TerminalCase& c : cases) {
+        const std::string command = "cd " + dir.Path() + " && " + c.environment + " script -qec '" + TAVISK_CLI_PATH + " " +
+                                    c.args + "' /dev/null";
+        const ProcessResult r = test::RunProcess("/bin/sh", {"-c", command});
+        EXPECT_EQ(r.out.find(hint) != std::string::npos, c.hint) << c.args << "\n" << r.out;
+        EXPECT_EQ(r.out.find("\033[31m-an old line\033[m") != std::string::npos, c.colour) << c.args << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.args.starts_with("-d") ? "+an new line" : "Batch Completed"), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(CliFixture, DebugSendsTheEditedTextToStandardOutput) {
     const ProcessResult r = Cli({"-g", "-e", "r/old/OLD/,te", out, src + "/a.txt", src + "/b.txt"});
     EXPECT_EQ(r.exitStatus, 0);
@@ -449,7 +602,7 @@ TEST_F(CliFixture, DryRunAndDiffWriteNothingAndAnswerAsARealRun) {
     EXPECT_EQ(dry.err, real.err);
     EXPECT_EQ(diff.exitStatus, real.exitStatus);
     EXPECT_EQ(diff.err, real.err + real.out);  // the response lines after the file error
-    EXPECT_EQ(diff.out, "--- " + src + "/a.txt\n+++ " + out + "/a.txt\n@@ -1,2 +1,2 @@\n-an old line\n+an new line\n nothing\n"
+    EXPECT_EQ(diff.out, "--- " + src + "/a.txt\n+++ " + out + "/a.txt\nLine ends change as well: LF to CR LF\n@@ -1,2 +1,2 @@\n-an old line\n+an new line\n nothing\n"
                         "Files " + src + "/c.txt and " + out + "/c.txt differ only in their line ends\n");
     EXPECT_TRUE(FileExists(out + "/resp.txt"));
 }
@@ -457,7 +610,8 @@ TEST_F(CliFixture, DryRunAndDiffWriteNothingAndAnswerAsARealRun) {
 TEST_F(CliFixture, DryRunReportsAnOutputThatCouldNotBeCreated) {
     const ProcessResult r = Cli({"-n", "-e", "te", dir / "none", src + "/a.txt"});
     EXPECT_EQ(r.exitStatus, 3);
-    EXPECT_EQ(r.err, dir / "none/a.txt: No such file or directory\n");
+    EXPECT_EQ(r.err, "tavisk-cli: DEST-FOLDER " + dir / "none does not exist (--mkpath makes it)\ntavisk-cli: " + dir /
+                         "none/a.txt: No such file or directory\n");
     EXPECT_FALSE(FileExists(dir / "none"));
     const ProcessResult keep = Cli({"-d", "--line-ends", "keep", "-e", "te", out, src + "/a.txt", src + "/b.txt"});
     EXPECT_EQ(keep.exitStatus, 0);

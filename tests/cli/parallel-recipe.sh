@@ -21,7 +21,7 @@ awk '/^## More files than one machine/ { inSection = 1 }
 grep -q 'parallel' "$work/recipe.sh" || { echo "no recipe found in $readme"; exit 1; }
 
 # The same 1,000 sources in two places: one for the recipe, one for one batch.
-mkdir -p "$work/spread/src/a" "$work/spread/src/b" "$work/spread/out"
+mkdir -p "$work/spread/src/a" "$work/spread/src/b"  # no out: the recipe makes it
 i=0
 while [ $i -lt 1000 ]; do
   case $((i % 4)) in
@@ -36,15 +36,15 @@ cp -r "$work/spread" "$work/single"
 
 (cd "$work/spread" && sh "$work/recipe.sh" > verdict.json)
 (cd "$work/single" && find src -type f -name '*.txt' -print0 > sources.list &&
-  tavisk-cli -0 -T sources.list -k --json -r response.txt -e 'g/colour/color/' out > results.jsonl || true)
+  tavisk-cli --mkpath -0 -T sources.list -k --json -r response.txt -e 'g/colour/color/' out > results.jsonl || true)
 
 status=0
 diff -r -x 'response*' "$work/spread/out" "$work/single/out" || { echo "outputs differ"; status=1; }
 [ "$(ls "$work/single/out" | wc -l)" -eq 1001 ] || { echo "the single batch did not write every file"; status=1; }
-perFile() { cat "$1"/results*.jsonl | jq -c 'select(has("source"))' | sort; }
+perFile() { cat "$1"/results*.jsonl | jq -c 'select(.type == "source")' | sort; }
 [ "$(perFile "$work/spread" | wc -l)" -eq 1000 ] || { echo "expected 1,000 per-file results"; status=1; }
 [ "$(perFile "$work/spread")" = "$(perFile "$work/single")" ] || { echo "per-file results differ"; status=1; }
-single=$(jq -c 'select(has("verdict")) | {errors, sources, written, verdict, exit}' "$work/single/results.jsonl")
+single=$(jq -c 'select(.type == "verdict") | {errors, sources, written, verdict, exit}' "$work/single/results.jsonl")
 [ "$(cat "$work/spread/verdict.json")" = "$single" ] || { echo "verdicts differ: $(cat "$work/spread/verdict.json") / $single"; status=1; }
 [ "$(ls "$work/spread/out"/response-*.txt | wc -l)" -ge 2 ] || { echo "expected several jobs"; status=1; }
 exit $status

@@ -12,6 +12,7 @@
 #include "batch/BatchRun.h"
 #include "batch/DiffPreview.h"
 #include "batch/UnifiedDiff.h"
+#include "TestNames.h"
 
 namespace tavisk {
 namespace {
@@ -106,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\nNo Destination Folder\r\n"},
         ComplaintCase{true, 1, "/a", "", "No Destination Folder\r\n"},
         ComplaintCase{true, 2, "/data", "/data/", ""},
-        ComplaintCase{true, 2, "/data", "/data2", ""}));
+        ComplaintCase{true, 2, "/data", "/data2", ""}),
+    test::NameRowsBy<ComplaintCase>([](const ComplaintCase& c) { return c.complaints.empty() ? std::string("NoComplaint") : c.complaints; }));
 
 TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
     BatchRun batch;
@@ -319,7 +321,8 @@ TEST_F(BatchFixture, SourceThatAppearsAtItsOutputNameDuringTheRunIsRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, SameFileDestinations,
-                         testing::Values("trailing slash", "dot segment", "symbolic link", "hard link"));
+                         testing::Values("trailing slash", "dot segment", "symbolic link", "hard link"),
+    test::NameRowsBy<std::string>([](const std::string& way) { return way; }));
 
 TEST_F(BatchFixture, SourceLockedByAnotherRunIsASharingViolation) {
     batch.m_arrScriptLines = {"te"};
@@ -410,6 +413,14 @@ TEST(DiffPreviews, TextsAboveTheLimitAreComparedAsStreamsAndCounted) {
     EXPECT_EQ(printed, "Files " + dir / "small" + " and out differ (2 lines and 201 lines; over 1024 bytes or 200 lines, not compared line by line)\n");
     run("small", "a\nc\n");
     EXPECT_EQ(printed, "--- " + dir / "small" + "\n+++ out\n@@ -1,2 +1,2 @@\n a\n-b\n+c\n");
+    // Line ends that change with the text are said once, under the labels.
+    const std::pair<std::string, std::string> lineEnds[] = {
+        {"a\r\nc\r\n", "LF to CR LF"}, {"a\r\nc\n", "LF to mixed"}, {"a\nc", "LF to LF"}, {"a c", "LF to none"}};
+    for (const auto& [output, change] : lineEnds) {
+        run("small", output);
+        const std::string note = change == "LF to LF" ? "" : "Line ends change as well: " + change + "\n";
+        EXPECT_EQ(printed.substr(0, printed.find("@@")), "--- " + dir / "small" + "\n+++ out\n" + note) << output;
+    }
 }
 
 TEST(UnifiedDiff, LineEndsAloneAreNotADiff) {

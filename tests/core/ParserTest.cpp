@@ -7,6 +7,7 @@
 
 #include "RecordingFakes.h"
 #include "script/ScriptParser.h"
+#include "TestNames.h"
 
 namespace tavisk {
 namespace {
@@ -125,7 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{{"// note", "l", "t"}, "Command incomplete at end of line", "t", "3:"},
         ErrorCase{{"ta"}, "Command incomplete at end of line", "ta"},
         ErrorCase{{"g"}, "Command incomplete at end of line", "g"},
-        ErrorCase{{"l&,x"}, "Extra Character(s) beyond end of command", "l&"}));
+        ErrorCase{{"l&,x"}, "Extra Character(s) beyond end of command", "l&"}),
+    test::NameRowsBy<ErrorCase>([](const ErrorCase& c) { return c.message + " " + c.lines.back(); }));
 
 TEST(SyntaxErrors, ExtraCharacterAfterLoopIsSeenInARunOnlyAfterTheLastPass) {
     const Parsed run = ParseAll({"(l)2x"}, false);
@@ -194,7 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
         SequenceCase{{"(l)99999999999999999999"}, true, {L, LE}, {}},
         // An empty body yields nothing on any pass, however large the count.
         SequenceCase{{"()4294967295"}, false, {LE}, {"()4294967295"}},
-        SequenceCase{{"l,()99999999999,l"}, false, {L, LE, L}, {"l,", "()99999999999,", "l"}}));
+        SequenceCase{{"l,()99999999999,l"}, false, {L, LE, L}, {"l,", "()99999999999,", "l"}}),
+    test::NameRowsBy<SequenceCase>([](const SequenceCase& c) { return c.lines.empty() ? std::string("NoLines") : c.lines.front(); }));
 
 TEST(Loops, CountIsReadAgainAtTheLastPassAndTheStackEmptiesAtTheEndOfTheLine) {
     std::vector<std::string> lines{"(l)4", "l"};
@@ -298,7 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RecordCase{"PE", CMD_SKIP, QUAL_NONE, END_FILE, 0, 0, ""},
                     RecordCase{"tL", CMD_COPY, QUAL_NONE, END_LINE, 0, 0, ""},
                     RecordCase{"L", CMD_NEWLINE, QUAL_NONE, END_NONE, 0, 0, ""},
-                    RecordCase{"E", CMD_END, QUAL_NONE, END_NONE, 0, 0, ""}));
+                    RecordCase{"E", CMD_END, QUAL_NONE, END_NONE, 0, 0, ""}),
+    test::NameRowsBy<RecordCase>([](const RecordCase& c) { return c.line; }));
 
 TEST(CommandRecords, ReplaceAndInsertTexts) {
     CScriptCommand r = ParseOne("r/a//");

@@ -54,7 +54,7 @@ TEST_F(ControlFile, NulInCommandPositionIsNamedAndNothingIsTouched) {
     const std::string source = Source("a.txt", "kept\n");
     const CliResult run = RunControl("te\n\0\n"s, {source});
     EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_NE(run.err.find(m_control + ":2: " + "\0 : Command not recognised\n"s), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(m_control + ":2:1: " + "\0 : Command not recognised\n"s), std::string::npos) << run.err;
     EXPECT_EQ(CountFiles(m_out), 0u);
     EXPECT_EQ(ReadFile(source), "kept\n");
 }
@@ -77,7 +77,7 @@ TEST_F(ControlFile, TabIsAnOrdinaryCharacter) {
     const std::string source = Source("a.txt", "x\n");
     const CliResult leading = RunControl("\tte\n", {source});
     EXPECT_EQ(leading.exitStatus, 2);
-    EXPECT_NE(leading.err.find(":1: \t : Command not recognised\n"), std::string::npos) << leading.err;
+    EXPECT_NE(leading.err.find(":1:1: \t : Command not recognised\n"), std::string::npos) << leading.err;
     EXPECT_FALSE(OutputExists("a.txt"));
 
     const CliResult inText = RunControl("i/a\tb/,te\n", {source});
@@ -106,7 +106,7 @@ TEST_F(ControlFile, OneMegabyteLine) {
     EXPECT_EQ(run.exitStatus, 2);
     const std::vector<std::string> lines = run.ErrLines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], m_control + ":1: x : Command not recognised");
+    EXPECT_EQ(lines[0], m_control + ":1:" + std::to_string(commands.size() + 1) + ": x : Command not recognised");
     EXPECT_EQ(lines[1].size(), 4 + commands.size() + 1);
     EXPECT_EQ(lines[2], "    x");
 }
@@ -144,7 +144,7 @@ TEST_F(ControlFile, HundredThousandLines) {
     control += "q";
     run = RunControl(control, {source});
     EXPECT_EQ(run.exitStatus, 2);
-    EXPECT_EQ(run.ErrLines().at(0), m_control + ":100001: q : Command not recognised");
+    EXPECT_EQ(run.ErrLines().at(0), m_control + ":100001:1: q : Command not recognised");
 }
 
 TEST_F(ControlFile, UnusableControlFileRefusesTheRun) {

@@ -43,7 +43,8 @@ TEST_F(Destination, MissingFolderEndsTheBatchAtTheFirstFile) {
     EXPECT_EQ(run.exitStatus, 3);
     const std::string error = missing + "/a.txt: No such file or directory";
     EXPECT_EQ(run.OutLines(), (std::vector<std::string>{"a.txt", "\t" + error, kErrors}));
-    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{error});
+    EXPECT_EQ(run.ErrLines(), (std::vector<std::string>{"tavisk-cli: DEST-FOLDER " + missing + " does not exist (--mkpath makes it)",
+                                                        "tavisk-cli: " + error}));
     EXPECT_EQ(ReadFile(a), "alpha\n");
     EXPECT_EQ(ReadFile(b), "beta\n");
 }
@@ -79,7 +80,7 @@ TEST_F(Destination, FullDeviceFailsThatFileOnly) {
     EXPECT_EQ(run.exitStatus, 3);
     const std::string error = OutputPath("a.txt") + ": No space left on device";
     EXPECT_EQ(run.OutLines(), (std::vector<std::string>{"a.txt", "\t" + error, "b.txt", kErrors}));
-    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{error});
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"tavisk-cli: " + error});
     EXPECT_EQ(Output("b.txt"), "beta\r\n");
     EXPECT_TRUE(ReadFile(a) == big);
 }
@@ -129,7 +130,7 @@ TEST_F(Destination, ResponseFileThatCannotBeWritten) {
         const CliResult run = RunCli({"-e", "te", "-r", c.responseFile, m_out, a});
         EXPECT_EQ(run.exitStatus, 3);
         EXPECT_EQ(run.OutLines(), (std::vector<std::string>{"a.txt", kClean}));
-        EXPECT_EQ(run.ErrLines(), std::vector<std::string>{c.error});
+        EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"tavisk-cli: " + c.error});
         EXPECT_EQ(Output("a.txt"), "alpha\r\n");
     }
 }
@@ -140,7 +141,7 @@ TEST_F(Destination, StandardOutputThatCannotBeWritten) {
     toFull.stdoutPath = FullDevice(m_dir);
     CliResult run = RunCli({"-e", "te", m_out, a}, toFull);
     EXPECT_EQ(run.exitStatus, 3);
-    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"standard output: No space left on device"});
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"tavisk-cli: standard output: No space left on device"});
     EXPECT_EQ(Output("a.txt"), "alpha\r\n");
 
     // In debug mode the edited text itself goes there, and no file is written.

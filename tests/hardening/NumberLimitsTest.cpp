@@ -61,18 +61,19 @@ TEST_F(NumberLimits, HugeCountsAndEndpointsStayHuge) {
 TEST_F(NumberLimits, SmallCountsAreRefusedAsWritten) {
     struct Case {
         const char* script;
+        const char* position;  // "LINE:COLUMN:"
         const char* message;
     };
     const std::vector<Case> cases = {
-        {"(l)0000000000000000000000", "Non Numeric loop count value"},
-        {"(l)0000000000000000000001", "Loop count value must be 2 or more"},
-        {"(l)", "Non Numeric loop count value"},
+        {"(l)0000000000000000000000", "1:25:", "Non Numeric loop count value"},
+        {"(l)0000000000000000000001", "1:25:", "Loop count value must be 2 or more"},
+        {"(l)", "1:3:", "Non Numeric loop count value"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
         const CliResult check = RunCli({"--check", "-e", c.script});
         EXPECT_EQ(check.exitStatus, 2);
-        EXPECT_EQ(check.ErrLines().at(0), std::string("-e:1: ") + c.message);
+        EXPECT_EQ(check.ErrLines().at(0), std::string("-e:") + c.position + " " + c.message);
     }
 }
 
@@ -93,7 +94,7 @@ TEST_F(NumberLimits, LineLongerThanMemoryFailsThatFileOnly) {
     const std::string error = OutputPath("a.txt") + ": Cannot allocate memory";
     EXPECT_EQ(run.OutLines(), (std::vector<std::string>{"a.txt", "\t" + error, "b.txt",
                                                         "\tRun past end of file doing t/grow/,", kErrors}));
-    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{error});
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"tavisk-cli: " + error});
     EXPECT_FALSE(OutputExists("a.txt"));
     EXPECT_EQ(CountFiles(m_out), 1u);
     EXPECT_EQ(Output("b.txt"), "nothing\r\n");

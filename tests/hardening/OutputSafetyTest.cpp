@@ -251,7 +251,7 @@ const std::vector<Scene>& Scenes() {
              return std::vector<std::string>{"-R", "-e", "te", d + "/out", d + "/src"};
          },
          0, {"a.txt", "b.txt", kCleanLine},
-         {"tavisk-cli: left out 1 symbolic links and special files found in the folders given"},
+         {"left out 1 symbolic links and special files found in the folders given"},
          {{"out/a.txt", "alpha\r\n", 0644}, {"out/b.txt", "bravo\r\n", 0644}}},
         {"StandardErrorClosedWithFourJobs",
          [](const std::string& d) {
@@ -311,7 +311,7 @@ const std::vector<Scene>& Scenes() {
              return args;
          },
          0, ThirtyHeaders(),
-         {"tavisk-cli: -j 600: running 8 jobs at once, as many as the limit on open files allows"}, ThirtyOutputs(),
+         {"-j 600: running 8 jobs at once, as many as the limit on open files allows"}, ThirtyOutputs(),
          {}, WithOpenFilesLimit(64)},
     };
     return scenes;
@@ -332,7 +332,7 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
     EXPECT_EQ(run.exitStatus, scene.exitStatus) << run.err;
     std::vector<std::string> out, err;
     for (const std::string& line : scene.out) out.push_back(Substitute(line, dir.Path()));
-    for (const std::string& line : scene.err) err.push_back(Substitute(line, dir.Path()));
+    for (const std::string& line : scene.err) err.push_back("tavisk-cli: " + Substitute(line, dir.Path()));
     EXPECT_EQ(run.OutLines(), out);
     EXPECT_EQ(run.ErrLines(), err);
 

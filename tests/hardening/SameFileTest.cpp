@@ -34,7 +34,7 @@ TEST_F(SameFile, OutputThatIsTheSourceIsRefusedAtStart) {
         const CliResult run = RunCli({"-e", "i/clobbered/,te", c.dest, source});
         EXPECT_EQ(run.exitStatus, 3);
         EXPECT_TRUE(run.out.empty());
-        EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"Output would overwrite an input: " + c.dest + "/a.txt"});
+        EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"tavisk-cli: Output would overwrite an input: " + c.dest + "/a.txt"});
         EXPECT_EQ(ReadFile(source), text);
     }
 }
@@ -44,7 +44,7 @@ TEST_F(SameFile, SameFolderStringIsRefusedAtStart) {
     const std::string source = Source("a.txt", "kept\n");
     const CliResult run = RunCli({"-e", "te", m_src, source});
     EXPECT_EQ(run.exitStatus, 3);
-    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"Destination Folder can't be the same as the source."});
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"tavisk-cli: Destination Folder can't be the same as the source."});
     EXPECT_TRUE(run.out.empty());
     EXPECT_EQ(ReadFile(source), "kept\n");
 }
@@ -57,7 +57,7 @@ TEST_F(SameFile, LaterSourceInTheDestinationIsRefusedAtStart) {
     const std::string dest = m_out + "/.";
     const CliResult run = RunCli({"-e", "te", dest, a, m_out + "/b.txt"});
     EXPECT_EQ(run.exitStatus, 3);
-    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"Output would overwrite an input: " + dest + "/b.txt"});
+    EXPECT_EQ(run.ErrLines(), std::vector<std::string>{"tavisk-cli: Output would overwrite an input: " + dest + "/b.txt"});
     EXPECT_FALSE(OutputExists("a.txt"));
     EXPECT_EQ(Output("b.txt"), "beta\n");
 }

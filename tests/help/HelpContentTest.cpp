@@ -51,7 +51,8 @@ protected:
 };
 
 TEST_F(HelpContentTest, EveryDialogTopicAndTheContentsHaveATitledPage) {
-    for (int topic : {kHelpTopicMain, kHelpTopicScriptEdit, kHelpTopicSyntaxError, 0}) {
+    for (int topic : {kHelpTopicMain, kHelpTopicScriptEdit, kHelpTopicSyntaxError, kHelpTopicDebug,
+                      kHelpTopicResponseView, kHelpTopicResponseName, 0}) {
         const QString page = QString::fromStdString(HelpPageForTopic(topic));
         const QString html = ReadPage(page);
         ASSERT_FALSE(html.isEmpty()) << "topic " << topic << ": " << page.toStdString();

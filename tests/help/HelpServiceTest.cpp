@@ -46,7 +46,11 @@ TEST(HelpTopics, EachDialogHasItsOwnPage) {
     const std::string main = HelpPageForTopic(kHelpTopicMain);
     const std::string editor = HelpPageForTopic(kHelpTopicScriptEdit);
     const std::string syntax = HelpPageForTopic(kHelpTopicSyntaxError);
-    for (const std::string& page : {main, editor, syntax}) {
+    // The Debug Window and the two response-file dialogs have pages too.
+    const std::string debug = HelpPageForTopic(kHelpTopicDebug);
+    const std::string responseView = HelpPageForTopic(kHelpTopicResponseView);
+    const std::string responseName = HelpPageForTopic(kHelpTopicResponseName);
+    for (const std::string& page : {main, editor, syntax, debug, responseView, responseName}) {
         EXPECT_NE(page, kHelpDefaultPage);
         EXPECT_FALSE(page.empty());
     }
@@ -56,7 +60,7 @@ TEST(HelpTopics, EachDialogHasItsOwnPage) {
 }
 
 TEST(HelpTopics, UnknownTopicsShowTheContents) {
-    for (int topic : {0, -1, 1, 57670, 130})
+    for (int topic : {0, -1, 1, 57670, 134})
         EXPECT_EQ(HelpPageForTopic(topic), kHelpDefaultPage) << topic;
 }
 

@@ -34,7 +34,10 @@ void FakePrompter::ShowError(QWidget*, const QString& text) {
 
 bool FakePrompter::AskYesNo(QWidget*, const QString& text) {
     questions << text;
-    return PopOr(yesNoAnswers, false);
+    questionDismissed = false;
+    if (onQuestion) onQuestion();
+    const bool answer = PopOr(yesNoAnswers, false);
+    return answer && !questionDismissed;
 }
 
 QStringList FakePrompter::ChooseOpenFiles(QWidget*, const QString& startFolder) {
@@ -69,17 +72,29 @@ void ClickControl(QWidget& dialog, int id) {
     QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, control->mapTo(window, control->rect().center()));
 }
 
-bool DropAt(QWidget& dialog, const QPoint& at, const QStringList& paths) {
+Qt::DropAction DropAnswerAt(QWidget& dialog, const QPoint& at, const QStringList& paths) {
+    // As a file manager drags: copy or move allowed, move proposed.
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
     data.setUrls(urls);
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(&dialog, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    if (!enter.isAccepted()) return Qt::IgnoreAction;
+    QDragMoveEvent move(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    move.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(&dialog, &move);
+    if (!move.isAccepted()) return Qt::IgnoreAction;
+    QDropEvent drop(QPointF(at), offered, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(&dialog, &drop);
-    return drop.isAccepted();
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+bool DropAt(QWidget& dialog, const QPoint& at, const QStringList& paths) {
+    return DropAnswerAt(dialog, at, paths) != Qt::IgnoreAction;
 }
 
 void ShowAndSettle(QWidget& widget) {

@@ -21,6 +21,7 @@ public:
 
     void ShowError(QWidget* parent, const QString& text) override;
     bool AskYesNo(QWidget* parent, const QString& text) override;
+    void DismissQuestion() override { questionDismissed = true; }
     QStringList ChooseOpenFiles(QWidget* parent, const QString& startFolder) override;
     QString ChooseOpenFile(QWidget* parent, const QString& start) override;
     QString ChooseSaveFile(QWidget* parent) override;
@@ -36,6 +37,10 @@ public:
     std::deque<DialogAnswer> dialogAnswers;
     // Called inside ShowError, while the caller waits for the box to close.
     std::function<void()> onError;
+    // Called inside AskYesNo, while the question is open; a question taken
+    // back meanwhile answers No.
+    std::function<void()> onQuestion;
+    bool questionDismissed = false;
 
     // What was shown or asked.
     QStringList errors;
@@ -53,6 +58,9 @@ void ClickControl(QWidget& dialog, int id);
 // Drags local files or folders from a file manager and drops them at `at`
 // of the dialog; true when the dialog took the drop.
 bool DropAt(QWidget& dialog, const QPoint& at, const QStringList& paths);
+// As DropAt, offering copy or move with move proposed; the action the dialog
+// answered, IgnoreAction when it refused the drop.
+Qt::DropAction DropAnswerAt(QWidget& dialog, const QPoint& at, const QStringList& paths);
 // Shows a dialog and lets pending events run.
 void ShowAndSettle(QWidget& widget);
 // Saves a picture of `widget` as screenshots/NAME.png in the build folder.

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
@@ -92,6 +93,8 @@ private slots:
     void responseFileWrittenWhenChecked();
     void doneWhileRunningAnsweredNo();
     void doneWhileRunningStopsAndCloses();
+    void stopQuestionGoesWhenTheRunEnds();
+    void responseFileErrorSaysItIsTheResponseFile();
     void doneInsideAStreamedFileDropsItsOutput();
 
 private:
@@ -185,11 +188,13 @@ void TestBatchRun::controlsAreDisabledWhileRunning() {
     b.dlg.OnStartBulkEdit();
     QVERIFY(b.dlg.IsBatchRunning());
     const int runState[] = {IDC_BROWSE_SOURCES, IDC_LOCATE_SCRIPT, IDC_DEST_FOLDER_BUTTON, IDC_NEW_SCRIPT,
-                            IDC_EDIT_SCRIPT,    IDC_START,         IDC_VIEW_RESPONSE,      IDC_RESPONSE_FILE_NAME, IDC_DEBUG};
+                            IDC_EDIT_SCRIPT,    IDC_START,         IDC_VIEW_RESPONSE,      IDC_RESPONSE_FILE_NAME, IDC_DEBUG,
+                            IDC_LINE_ENDS};
     for (int id : runState) QVERIFY2(!DlgItem(b.dlg, id)->isEnabled(), qPrintable(QString::number(id)));
     for (int id : {IDOK, IDC_REMEMBER, IDC_SAVE_RESPONSE, ID_HELP}) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
     b.dlg.OnStartBulkEdit();  // a second start is refused while one runs
-    QVERIFY(!DropAt(b.dlg, DlgItem(b.dlg, IDC_START)->geometry().center(), {b.In("a.txt")}));
+    // Refused: no action at all is answered, so the file manager keeps its files.
+    QCOMPARE(DropAnswerAt(b.dlg, DlgItem(b.dlg, IDC_START)->geometry().center(), {b.In("a.txt")}), Qt::IgnoreAction);
     QVERIFY(finished.wait(kRunTimeoutMs));
     QCOMPARE(finished.size(), 1);
     for (int id : runState) QVERIFY(DlgItem(b.dlg, id)->isEnabled());
@@ -203,9 +208,13 @@ void TestBatchRun::debugRunShowsTheFirstFileOnly() {
     b.Sources(files);
     b.Check(IDC_DEBUG, true);
     b.Check(IDC_SAVE_RESPONSE, true);
+    ShowAndSettle(b.dlg);
     QVERIFY(b.Run());
     CDebugDlg* debug = b.dlg.DebugWindow();
     QVERIFY(debug->isVisible());
+    // Beside the main window, not over it, and on the screen.
+    QVERIFY(!debug->frameGeometry().intersects(b.dlg.frameGeometry()));
+    QVERIFY(b.dlg.screen()->availableGeometry().contains(debug->frameGeometry()));
     QCOMPARE(debug->Text(), QStringLiteral("one\ntwo\nthree\n"));
     SaveScreenshot(*debug, QStringLiteral("debug-window-after-run"));
     QCOMPARE(b.Progress()->value(), 1 * kProgressUnitsPerFile);
@@ -365,6 +374,41 @@ void TestBatchRun::doneWhileRunningStopsAndCloses() {
     QVERIFY(!Exists(b.Out("b.txt")));
     QCOMPARE(b.Response().front(), std::string("a.txt"));
     QVERIFY(std::find(b.Response().begin(), b.Response().end(), std::string(kStoppedLine)) != b.Response().end());
+}
+
+void TestBatchRun::stopQuestionGoesWhenTheRunEnds() {
+    // Done during a run, and the question left open until the run has ended:
+    // it is taken back (as No), and nothing is stopped or closed.
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", std::string(8 << 20, 'a') + "\r\n"}});
+    ShowAndSettle(b.dlg);
+    QSignalSpy finished(&b.dlg, &CBatchDlg::BatchFinished);
+    b.dlg.OnStartBulkEdit();
+    QVERIFY(b.dlg.IsBatchRunning());
+    b.prompter.yesNoAnswers.push_back(true);  // what a late click would have said
+    b.prompter.onQuestion = [&] { QVERIFY(finished.wait(kRunTimeoutMs)); };
+    b.dlg.OnOK();
+    QCOMPARE(b.prompter.questions, QStringList{QString::fromUtf8(kStopBatchQuestion)});
+    QVERIFY(b.prompter.questionDismissed);
+    QVERIFY(b.dlg.isVisible());
+    QCOMPARE(b.Status(), QStringLiteral(" Batch Completed without Errors"));
+    QCOMPARE(ReadBytes(b.Out("a.txt")).size(), size_t(8 << 20) + 2);
+    // Done now closes without a question.
+    b.prompter.onQuestion = nullptr;
+    b.dlg.OnOK();
+    QCOMPARE(b.prompter.questions.size(), 1);
+    QCOMPARE(b.dlg.result(), int(QDialog::Accepted));
+}
+
+void TestBatchRun::responseFileErrorSaysItIsTheResponseFile() {
+    Batch b(*m_home, {"te"});
+    b.Sources({{"a.txt", "x\r\n"}});
+    b.dlg.Batch().m_strResponseFile = m_home->Path("missing/log.txt").toStdString();
+    b.Check(IDC_SAVE_RESPONSE, true);
+    QVERIFY(b.Run());
+    QCOMPARE(b.prompter.errors.size(), 1);
+    QVERIFY2(b.prompter.errors[0].startsWith(QStringLiteral("The response file cannot be written:\n") + m_home->Path("missing/log.txt")),
+             qPrintable(b.prompter.errors[0]));
 }
 
 // A source that never ends: a pipe fed with empty lines until the reader

@@ -1,6 +1,8 @@
 // The small dialogs on their own: syntax error, Debug Window, response name and view.
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -17,7 +19,9 @@
 #include "dialogs/ResponseViewDlg.h"
 #include "dialogs/ScriptEditDlg.h"
 #include "dialogs/SyntaxErrorDlg.h"
+#include "help/HelpTopics.h"
 #include "UiTestSupport.h"
+#include "WindowPlacement.h"
 
 using namespace tavisk::ui;
 using namespace tavisk::ui::test;
@@ -28,15 +32,23 @@ namespace {
 struct DialogMaker {
     const char* name;
     std::function<std::unique_ptr<QDialog>(Prompter&)> make;
+    const char* helpPage;  // what F1 opens in it
 };
 
 const DialogMaker kEveryDialog[] = {
-    {"main", [](Prompter& prompter) { return std::unique_ptr<QDialog>(new CBatchDlg(prompter)); }},
-    {"script editor", [](Prompter&) { return std::unique_ptr<QDialog>(new CScriptEditDlg); }},
-    {"syntax error", [](Prompter&) { return std::unique_ptr<QDialog>(new CSyntaxErrorDlg); }},
-    {"debug window", [](Prompter&) { return std::unique_ptr<QDialog>(new CDebugDlg(nullptr)); }},
-    {"response name", [](Prompter&) { return std::unique_ptr<QDialog>(new CResponseNameDlg); }},
-    {"response view", [](Prompter&) { return std::unique_ptr<QDialog>(new CResponseViewDlg); }},
+    {"main", [](Prompter& prompter) { return std::unique_ptr<QDialog>(new CBatchDlg(prompter)); }, "main-dialog.html"},
+    {"script editor", [](Prompter&) { return std::unique_ptr<QDialog>(new CScriptEditDlg); }, "script-editor.html"},
+    {"script editor with preview",
+     [](Prompter&) {
+         auto editor = std::make_unique<CScriptEditDlg>();
+         editor->m_bPreview = true;
+         return std::unique_ptr<QDialog>(editor.release());
+     },
+     "script-editor.html"},
+    {"syntax error", [](Prompter&) { return std::unique_ptr<QDialog>(new CSyntaxErrorDlg); }, "syntax-error.html"},
+    {"debug window", [](Prompter&) { return std::unique_ptr<QDialog>(new CDebugDlg(nullptr)); }, "debug-mode.html"},
+    {"response name", [](Prompter&) { return std::unique_ptr<QDialog>(new CResponseNameDlg); }, "response-file.html"},
+    {"response view", [](Prompter&) { return std::unique_ptr<QDialog>(new CResponseViewDlg); }, "response-file.html"},
 };
 
 }  // namespace
@@ -47,11 +59,17 @@ private slots:
     void everyControlTakesAClickAtItsCentre_data();
     void everyControlTakesAClickAtItsCentre();
     void f1OpensTheHelpOfTheDialog();
+    void f1OpensThePageOfEachDialog_data();
+    void f1OpensThePageOfEachDialog();
+    void accessKeysAreUniquePerDialog_data();
+    void accessKeysAreUniquePerDialog();
+    void debugWindowPlacement_data();
+    void debugWindowPlacement();
     void syntaxErrorShowsScriptTextLiterally();
     void syntaxErrorClosesAnyWayAsCancel_data();
     void syntaxErrorClosesAnyWayAsCancel();
     void debugWindowAppendsAtTheEndOnly();
-    void debugWindowCannotBeClosedByTheUser();
+    void debugWindowCloseBoxHidesIt();
     void dialogsLeaveWindowsWithoutOwnerUsable();
     void responseNameRefusesAnEmptyName_data();
     void responseNameRefusesAnEmptyName();
@@ -74,6 +92,8 @@ void TestDialogs::everyControlTakesAClickAtItsCentre() {
     for (QWidget* control : dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         // Template controls only; a group box only frames the controls inside it.
         if (!control->property("caption").isValid() || qobject_cast<QGroupBox*>(control)) continue;
+        // A pane not opened (the editor's preview) is checked in its own row.
+        if (!control->isVisibleTo(dlg.get())) continue;
         QWidget* hit = dlg->childAt(control->geometry().center());
         QVERIFY2(hit == control || control->isAncestorOf(hit),
                  qPrintable(QStringLiteral("%1 lies under %2").arg(ControlCaption(*control), hit ? hit->metaObject()->className() : "nothing")));
@@ -165,17 +185,106 @@ void TestDialogs::debugWindowAppendsAtTheEndOnly() {
     SaveScreenshot(dlg, QStringLiteral("debug-window"));
     dlg.ClearText();
     QCOMPARE(dlg.Text(), QString());
+
+    // Many lines, in chunks of any size, read back line for line; they
+    // share paragraphs of the document, which keeps a large run fast.
+    QString lines;
+    for (int i = 0; i < 1000; ++i) lines += QStringLiteral("line %1\r\n").arg(i);
+    for (qsizetype at = 0; at < lines.size();) {
+        const qsizetype end = std::min<qsizetype>(lines.indexOf(QLatin1Char('\n'), at + 700) + 1, lines.size());
+        dlg.AppendText(lines.mid(at, (end > 0 ? end : lines.size()) - at));
+        at = end > 0 ? end : lines.size();
+    }
+    QString expected = lines;
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QCOMPARE(dlg.Text(), expected);
+    QVERIFY(edit->document()->blockCount() < 100);
 }
 
-void TestDialogs::debugWindowCannotBeClosedByTheUser() {
+void TestDialogs::debugWindowCloseBoxHidesIt() {
+    // The close box hides the window, as the Debug button does; Escape and Enter do nothing.
     QWidget owner;
     CDebugDlg dlg(&owner);
     ShowAndSettle(dlg);
-    QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
-    dlg.close();
+    QVERIFY(dlg.windowFlags() & Qt::WindowCloseButtonHint);
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QTest::keyClick(&dlg, Qt::Key_Return);
     QVERIFY(dlg.isVisible());
+    dlg.close();
+    QVERIFY(!dlg.isVisible());
+    dlg.AppendText(QStringLiteral("kept\r\n"));
+    dlg.ShowBeside(owner);
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.Text(), QStringLiteral("kept\n"));
+}
+
+void TestDialogs::f1OpensThePageOfEachDialog_data() {
+    QTest::addColumn<int>("dialog");
+    for (int i = 0; i < int(std::size(kEveryDialog)); ++i) QTest::newRow(kEveryDialog[i].name) << i;
+}
+
+void TestDialogs::f1OpensThePageOfEachDialog() {
+    QFETCH(int, dialog);
+    TestHome home;
+    FakePrompter prompter;
+    const std::unique_ptr<QDialog> dlg = kEveryDialog[dialog].make(prompter);
+    ShowAndSettle(*dlg);
+    dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+    QList<int> topics;
+    QObject::connect(static_cast<CTemplateDialog*>(dlg.get()), &CTemplateDialog::HelpRequested, dlg.get(),
+                     [&](int topic) { topics << topic; });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    QCOMPARE(topics.size(), 1);
+    QCOMPARE(QString::fromStdString(HelpPageForTopic(topics[0])), QString::fromUtf8(kEveryDialog[dialog].helpPage));
+}
+
+void TestDialogs::accessKeysAreUniquePerDialog_data() { f1OpensThePageOfEachDialog_data(); }
+
+void TestDialogs::accessKeysAreUniquePerDialog() {
+    // Alt+letter must lead to one control only.
+    QFETCH(int, dialog);
+    TestHome home;
+    FakePrompter prompter;
+    const std::unique_ptr<QDialog> dlg = kEveryDialog[dialog].make(prompter);
+    QMap<QString, QString> owners;
+    for (QWidget* control : dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) text = button->text();
+        if (auto* label = qobject_cast<QLabel*>(control); label && label->buddy()) text = label->text();
+        const QString key = QKeySequence::mnemonic(text).toString();
+        if (key.isEmpty()) continue;
+        QVERIFY2(!owners.contains(key), qPrintable(QStringLiteral("%1 is both %2 and %3").arg(key, owners.value(key), text)));
+        owners.insert(key, text);
+    }
+}
+
+void TestDialogs::debugWindowPlacement_data() {
+    // The owner's frame and the screen; the placed window never covers the
+    // owner and lies within the screen, at the wanted size where there is room.
+    QTest::addColumn<QRect>("owner");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("expectedSize");
+    const QSize wanted(765, 301);
+    QTest::newRow("1366x768, owner centred: right of it")
+        << QRect(473, 50, 420, 650) << QRect(0, 0, 1366, 768) << QSize(1366 - 893 - kPlacementGap, 301);
+    QTest::newRow("wide screen: whole, right") << QRect(100, 100, 420, 650) << QRect(0, 0, 1920, 1080) << wanted;
+    QTest::newRow("owner at the right edge: left of it") << QRect(1400, 100, 420, 650) << QRect(0, 0, 1920, 1080) << wanted;
+    QTest::newRow("wide owner: below it") << QRect(0, 0, 1900, 500) << QRect(0, 0, 1920, 1080) << wanted;
+    QTest::newRow("second screen") << QRect(2000, 0, 420, 650) << QRect(1920, 0, 1920, 1080) << wanted;
+    QTest::newRow("screen at negative offset") << QRect(-1500, 10, 420, 650) << QRect(-1920, 0, 1920, 1080) << wanted;
+    QTest::newRow("small screen, owner centred") << QRect(190, 0, 420, 600) << QRect(0, 0, 800, 600)
+                                                 << QSize(800 - 610 - kPlacementGap, 301);
+}
+
+void TestDialogs::debugWindowPlacement() {
+    QFETCH(QRect, owner);
+    QFETCH(QRect, screen);
+    QFETCH(QSize, expectedSize);
+    const QRect placed = PlaceBeside(owner, QSize(765, 301), screen);
+    QVERIFY2(!placed.intersects(owner), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())));
+    QVERIFY(screen.contains(placed));
+    QCOMPARE(placed.size(), expectedSize);
 }
 
 void TestDialogs::dialogsLeaveWindowsWithoutOwnerUsable() {

@@ -1,12 +1,16 @@
 // The main dialog without a run: its controls, settings, choosers, start
 // complaints, keys, and "Done".
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "BatchDlg.h"
@@ -22,7 +26,11 @@ using namespace tavisk::ui::test;
 
 namespace {
 
-QString ItemText(const QWidget& dlg, int id) { return DlgItem<QLabel>(dlg, id)->text(); }
+// The whole text of a box: a long path is shown shortened, whole in its tooltip.
+QString ItemText(const QWidget& dlg, int id) {
+    const QLabel* label = DlgItem<QLabel>(dlg, id);
+    return label->toolTip().isEmpty() ? label->text() : label->toolTip();
+}
 bool IsChecked(const QWidget& dlg, int id) { return DlgItem<QAbstractButton>(dlg, id)->isChecked(); }
 void SetChecked(QWidget& dlg, int id, bool on) { DlgItem<QAbstractButton>(dlg, id)->setChecked(on); }
 
@@ -51,6 +59,9 @@ private slots:
     void closingTheWindowIsDone();
     void doneWithUnsavedScript_data();
     void doneWithUnsavedScript();
+    void lineEndsChoiceIsKept_data();
+    void lineEndsChoiceIsKept();
+    void longPathsShortenedInTheMiddle();
 
 private:
     std::unique_ptr<TestHome> m_home;
@@ -89,7 +100,7 @@ void TestMainDialog::controlsOfTheTemplate() {
     const std::pair<int, const char*> buttons[] = {
         {IDOK, "Done"},         {IDC_BROWSE_SOURCES, "&Browse..."}, {IDC_LOCATE_SCRIPT, "&Locate..."},
         {IDC_DEST_FOLDER_BUTTON, "&Folder..."}, {IDC_NEW_SCRIPT, "&New..."}, {IDC_EDIT_SCRIPT, "&Edit..."},
-        {IDC_START, "&Start Bulk Edit"}, {IDC_SAVE_SCRIPT, "&Save..."}, {IDC_VIEW_RESPONSE, "&View..."},
+        {IDC_START, "&Start Bulk Edit"}, {IDC_SAVE_SCRIPT, "S&ave..."}, {IDC_VIEW_RESPONSE, "&View..."},
         {IDC_DEBUG, "Debug"},   {IDC_RESPONSE_FILE_NAME, "..."},   {ID_HELP, "How To / Help"},
         {IDC_REMEMBER, "Remember last used folders"}, {IDC_SAVE_RESPONSE, "Save Response File"},
     };
@@ -128,7 +139,7 @@ void TestMainDialog::controlsOfTheTemplate() {
 void TestMainDialog::tabOrderFollowsTheTemplate() {
     FakePrompter prompter;
     CBatchDlg dlg(prompter);
-    const QList<int> expected = {IDOK,           IDC_BROWSE_SOURCES, IDC_DEST_FOLDER_BUTTON, IDC_LOCATE_SCRIPT, IDC_NEW_SCRIPT,
+    const QList<int> expected = {IDOK,           IDC_BROWSE_SOURCES, IDC_DEST_FOLDER_BUTTON, IDC_LINE_ENDS, IDC_LOCATE_SCRIPT, IDC_NEW_SCRIPT,
                                  IDC_EDIT_SCRIPT, IDC_START,         IDC_REMEMBER,           IDC_DEBUG,         IDC_SAVE_SCRIPT,
                                  IDC_VIEW_RESPONSE, IDC_SAVE_RESPONSE, IDC_RESPONSE_FILE_NAME, ID_HELP};
     QList<int> order;
@@ -237,6 +248,9 @@ void TestMainDialog::unreadableRememberedScript() {
     CBatchDlg dlg(prompter);
     QCOMPARE(prompter.errors.size(), 1);
     QVERIFY(prompter.errors[0].contains(missing));
+    // The box says which file it was: the one remembered, not one the user just chose.
+    QVERIFY2(prompter.errors[0].startsWith(QStringLiteral("The control file remembered from the last session")),
+             qPrintable(prompter.errors[0]));
     QVERIFY(dlg.Batch().m_arrScriptLines.empty());
     QCOMPARE(dlg.ScriptPath(), missing);
     QCOMPARE(ItemText(dlg, IDC_SCRIPT_PATH), missing);
@@ -300,13 +314,14 @@ void TestMainDialog::dropFromAFileManager_data() {
     QTest::newRow("files from two folders") << QStringList{"in/a.txt", "other/b.txt"} << "Source" << 2 << false << "" << "";
     QTest::newRow("files anywhere else") << QStringList{"in/a.txt"} << "Processing Errors" << 1 << false << "" << "";
     QTest::newRow("files and a folder") << QStringList{"in", "in/a.txt"} << "Source" << 1 << false << "" << "";
-    QTest::newRow("only folders") << QStringList{"in", "other"} << "Source" << 0 << false << "" << "Folders cannot";
+    QTest::newRow("only folders") << QStringList{"in", "other"} << "Source" << 0 << false << "" << "not folders";
     QTest::newRow("same name twice") << QStringList{"in/a.txt", "other/a.txt"} << "Source" << 0 << false << "" << "named a.txt";
     QTest::newRow("control file") << QStringList{"script.txt"} << "Control File" << 0 << true << "" << "";
-    QTest::newRow("folder as control file") << QStringList{"in"} << "Control File" << 0 << false << "" << "folder cannot";
+    QTest::newRow("folder as control file") << QStringList{"in"} << "Control File" << 0 << false << "" << "not a control file";
     QTest::newRow("two control files") << QStringList{"script.txt", "in/a.txt"} << "Control File" << 0 << false << "" << "one control file";
     QTest::newRow("destination folder") << QStringList{"other"} << "Output" << 0 << false << "other" << "";
-    QTest::newRow("file as destination") << QStringList{"in/a.txt"} << "Output" << 0 << false << "" << "one folder";
+    QTest::newRow("file as destination") << QStringList{"in/a.txt"} << "Output" << 0 << false << "" << "not a file";
+    QTest::newRow("two destination folders") << QStringList{"in", "other"} << "Output" << 0 << false << "" << "one output folder";
 }
 
 void TestMainDialog::dropFromAFileManager() {
@@ -329,7 +344,8 @@ void TestMainDialog::dropFromAFileManager() {
     QStringList paths;
     for (const QString& name : dropped) paths << m_home->Path(name);
 
-    QVERIFY(DropAt(dlg, at, paths));
+    // Every drop taken is answered as a copy: a move would let the file manager delete the originals.
+    QCOMPARE(DropAnswerAt(dlg, at, paths), Qt::CopyAction);
     QCOMPARE(dlg.Batch().m_nSourceCount, sources);
     if (sources > 0) {
         QCOMPARE(ItemText(dlg, IDC_FILE_COUNT), QStringLiteral("%1 File(s) selected").arg(sources));
@@ -345,6 +361,15 @@ void TestMainDialog::dropFromAFileManager() {
         QCOMPARE(ItemText(dlg, IDC_STATUS), QString());
     else
         QVERIFY2(ItemText(dlg, IDC_STATUS).contains(status), qPrintable(ItemText(dlg, IDC_STATUS)));
+    // The whole message fits its box.
+    auto* statusBox = DlgItem<QLabel>(dlg, IDC_STATUS);
+    QVERIFY2(statusBox->fontMetrics().horizontalAdvance(statusBox->text()) <= statusBox->contentsRect().width(),
+             qPrintable(statusBox->text()));
+    // A later good drop takes the message away.
+    for (QGroupBox* group : dlg.findChildren<QGroupBox*>())
+        if (group->title() == QStringLiteral("Source")) at = group->geometry().center();
+    QVERIFY(DropAt(dlg, at, {m_home->Path("in/a.txt")}));
+    QCOMPARE(ItemText(dlg, IDC_STATUS), QString());
 }
 
 void TestMainDialog::locateReplacesTheScript() {
@@ -482,6 +507,86 @@ void TestMainDialog::doneWithUnsavedScript() {
     QCOMPARE(ReadBytes(path), std::string(saved ? "tl\r\nte\r\n" : "te\r\n"));
     QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
     QCOMPARE(ini.value("Settings/Remember").toInt(), 1);  // written whatever the answer
+}
+
+void TestMainDialog::lineEndsChoiceIsKept_data() {
+    // Down presses in the drop-down, the style the batch gets, the stored name, the output.
+    QTest::addColumn<int>("downs");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QByteArray>("output");
+    QTest::newRow("CR LF, the default") << 0 << int(tavisk::LineEndStyle::CrLf) << "crlf" << QByteArray("a\r\nb\r\n");
+    QTest::newRow("LF") << 1 << int(tavisk::LineEndStyle::Lf) << "lf" << QByteArray("a\nb\n");
+    QTest::newRow("as in the source") << 2 << int(tavisk::LineEndStyle::Keep) << "keep" << QByteArray("a\nb\r\n");
+}
+
+void TestMainDialog::lineEndsChoiceIsKept() {
+    QFETCH(int, downs);
+    QFETCH(int, style);
+    QFETCH(QString, stored);
+    QFETCH(QByteArray, output);
+    {
+        FakePrompter prompter;
+        CBatchDlg dlg(prompter);
+        ShowAndSettle(dlg);
+        dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        auto* lineEnds = DlgItem<QComboBox>(dlg, IDC_LINE_ENDS);
+        QCOMPARE(lineEnds->currentIndex(), 0);
+        // Clicked, then chosen with the keyboard, as a user does.
+        ClickControl(dlg, IDC_LINE_ENDS);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        for (int i = 0; i < downs; ++i) QTest::keyClick(static_cast<QWidget*>(lineEnds->view()), Qt::Key_Down);
+        QTest::keyClick(static_cast<QWidget*>(lineEnds->view()), Qt::Key_Return);
+        QCOMPARE(int(dlg.Batch().m_lineEnds), style);
+        // The control lies in the Output box beside Folder..., over none of the other controls.
+        for (QWidget* other : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (other != lineEnds && !other->isWindow() && !qobject_cast<QGroupBox*>(other) &&
+                other->objectName().toInt() != IDC_LINE_ENDS_LABEL)
+                QVERIFY2(!other->geometry().intersects(lineEnds->geometry()),
+                         qPrintable(ControlCaption(*other) + other->objectName() + other->metaObject()->className()));
+        dlg.OnOK();
+    }
+    QSettings ini(m_home->SettingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value("Settings/LineEnds").toString(), stored);
+
+    // The next session starts with it, and its batches write it.
+    QDir().mkpath(m_home->Path("in"));
+    QDir().mkpath(m_home->Path("out"));
+    WriteBytes(m_home->Path("in/s.txt"), "a\nb\r\n");
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    QCOMPARE(DlgItem<QComboBox>(dlg, IDC_LINE_ENDS)->currentIndex(), downs);
+    prompter.openFilesAnswers.push_back({m_home->Path("in/s.txt")});
+    dlg.OnBrowseSources();
+    dlg.Batch().m_arrScriptLines = {"te"};
+    dlg.Batch().m_strDestFolder = m_home->Path("out").toStdString();
+    QSignalSpy finished(&dlg, &CBatchDlg::BatchFinished);
+    dlg.OnStartBulkEdit();
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(QByteArray::fromStdString(ReadBytes(m_home->Path("out/s.txt"))), output);
+}
+
+void TestMainDialog::longPathsShortenedInTheMiddle() {
+    // Both ends of a long path stay readable; the tooltip has it whole.
+    const QString deep = m_home->Path(QStringLiteral("a-rather-long-folder-name/") + QString(3, QLatin1Char('x')).repeated(40) +
+                                      QStringLiteral("/the-end"));
+    QDir().mkpath(deep);
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    ShowAndSettle(dlg);
+    prompter.folderAnswers.push_back(deep);
+    ClickControl(dlg, IDC_DEST_FOLDER_BUTTON);
+    auto* label = DlgItem<QLabel>(dlg, IDC_DEST_FOLDER);
+    QCOMPARE(label->toolTip(), deep);
+    QVERIFY(label->text() != deep);
+    QVERIFY2(label->text().startsWith(deep.left(3)) && label->text().endsWith(QStringLiteral("/the-end")), qPrintable(label->text()));
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+    // A short path is shown whole.
+    prompter.folderAnswers.push_back(m_home->Path("x"));
+    QDir().mkpath(m_home->Path("x"));
+    ClickControl(dlg, IDC_DEST_FOLDER_BUTTON);
+    QCOMPARE(label->text(), m_home->Path("x"));
 }
 
 QTEST_MAIN(TestMainDialog)

@@ -1,4 +1,9 @@
 // The script editor and the "&New...", "&Edit..." and "&Save..." buttons.
+#include <sys/stat.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -9,6 +14,8 @@
 #include "dialogs/ControlIds.h"
 #include "dialogs/DialogTemplate.h"
 #include "dialogs/ScriptEditDlg.h"
+#include "ScriptPreview.h"
+#include "Settings.h"
 #include "UiTestSupport.h"
 
 using namespace tavisk::ui;
@@ -62,6 +69,10 @@ private slots:
     void latinFileRoundTripsThroughTheEditor();
     void utf8FileRoundTripsThroughTheEditor();
     void editorLayoutFollowsResizing();
+    void newScriptTakesTypingAtOnce();
+    void previewShowsWhatTheScriptMakes_data();
+    void previewShowsWhatTheScriptMakes();
+    void previewSwitchesAreRemembered();
 
 private:
     std::unique_ptr<TestHome> m_home;
@@ -274,6 +285,157 @@ void TestScriptEditor::editorLayoutFollowsResizing() {
     QCOMPARE(DlgItem(dlg, ID_HELP)->geometry(), help.translated(40, 30));
     QCOMPARE(DlgItem(dlg, IDC_SCRIPT_EDIT)->geometry(), edit.adjusted(0, 0, 40, 30));
     SaveScreenshot(dlg, QStringLiteral("script-editor-enlarged"));
+}
+
+void TestScriptEditor::newScriptTakesTypingAtOnce() {
+    // New..., then typing: the keys go into the text, not to OK.
+    FakePrompter prompter;
+    CBatchDlg dlg(prompter);
+    ShowAndSettle(dlg);
+    prompter.dialogAnswers.push_back([](QDialog& editor) {
+        ShowAndSettle(editor);
+        editor.activateWindow();
+        if (!QTest::qWaitForWindowActive(&editor)) return -1;
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("te"));
+        return ClickAfterShowing(editor, IDOK);
+    });
+    ClickControl(dlg, IDC_NEW_SCRIPT);
+    QCOMPARE(dlg.Batch().m_arrScriptLines, Lines{"te"});
+    QVERIFY(dlg.IsScriptChanged());
+}
+
+void TestScriptEditor::previewShowsWhatTheScriptMakes_data() {
+    // The script typed, the source, the switches, and what the pane shows:
+    // its text exactly, and words of its messages.
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<bool>("diff");
+    QTest::addColumn<int>("lineEnds");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("messages");
+    const QByteArray three = "one two\r\nthree four\r\nfive\r\n";
+    const int crlf = int(tavisk::LineEndStyle::CrLf);
+    const int lf = int(tavisk::LineEndStyle::Lf);
+    QTest::newRow("edited text") << "r/four/4/,te" << three << false << crlf << "one two\nthree 4\nfive\n"
+                                 << QStringList{"Lines end in CR LF"};
+    QTest::newRow("response line") << "g/o/0/" << three << false << crlf << "0ne tw0\nthree f0ur\nfive\n"
+                                   << QStringList{"g/o/0/ caused 3, Replacements"};
+    QTest::newRow("run past the end") << "t5" << three << false << lf << "one two\nthree four\nfive\n"
+                                      << QStringList{"Run past end of file doing t5", "Lines end in LF"};
+    QTest::newRow("as a diff") << "p1,te" << three << true << crlf
+                               << QString::fromLatin1("--- %SOURCE%\n+++ edited\n@@ -1,3 +1,2 @@\n-one two\n three four\n five\n")
+                               << QStringList{};
+    QTest::newRow("diff of line ends only") << "te" << QByteArray("a\nb\n") << true << crlf << "" << QStringList{"Only the line ends change"};
+    QTest::newRow("no change") << "te" << three << true << crlf << "" << QStringList{"No changes"};
+    QTest::newRow("syntax error inline") << "te\nr/a/b" << three << false << crlf << ""
+                                         << QStringList{"Syntax error in line 2", "r/a/b"};
+    QByteArray big;
+    for (int i = 0; big.size() <= int(ScriptPreview::kSourceLimit); ++i) big += "line " + QByteArray::number(i) + "\r\n";
+    const QString xs(1000, QLatin1Char('x'));
+    QTest::newRow("edited text cut at its limit") << "(i/" + xs + "/,l)100000" << three << false << crlf << "%XS%"
+                                                  << QStringList{"passed 64 MiB"};
+    QTest::newRow("long line shown cut") << "te" << QByteArray(10000, 'y') << false << lf
+                                         << QString(int(ScriptPreview::kPaneLineBytes), QLatin1Char('y')) + QChar(0x2026) + QLatin1Char('\n')
+                                         << QStringList{"long lines cut"};
+    QTest::newRow("a FIFO is not read") << "te" << QByteArray("%FIFO%") << false << crlf << ""
+                                        << QStringList{"regular files only"};
+    QTest::newRow("source cut at 4 MiB") << "te" << big << false << crlf << "%HEAD%"
+                                         << QStringList{"first 4 MiB", "first 1000 lines"};
+}
+
+void TestScriptEditor::previewShowsWhatTheScriptMakes() {
+    QFETCH(QString, script);
+    QFETCH(QByteArray, source);
+    QFETCH(bool, diff);
+    QFETCH(int, lineEnds);
+    QFETCH(QString, text);
+    QFETCH(QStringList, messages);
+    const QString sourcePath = m_home->Path("source.txt");
+    if (source == "%FIFO%")
+        QVERIFY(mkfifo(QFile::encodeName(sourcePath).constData(), 0600) == 0);  // no writer: opening would wait
+    else
+        WriteBytes(sourcePath, source.toStdString());
+    WriteBytes(m_home->Path("other.txt"), "other\r\n");
+    text.replace(QStringLiteral("%SOURCE%"), sourcePath);
+    if (text == QStringLiteral("%HEAD%")) {
+        text.clear();
+        for (int i = 0; i < ScriptPreview::kPaneLines; ++i) text += QStringLiteral("line %1\n").arg(i);
+    }
+
+    Lines lines;
+    CScriptEditDlg dlg;
+    dlg.m_pScriptLines = &lines;
+    dlg.m_sourcePaths = {sourcePath, m_home->Path("other.txt")};
+    dlg.m_lineEnds = static_cast<tavisk::LineEndStyle>(lineEnds);
+    dlg.m_bPreview = true;
+    dlg.m_bPreviewDiff = diff;
+    ShowAndSettle(dlg);
+    dlg.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    // Typed as the user types; each line break is the Enter key.
+    const QStringList typed = script.split(QLatin1Char('\n'));
+    for (int i = 0; i < typed.size(); ++i) {
+        if (i > 0) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClicks(QApplication::focusWidget(), typed[i]);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsPreviewBusy(), 20000);
+    const QString shownText = DlgItem<QPlainTextEdit>(dlg, IDC_PREVIEW_TEXT)->toPlainText();
+    const QString shownMessages = DlgItem<QPlainTextEdit>(dlg, IDC_PREVIEW_MESSAGES)->toPlainText();
+    if (text == QStringLiteral("%XS%"))  // a line of the script's making, many times
+        QVERIFY(shownText.startsWith(QString(1000, QLatin1Char('x')) + QLatin1Char('\n') + QString(1000, QLatin1Char('x'))));
+    else
+        QCOMPARE(shownText, text);
+    for (const QString& words : messages) QVERIFY2(shownMessages.contains(words), qPrintable(shownMessages));
+    // The preview writes nothing.
+    QCOMPARE(QDir(m_home->Path("")).entryList(QDir::Files | QDir::System).size(), 2);
+    if (QTest::currentDataTag() == QByteArray("edited text")) SaveScreenshot(dlg, QStringLiteral("script-editor-preview"));
+
+    // Another source from the drop-down.
+    auto* sources = DlgItem<QComboBox>(dlg, IDC_PREVIEW_SOURCE);
+    QCOMPARE(sources->count(), 2);
+    sources->setCurrentIndex(1);
+    QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsPreviewBusy(), 20000);
+    if (QTest::currentDataTag() == QByteArray("edited text") || QTest::currentDataTag() == QByteArray("response line")) {
+        QVERIFY2(DlgItem<QPlainTextEdit>(dlg, IDC_PREVIEW_TEXT)->toPlainText().contains(QStringLiteral("ther")),
+                 qPrintable(DlgItem<QPlainTextEdit>(dlg, IDC_PREVIEW_TEXT)->toPlainText()));
+    }
+    // The script typed is what OK takes.
+    QCOMPARE(ClickAfterShowing(dlg, IDOK), int(QDialog::Accepted));
+    QCOMPARE(int(lines.size()), typed.size());
+}
+
+void TestScriptEditor::previewSwitchesAreRemembered() {
+    // Off at first; the user's switches are kept for the next editor and the next session.
+    FakePrompter prompter;
+    {
+        CBatchDlg dlg(prompter);
+        prompter.dialogAnswers.push_back([](QDialog& editor) {
+            ShowAndSettle(editor);
+            if (DlgItem(editor, IDC_PREVIEW_TEXT)->isVisible()) return -1;
+            const int narrow = editor.width();
+            ClickControl(editor, IDC_PREVIEW);
+            if (!DlgItem(editor, IDC_PREVIEW_TEXT)->isVisible() || editor.width() <= narrow) return -2;
+            ClickControl(editor, IDC_PREVIEW_DIFF);
+            return ClickAfterShowing(editor, IDCANCEL);
+        });
+        dlg.OnEditScript();
+        dlg.OnOK();  // the settings are written at "Done"
+    }
+    QVERIFY(SettingsStore().Preview());
+    QVERIFY(SettingsStore().PreviewDiff());
+    CBatchDlg dlg(prompter);
+    bool shown = false;
+    prompter.dialogAnswers.push_back([&](QDialog& editor) {
+        ShowAndSettle(editor);
+        shown = DlgItem(editor, IDC_PREVIEW_TEXT)->isVisible() && DlgItem<QAbstractButton>(editor, IDC_PREVIEW_DIFF)->isChecked();
+        // Off again: the editor looks as it did before the pane opened.
+        ClickControl(editor, IDC_PREVIEW);
+        return ClickAfterShowing(editor, IDCANCEL);
+    });
+    dlg.OnEditScript();
+    QVERIFY(shown);
+    dlg.OnOK();
+    QVERIFY(!SettingsStore().Preview());
 }
 
 QTEST_MAIN(TestScriptEditor)

@@ -25,6 +25,8 @@ inline constexpr int IDC_STATUS = 1022;
 inline constexpr int IDC_VIEW_RESPONSE = 1023;
 inline constexpr int IDC_SAVE_RESPONSE = 1025;
 inline constexpr int IDC_RESPONSE_FILE_NAME = 1026;
+inline constexpr int IDC_LINE_ENDS = 1030;
+inline constexpr int IDC_LINE_ENDS_LABEL = 1031;
 
 // Script editor, Debug Window, syntax error, response dialogs.
 inline constexpr int IDC_SCRIPT_EDIT = 1013;
@@ -35,5 +37,12 @@ inline constexpr int IDC_SYNTAX_PROCESSED = 1020;
 inline constexpr int IDC_SYNTAX_LINE_NO = 1021;
 inline constexpr int IDC_RESPONSE_LIST = 1024;
 inline constexpr int IDC_RESPONSE_NAME = 1027;
+
+// The script editor's preview.
+inline constexpr int IDC_PREVIEW = 1040;
+inline constexpr int IDC_PREVIEW_SOURCE = 1041;
+inline constexpr int IDC_PREVIEW_DIFF = 1042;
+inline constexpr int IDC_PREVIEW_TEXT = 1043;
+inline constexpr int IDC_PREVIEW_MESSAGES = 1044;
 
 }  // namespace tavisk::ui

@@ -1,6 +1,7 @@
 #include "DialogTemplate.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -101,6 +102,13 @@ QWidget* CreateControl(QDialog& dialog, const ControlTemplate& control, const QR
     }
     case ControlKind::LineEdit:
         return new QLineEdit(&dialog);
+    case ControlKind::ComboBox: {
+        // A drop-down list: the captions of its choices are "|"-separated.
+        auto* combo = new QComboBox(&dialog);
+        const QString choices = QString::fromUtf8(control.caption);
+        if (!choices.isEmpty()) combo->addItems(choices.split(QLatin1Char('|')));
+        return combo;
+    }
     case ControlKind::ListBox: {
         auto* list = new QListWidget(&dialog);
         list->setSelectionMode(QAbstractItemView::NoSelection);

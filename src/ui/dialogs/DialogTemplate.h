@@ -11,7 +11,7 @@ class QDialog;
 
 namespace tavisk::ui {
 
-enum class ControlKind { PushButton, CheckBox, GroupBox, Static, ProgressBar, MultiLineEdit, LineEdit, ListBox };
+enum class ControlKind { PushButton, CheckBox, GroupBox, Static, ProgressBar, MultiLineEdit, LineEdit, ListBox, ComboBox };
 
 // Control styles.
 inline constexpr unsigned CS_DEFAULT = 1u << 0;    // the default push button

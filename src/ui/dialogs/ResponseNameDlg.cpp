@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "ControlIds.h"
+#include "help/Help.h"
 
 namespace tavisk::ui {
 
@@ -23,6 +24,7 @@ constexpr DialogTemplate kTemplate = {"Response File", 284, 95, "MS Sans Serif",
 }  // namespace
 
 CResponseNameDlg::CResponseNameDlg(QWidget* parent) : CTemplateDialog(kTemplate, parent) {
+    SetHelpTopic(kHelpTopicResponseName);
     OnClicked(IDOK, [this] { accept(); });
     OnClicked(IDCANCEL, [this] { reject(); });
 }

@@ -3,6 +3,7 @@
 #include <QListWidget>
 
 #include "ControlIds.h"
+#include "help/Help.h"
 #include "DisplayText.h"
 
 namespace tavisk::ui {
@@ -19,6 +20,7 @@ constexpr DialogTemplate kTemplate = {"View Response File", 217, 148, "Tahoma", 
 }  // namespace
 
 CResponseViewDlg::CResponseViewDlg(QWidget* parent) : CTemplateDialog(kTemplate, parent) {
+    SetHelpTopic(kHelpTopicResponseView);
     OnClicked(IDOK, [this] { accept(); });
 }
 

@@ -27,7 +27,8 @@ constexpr DialogTemplate kTemplate = {"Command Syntx Error", 296, 122, "Tahoma",
 
 CSyntaxErrorDlg::CSyntaxErrorDlg(QWidget* parent) : CTemplateDialog(kTemplate, parent) {
     OnClicked(IDCANCEL, [this] { reject(); });
-    OnClicked(ID_HELP, [] { ShowHelpTopic(kHelpTopicSyntaxError); });
+    SetHelpTopic(kHelpTopicSyntaxError);
+    OnClicked(ID_HELP, [this] { ShowHelp(); });
 }
 
 void CSyntaxErrorDlg::OnInitDialog() {

@@ -18,11 +18,18 @@ CTemplateDialog::CTemplateDialog(const DialogTemplate& dialogTemplate, QWidget* 
 }
 
 void CTemplateDialog::OnHelpKey() {
-    // The dialog's own help button knows its topic; a dialog without one
-    // opens the contents.
+    // F1 does what the dialog's help button does, where it has one.
     auto* helpButton = DlgItem<QAbstractButton>(*this, ID_HELP);
     if (helpButton && helpButton->isEnabled())
         helpButton->click();
+    else
+        ShowHelp();
+}
+
+void CTemplateDialog::ShowHelp() {
+    emit HelpRequested(m_nHelpTopic);
+    if (m_nHelpTopic != 0)
+        ShowHelpTopic(m_nHelpTopic);
     else
         ShowHelpContents();
 }

@@ -13,10 +13,20 @@ class CTemplateDialog : public QDialog {
 public:
     CTemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent);
 
+    // The help topic of this dialog, opened by F1 and by its help button; 0: the contents.
+    int HelpTopic() const { return m_nHelpTopic; }
+    // Opens this dialog's help.
+    void ShowHelp();
+
+signals:
+    // Help was asked for in this dialog (before the help window opens).
+    void HelpRequested(int topic);
+
 protected:
     virtual void OnInitDialog() {}
     void showEvent(QShowEvent* event) override;
     const DialogUnits& Units() const { return m_units; }
+    void SetHelpTopic(int topic) { m_nHelpTopic = topic; }
 
     // Connects the clicks of button `id` to `handler`.
     template <class Handler>
@@ -29,6 +39,7 @@ private:
 
     DialogUnits m_units;
     bool m_bInitialised = false;
+    int m_nHelpTopic = 0;
 };
 
 }  // namespace tavisk::ui

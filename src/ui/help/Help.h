@@ -7,6 +7,9 @@ namespace tavisk::ui {
 inline constexpr int kHelpTopicMain = 102;
 inline constexpr int kHelpTopicScriptEdit = 129;
 inline constexpr int kHelpTopicSyntaxError = 131;
+inline constexpr int kHelpTopicDebug = 130;
+inline constexpr int kHelpTopicResponseView = 132;
+inline constexpr int kHelpTopicResponseName = 133;
 
 // Opens the help window at `topic`; shows nothing and says nothing when the
 // help file or viewer cannot be had.

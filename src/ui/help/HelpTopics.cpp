@@ -9,6 +9,9 @@ std::string HelpPageForTopic(int nTopic) {
         case kHelpTopicMain:        return "main-dialog.html";
         case kHelpTopicScriptEdit:  return "script-editor.html";
         case kHelpTopicSyntaxError: return "syntax-error.html";
+        case kHelpTopicDebug:       return "debug-mode.html";
+        case kHelpTopicResponseView:
+        case kHelpTopicResponseName: return "response-file.html";
         default:                    return kHelpDefaultPage;
     }
 }
