@@ -1,7 +1,8 @@
 // A glob and a path from one input (the glob up to the first NUL byte, the
 // path after it), matched by the --include/--exclude matcher and by a plain
-// reference: the same rules, each (pattern, path) position decided once, so
-// it takes time proportional to pattern times path times path.  The two must
+// reference: the same rules read straight from the pattern by recursion,
+// each (pattern, path) position decided once, so it takes time proportional
+// to pattern times path times path.  The two must
 // agree, and the matcher must answer within the fuzzer's -timeout however
 // the pattern is built (no backtracking blow-up).
 #include <string_view>
@@ -36,14 +37,23 @@ private:
     bool Decide(size_t p, size_t s) {
         if (p == m_pattern.size()) return s == m_path.size();
         const char c = m_pattern[p];
-        if (c == '*') {
-            if (p + 1 < m_pattern.size() && m_pattern[p + 1] == '*') {
-                // "**" crosses folders; "**/" may stand for no folder at all.
-                if (p + 2 < m_pattern.size() && m_pattern[p + 2] == '/' && Match(p + 3, s)) return true;
-                for (size_t k = s; k <= m_path.size(); ++k)
-                    if (Match(p + 2, k)) return true;
+        if (c == '*' && p + 1 < m_pattern.size() && m_pattern[p + 1] == '*') {
+            // "**/" at the start or after "/" stands for whole folders, none
+            // included: nothing, or anything that ends in "/".
+            if ((p == 0 || m_pattern[p - 1] == '/') && p + 2 < m_pattern.size() && m_pattern[p + 2] == '/') {
+                if (Match(p + 3, s)) return true;
+                for (size_t k = s + 1; k <= m_path.size(); ++k)
+                    if (m_path[k - 1] == '/' && Match(p + 3, k)) return true;
                 return false;
             }
+            // Elsewhere "**" (and any more "*") is any bytes, "/" included.
+            size_t rest = p + 2;
+            while (rest < m_pattern.size() && m_pattern[rest] == '*') ++rest;
+            for (size_t k = s; k <= m_path.size(); ++k)
+                if (Match(rest, k)) return true;
+            return false;
+        }
+        if (c == '*') {
             for (size_t k = s; k <= m_path.size(); ++k) {
                 if (Match(p + 1, k)) return true;
                 if (k < m_path.size() && m_path[k] == '/') return false;
