@@ -2,6 +2,7 @@
 // folder and tavisk-cli runs once over it; then every file that must survive
 // is compared, byte for byte and with its permission bits, with what it held
 // before, and every output with what it must hold.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "HardeningFixture.h"
+#include "engine/StandardDescriptors.h"
 
 namespace tavisk::test {
 namespace {
@@ -358,6 +360,30 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, OutputScenes, testing::ValuesIn(Scenes()),
                          [](const testing::TestParamInfo<Scene>& info) { return std::string(info.param.name); });
+
+// Descriptors 0, 1 and 2 closed at start are each opened on /dev/null, so
+// the first file the program opens can never be standard error.
+TEST(StandardDescriptors, ClosedOnesAreOpenedOnDevNull) {
+    struct stat null {};
+    ASSERT_EQ(stat("/dev/null", &null), 0);
+    for (const std::vector<int>& closed : {std::vector<int>{2}, {0, 1, 2}, {1}}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int fd : closed) close(fd);
+            bool ok = ReopenClosedStandardDescriptors();
+            for (int fd : closed) {
+                struct stat info {};
+                ok = ok && fstat(fd, &info) == 0 && info.st_rdev == null.st_rdev && S_ISCHR(info.st_mode);
+            }
+            const int next = open("/dev/null", O_RDONLY);  // the next file gets a number of its own
+            _exit(ok && next > 2 ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "closed " << closed.size();
+    }
+}
 
 // A run ended by signals part-way through a large output.
 struct KillCase {
