@@ -2,7 +2,7 @@
 // path after it), matched by the --include/--exclude matcher and by a plain
 // reference: the same rules read straight from the pattern by recursion,
 // each (pattern, path) position decided once, so it takes time proportional
-// to pattern times path times path.  The two must
+// to pattern times path.  The two must
 // agree, and the matcher must answer within the fuzzer's -timeout however
 // the pattern is built (no backtracking blow-up).
 #include <string_view>
@@ -14,53 +14,57 @@
 namespace {
 
 // Inputs longer than this are not matched: the reference's table grows with
-// the product of the lengths.
-constexpr size_t kMaxLength = 1024;
+// the product of the lengths (the fuzzer is run with a shorter -max_len).
+constexpr size_t kMaxLength = 4096;
 
 class ReferenceGlob {
 public:
     ReferenceGlob(std::string_view pattern, std::string_view path)
-        : m_pattern(pattern), m_path(path), m_memo((pattern.size() + 1) * (path.size() + 1), kUnknown) {}
+        : m_pattern(pattern),
+          m_path(path),
+          m_memo((pattern.size() + 1) * (path.size() + 1), kUnknown),
+          m_folderMemo(m_memo.size(), kUnknown) {}
 
     bool Matches() { return Match(0, 0); }
 
 private:
     enum : char { kUnknown, kNo, kYes };
 
-    bool Match(size_t p, size_t s) {
-        char& known = m_memo[p * (m_path.size() + 1) + s];
-        if (known == kUnknown) known = Decide(p, s) ? kYes : kNo;
+    bool Match(size_t p, size_t s) { return Memo(m_memo, p, s, [&] { return Decide(p, s); }); }
+
+    template <typename Work>
+    bool Memo(std::vector<char>& memo, size_t p, size_t s, Work&& work) {
+        char& known = memo[p * (m_path.size() + 1) + s];
+        if (known == kUnknown) known = work() ? kYes : kNo;
         return known == kYes;
     }
 
-    // One step of the match at pattern offset `p`, path offset `s`.
+    // "**/" at `p`, having taken some bytes before `s`: it may end after any
+    // later "/", where the rest of the pattern goes on.
+    bool FoldersFrom(size_t p, size_t s) {
+        return Memo(m_folderMemo, p, s, [&] {
+            return s < m_path.size() && ((m_path[s] == '/' && Match(p + 3, s + 1)) || FoldersFrom(p, s + 1));
+        });
+    }
+
+    // One step of the match at pattern offset `p`, path offset `s`; each
+    // star either ends here or takes one more byte.
     bool Decide(size_t p, size_t s) {
         if (p == m_pattern.size()) return s == m_path.size();
         const char c = m_pattern[p];
+        const bool more = s < m_path.size();
         if (c == '*' && p + 1 < m_pattern.size() && m_pattern[p + 1] == '*') {
             // "**/" at the start or after "/" stands for whole folders, none
             // included: nothing, or anything that ends in "/".
-            if ((p == 0 || m_pattern[p - 1] == '/') && p + 2 < m_pattern.size() && m_pattern[p + 2] == '/') {
-                if (Match(p + 3, s)) return true;
-                for (size_t k = s + 1; k <= m_path.size(); ++k)
-                    if (m_path[k - 1] == '/' && Match(p + 3, k)) return true;
-                return false;
-            }
+            if ((p == 0 || m_pattern[p - 1] == '/') && p + 2 < m_pattern.size() && m_pattern[p + 2] == '/')
+                return Match(p + 3, s) || FoldersFrom(p, s);
             // Elsewhere "**" (and any more "*") is any bytes, "/" included.
             size_t rest = p + 2;
             while (rest < m_pattern.size() && m_pattern[rest] == '*') ++rest;
-            for (size_t k = s; k <= m_path.size(); ++k)
-                if (Match(rest, k)) return true;
-            return false;
+            return Match(rest, s) || (more && Match(p, s + 1));
         }
-        if (c == '*') {
-            for (size_t k = s; k <= m_path.size(); ++k) {
-                if (Match(p + 1, k)) return true;
-                if (k < m_path.size() && m_path[k] == '/') return false;
-            }
-            return false;
-        }
-        if (s == m_path.size()) return false;
+        if (c == '*') return Match(p + 1, s) || (more && m_path[s] != '/' && Match(p, s + 1));
+        if (!more) return false;
         const unsigned char byte = static_cast<unsigned char>(m_path[s]);
         if (c == '?') return byte != '/' && Match(p + 1, s + 1);
         if (c == '[') {
@@ -98,7 +102,8 @@ private:
     }
 
     std::string_view m_pattern, m_path;
-    std::vector<char> m_memo;
+    std::vector<char> m_memo;        // Match(p, s)
+    std::vector<char> m_folderMemo;  // FoldersFrom(p, s)
 };
 
 }  // namespace
