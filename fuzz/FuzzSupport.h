@@ -41,10 +41,8 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // writes it: every line ends in CR LF, one CR before each LF dropped.
 std::string NormaliseLines(std::string_view source);
 
-// A private folder for the engine target's files, removed at exit.
+// A private folder, removed at exit: the engine target's destination, which
+// a dry run looks at but never writes.
 const std::string& ScratchFolder();
-
-bool WriteWholeFile(const std::string& path, std::string_view bytes);
-bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 }  // namespace tavisk::fuzz
