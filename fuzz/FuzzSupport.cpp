@@ -1,6 +1,5 @@
 #include "FuzzSupport.h"
 
-
 #include <filesystem>
 
 namespace tavisk::fuzz {
