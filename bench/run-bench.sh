@@ -17,6 +17,7 @@
 #   BENCH_LONG_MB=N       size of each of the ten long lines in MB (default 10; quick 1)
 #   BENCH_FOUR_MB=N       size of each of the four files of the -j rows in MB (default 100; quick 10)
 #   BENCH_TREE_FOLDERS=N  folders of the -R tree, 100 small files each (default 200; quick 20)
+#   BENCH_HUGE_MB=N       size of the one file of the onebig rows in MB (default 1000; quick 100)
 #   BENCH_RUNS=N          timed runs per tool and case (default 5; quick 3)
 #   BENCH_CASES=REGEX     run only the cases whose name matches (e.g. 'replace|copy-lf')
 #   BENCH_DIR=DIR         where the data and outputs go (default: a new folder
@@ -36,10 +37,12 @@ if [[ ${BENCH_QUICK:-0} != 0 ]]; then
     BIG_MB=${BENCH_BIG_MB:-20}; SMALL_COUNT=${BENCH_SMALL_COUNT:-200}
     LONG_MB=${BENCH_LONG_MB:-1}; RUNS=${BENCH_RUNS:-3}
     FOUR_MB=${BENCH_FOUR_MB:-10}; TREE_FOLDERS=${BENCH_TREE_FOLDERS:-20}
+    HUGE_MB=${BENCH_HUGE_MB:-100}
 else
     BIG_MB=${BENCH_BIG_MB:-200}; SMALL_COUNT=${BENCH_SMALL_COUNT:-2000}
     LONG_MB=${BENCH_LONG_MB:-10}; RUNS=${BENCH_RUNS:-5}
     FOUR_MB=${BENCH_FOUR_MB:-100}; TREE_FOLDERS=${BENCH_TREE_FOLDERS:-200}
+    HUGE_MB=${BENCH_HUGE_MB:-1000}
 fi
 LONG_LINES=10
 CASES_RE=${BENCH_CASES:-.}
@@ -78,7 +81,7 @@ grep -q 'CMAKE_BUILD_TYPE:STRING=Release' "$BUILD/CMakeCache.txt" ||
 TREE_REV=$(cd "$ROOT" && git describe --always --dirty 2>/dev/null || echo unknown)
 
 # ---------------------------------------------------------------- data
-need_mb=$((BIG_MB * 8 + LONG_MB * LONG_LINES * 4 + SMALL_COUNT * 20 / 1000 + FOUR_MB * 4 * 4 + TREE_FOLDERS * 8 + 64))
+need_mb=$((BIG_MB * 8 + LONG_MB * LONG_LINES * 4 + SMALL_COUNT * 20 / 1000 + FOUR_MB * 4 * 4 + TREE_FOLDERS * 8 + HUGE_MB * 4 + 64))
 if [[ -n ${BENCH_DIR:-} ]]; then
     mkdir -p "$BENCH_DIR"
     W=$(mktemp -d "$BENCH_DIR/tavisk-bench.XXXXXX")
@@ -111,6 +114,10 @@ for ((f = 0; f < TREE_FOLDERS; f++)); do
     cp -t "$folder" "${SMALL_FILES[@]:$(((f * 10) % (${#SMALL_FILES[@]} - 99))):100}"
 done
 BYTES[four]=$(cat "${FOUR_FILES[@]}" | wc -c); LONGEST[four]=${LONGEST[big-lf.txt]}
+# One file of HUGE_MB for the onebig rows: the large file over and over.
+: >"$D/huge.txt"
+while (($(stat -c %s "$D/huge.txt") < HUGE_MB * 1000000)); do cat "$D/big-lf.txt" >>"$D/huge.txt"; done
+BYTES[huge.txt]=$(stat -c %s "$D/huge.txt"); LONGEST[huge.txt]=${LONGEST[big-lf.txt]}
 BYTES[tree]=$(find "$D/tree" -type f -print0 | xargs -0 cat | wc -c); LONGEST[tree]=${LONGEST[small]}
 
 # ---------------------------------------------------------------- the commands
@@ -165,7 +172,8 @@ TREE_PEER='cd "$2" && find . -type d -print0 | (cd "$1" && xargs -0 mkdir -p) &&
 find . -type f -print0 | xargs -0 mawk -v "d=$1" "$3"'
 
 # Case table: NAME INPUT SCRIPT KIND [LINE-ENDS], KIND = big (one file), files
-# (the small ones), jobs-files and jobs-four (-j 2 against -j 1) or tree (-R);
+# (the small ones), jobs-files and jobs-four (-j 2 against -j 1), tree (-R),
+# one-big (one file of HUGE_MB, -j 2 against -j 1) or keep-copy (against cp);
 # LINE-ENDS the --line-ends style (default crlf).
 CASES=(
     "replace-lf     big-lf.txt   g/old/new/ replace"
@@ -182,6 +190,9 @@ CASES=(
     "jobs-small     small        g/old/new/ jobs-files"
     "jobs-four      four         g/old/new/ jobs-four"
     "tree           tree         g/old/new/ tree"
+    "onebig-replace huge.txt     g/old/new/ one-big"
+    "onebig-copy    huge.txt     te         one-big"
+    "onebig-keep    huge.txt     te         keep-copy keep"
 )
 
 # Sets CMD (argv), IN (stdin or empty), OUTPUT (what to compare) and ROLE
@@ -192,6 +203,8 @@ set_command() {
     case $KIND/$tool in
     jobs-files/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "${SMALL_FILES[@]}") ;;
     jobs-four/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "${FOUR_FILES[@]}") ;;
+    one-big/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir/$INPUT; CMD=("$CLI" -q -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "$D/$INPUT") ;;
+    keep-copy/cp) ROLE=floor; IN=; OUTPUT=$dir/$INPUT; CMD=(cp "$D/$INPUT" "$dir/") ;;
     tree/tavisk-*) ROLE=tavisk; IN=; OUTPUT=$dir; CMD=("$CLI" -q -R -j "${tool#tavisk-j}" -e "$SCRIPT" "$dir" "$D/tree") ;;
     tree/find-mawk) IN=; OUTPUT=$dir; CMD=(sh -c "$TREE_PEER" sh "$dir" "$D/tree" "$AWK_TREE") ;;
     jobs-files/mawk) IN=; OUTPUT=$dir; CMD=(mawk -v "d=$dir" "$AWK_FILES" "${SMALL_FILES[@]}") ;;
@@ -252,6 +265,8 @@ tools_for() {
     jobs-files) echo tavisk-j1 tavisk-j2 mawk ;;
     jobs-four) echo tavisk-j1 tavisk-j2 ;;
     tree) echo tavisk-j1 tavisk-j2 find-mawk ;;
+    one-big) echo tavisk-j1 tavisk-j2 ;;
+    keep-copy) echo tavisk-cli cp ;;
     esac
 }
 
@@ -387,7 +402,7 @@ for my $case (@cases) {
     }
     if (defined $med{"tavisk-j1"} && defined $med{"tavisk-j2"}) {
         my $r = $med{"tavisk-j1"} / $med{"tavisk-j2"};
-        my $goal = $case =~ /^jobs/ ? 1.6 : 0;
+        my $goal = $case =~ /^jobs/ ? 1.6 : $case =~ /^onebig/ ? 1.7 : 0;
         push @goals, [$case, sprintf("-j 2 %.2fx as fast as -j 1 (%.3f s against %.3f s)%s", $r, $med{"tavisk-j2"},
                                      $med{"tavisk-j1"}, $goal ? "; goal >= $goal" . "x" : ""), !$goal || $r >= $goal];
         if (defined $med{mawk}) {
@@ -399,6 +414,15 @@ for my $case (@cases) {
                                          $med{"find-mawk"} / $med{"tavisk-j1"}, $med{"find-mawk"} / $med{"tavisk-j2"},
                                          $med{"find-mawk"}), 1];
         }
+    }
+    if ($case eq "onebig-replace" && defined $med{"tavisk-j1"}) {
+        my $rate = $mb / $med{"tavisk-j1"};
+        push @goals, [$case, sprintf("-j 1 replaces %.0f MB/s (on CPU time %.0f MB/s); goal >= 1000 MB/s", $rate,
+                                     $mb / median(@{$cpu{$case}{"tavisk-j1"}})), $rate >= 1000];
+    }
+    if ($case eq "onebig-keep" && defined $med{cp} && defined $med{$tavisk}) {
+        my $r = $med{$tavisk} / $med{cp};
+        push @goals, [$case, sprintf("--line-ends keep -e te %.2fx the time of cp (%.3f s); goal <= 1.2x", $r, $med{cp}), $r <= 1.2];
     }
     next unless defined $med{$tavisk};
     if (($check{"$case/$tavisk"} // "") eq "MISMATCH") {
@@ -465,6 +489,8 @@ Commands (LC_ALL=C; each peer reads stdin and writes stdout unless said):
               small files: one awk process; on FNR == 1 it closes the last output and opens DEST/NAME
   floors      cat; dd bs=1M; cp -t DEST FILES  (a plain copy: on LF input not the same output)
   tavisk-jN   tavisk-cli -q -j N -e 'g/old/new/' DEST FILE...  |  tree: tavisk-cli -q -R -j N -e 'g/old/new/' DEST TREE
+              onebig: tavisk-cli -q -j N -e 'g/old/new/' (or -e te) DEST HUGE-FILE: one file, edited in pieces by N workers
+  onebig-keep tavisk-cli -q --line-ends keep -e te DEST HUGE-FILE  against  cp HUGE-FILE DEST/
   find-mawk   cd TREE && find . -type d | (cd DEST && xargs mkdir -p) && find . -type f | xargs mawk (as for small files, to DEST/PATH)
 EOF
 if ((FAILED)); then loud "Some outputs differed or a tool failed: see above"; exit 1; fi

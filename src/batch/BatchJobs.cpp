@@ -150,6 +150,8 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
         job.log.Clear();
         job.errors.clear();
         job.log.AddLine(m_arrSourceFiles[static_cast<size_t>(i)].substr(1));
+        // The last file runs while the other workers run out of files: its pieces may use them all.
+        SetPieceWorkers(job.engine, i + 1 == filesToRun ? m_nJobs : 1);
         const int64_t fileErrorsBefore = job.engine.FileErrorCount();
         FileJob result;
         std::pair<dev_t, ino_t> source;

@@ -182,6 +182,8 @@ private:
     // The loop over the files, one after another or on m_nJobs engines; both
     // leave the same response lines, outcomes and outputs.
     void RunFilesInOrder(int filesToRun);
+    // Lets `engine` edit pieces of one large file on up to `workers` threads.
+    void SetPieceWorkers(EditEngine& engine, int workers) const;
     void RunFilesInParallel(int filesToRun);
 
     ScriptParser m_parser;

@@ -23,6 +23,9 @@ enum ExecuteResult : int {
     EXEC_STOPPED = 3,  // the stop flag was raised part-way through the command
 };
 
+// What the lines of a stream to the end of the file undergo: "p", "t" or "g".
+enum class PieceWork { Skip, Copy, Replace };
+
 // How the run of a script over one file ended.
 enum class FileRun { Finished, Stopped };
 
@@ -72,6 +75,14 @@ public:
     // Replacements the "g" commands of the current or last file reported.
     int64_t m_nReplacements = 0;
 
+    // Up to `workers` threads edit pieces of `pieceSize` bytes of one large
+    // file at once; a file takes this path when at least `minimum` bytes are left.
+    void SetPieceWorkers(int workers, uint64_t pieceSize, uint64_t minimum) {
+        m_nPieceWorkers = workers;
+        m_nPieceSize = pieceSize;
+        m_nPieceMinimum = minimum;
+    }
+
     bool StopRequested() const { return m_pStopRequested && m_pStopRequested->load(std::memory_order_relaxed); }
 
     // The edit stream.
@@ -103,10 +114,19 @@ private:
     // Adds to the pending output line; false, reported, when memory runs out.
     bool AppendPending(std::string_view text);
     int CopyRestOfSource();
+    // "g" over the rest of the source a block of lines at a time (see LineBlocks.h).
+    int ReplaceInBlocks(const CScriptCommand& cmd, int64_t& replacements);
     // Counts the lines a fast path passed; reports its write error, if any.
     int AfterStreamedLines(int64_t lines, bool writeFailed, bool stopped);
-    bool WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
-                           int64_t& replacements);
+    // The rest of a large source in pieces on the piece workers (see
+    // PieceStream.cpp), up to its last LF; the caller streams what is left.
+    // EXEC_CONTINUE also when the file is not worth it.
+    int StreamInPieces(PieceWork work, std::string_view find, std::string_view replace, int64_t& replacements);
+    bool PiecesWorthIt(uint64_t& begin, uint64_t& end);
+    int TakePieces(PieceWork work, std::string_view find, std::string_view replace, uint64_t begin, uint64_t end,
+                   int64_t& replacements);
+    // With kept line ends, "te" copies bytes: the kernel does it (see KernelCopy.cpp).
+    int CopyBytesByKernel();
 
     ScriptParser& m_parser;
     ResponseLog& m_log;
@@ -116,6 +136,9 @@ private:
     int64_t m_nFileErrors = 0;
     LineEnd m_madeLineEnd = LineEnd::CrLf;  // the end of lines the script makes itself
     bool m_bDebugLineEndOwed = false;       // debug mode: a line went out without an end
+    int m_nPieceWorkers = 1;
+    uint64_t m_nPieceSize = uint64_t{768} << 10;
+    uint64_t m_nPieceMinimum = uint64_t{64} << 20;
 };
 
 // Streams lines until the source ends (EXEC_CONTINUE: the caller's next read

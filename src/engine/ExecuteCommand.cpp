@@ -6,7 +6,9 @@
 #include "EditEngine.h"
 #include "EndpointTarget.h"
 #include "FindText.h"
+#include "LineBlocks.h"
 #include "Messages.h"
+#include "ReplaceInLine.h"
 
 namespace tavisk {
 
@@ -60,7 +62,12 @@ int EditEngine::MoveToEndpoint(const CScriptCommand& cmd) {
         if (StopRequested()) return EXEC_STOPPED;
         if (cmd.m_nEndKind == END_FILE && CanStreamWholeLines()) {
             // Every line from here to the end is passed whole: stream them.
-            const int result = copying ? CopyRestOfSource() : StreamLines([](std::string_view) { return true; });
+            int64_t noReplacements = 0;
+            int result = copying ? CopyBytesByKernel() : EXEC_CONTINUE;
+            if (result == EXEC_CONTINUE)
+                result = StreamInPieces(copying ? PieceWork::Copy : PieceWork::Skip, {}, {}, noReplacements);
+            if (result == EXEC_CONTINUE)
+                result = copying ? CopyRestOfSource() : StreamLines([](std::string_view) { return true; });
             if (result != EXEC_CONTINUE) return result;
         }
         if (m_nLastLineRead < m_nCurLine) {
@@ -107,9 +114,15 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
         if (StopRequested()) return EXEC_STOPPED;
         if (global && CanStreamWholeLines()) {
             // "g" finishes every line it starts, so whole lines go straight out.
-            const int result = StreamLines([&](std::string_view line) {
-                return WriteReplacedLine(line, cmd.m_strText, cmd.m_strReplace, replacements);
-            });
+            int result = StreamInPieces(PieceWork::Replace, cmd.m_strText, cmd.m_strReplace, replacements);
+            if (result == EXEC_CONTINUE && FindsWithinLines(cmd.m_strText)) {
+                result = ReplaceInBlocks(cmd, replacements);
+            } else if (result == EXEC_CONTINUE) {
+                result = StreamLines([&](std::string_view line) {
+                    return WriteReplacedLine(m_fileOutput, line, m_fileSource.LastLineEnd(), cmd.m_strText,
+                                             cmd.m_strReplace, replacements, m_pStopRequested);
+                });
+            }
             if (result != EXEC_CONTINUE) return result;
         }
         if (m_nLastLineRead < m_nCurLine) {
@@ -145,17 +158,16 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
     }
 }
 
-bool EditEngine::WriteReplacedLine(std::string_view line, std::string_view find, std::string_view replace,
-                                   int64_t& replacements) {
-    int64_t pos = 0;
-    for (int64_t found; (found = FindText(line, find, pos)) != kTextNotFound; pos = found + static_cast<int64_t>(find.size())) {
-        // A long line can hold millions of matches: look at the stop flag now and then.
-        if ((++replacements & 0xFFFF) == 0 && StopRequested()) return false;
-        if (!m_fileOutput.WritePiece(line.substr(static_cast<size_t>(pos), static_cast<size_t>(found - pos))) ||
-            !m_fileOutput.WritePiece(replace))
-            return false;
-    }
-    return m_fileOutput.WriteSourceLine(line.substr(static_cast<size_t>(pos)), m_fileSource.LastLineEnd());
+int EditEngine::ReplaceInBlocks(const CScriptCommand& cmd, int64_t& replacements) {
+    int64_t lines = 0;
+    const auto result = m_fileSource.ForEachLineBlock([&](std::string_view block) {
+        return ReplaceInBlock(m_fileOutput, block, m_lineEnds, cmd.m_strText, cmd.m_strReplace, lines, replacements,
+                              m_pStopRequested);
+    });
+    // The block action ends the stream early on a write error, or on a stop.
+    const bool actionEnded = result == TextFileReader::ReadResult::Line;
+    return AfterStreamedLines(lines, actionEnded && m_fileOutput.Failed(),
+                              result == TextFileReader::ReadResult::Stopped || (actionEnded && !m_fileOutput.Failed()));
 }
 
 int EditEngine::CopyRestOfSource() {

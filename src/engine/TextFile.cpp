@@ -15,6 +15,7 @@
 #include <cstring>
 #include <new>
 
+#include "LineBlocks.h"
 #include "StopEvent.h"
 
 namespace tavisk {
@@ -181,6 +182,7 @@ bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error) {
     }
     if (info.st_size > static_cast<off_t>(kReadChunk)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // one read does a small file
     m_fd = fd;
+    m_bRegularFile = S_ISREG(info.st_mode);
     m_identity = IdentityOf(info);
     m_nPermissions = S_ISREG(info.st_mode) ? (info.st_mode & 0777) : 0666;
     ResetPosition();
@@ -203,6 +205,49 @@ void TextFileReader::OpenMemory(std::string_view bytes, const std::string& name)
     m_pMemory = bytes.empty() ? "" : bytes.data();
     m_nMemoryLeft = bytes.size();
     m_nFileSize = bytes.size();
+}
+
+void TextFileReader::OpenRange(int fd, uint64_t begin, uint64_t end, const std::string& name) {
+    Close();
+    m_strPath = name;
+    ResetPosition();
+    if (!AllocateBuffer()) {
+        m_lastError = FileError{name, DescribeErrno(ENOMEM)};
+        m_bFailed = true;
+    }
+    m_fd = fd;
+    m_bBorrowedFd = true;
+    m_bMayWait = false;  // a range of a file, read by position
+    m_nRangeOffset = begin;
+    m_nRangeEnd = end;
+    m_nFileSize = end - begin;
+}
+
+int64_t TextFileReader::UnreadOffset() const {
+    if (m_fd < 0) return -1;
+    const off_t after = m_bBorrowedFd ? static_cast<off_t>(m_nRangeOffset) : lseek(m_fd, 0, SEEK_CUR);
+    if (after < 0) return -1;
+    return static_cast<int64_t>(after) - static_cast<int64_t>(m_nEnd - m_nBegin);
+}
+
+bool TextFileReader::SkipTo(uint64_t offset) {
+    if (m_fd < 0 || m_bFailed) return false;
+    if (m_bBorrowedFd) {
+        m_nRangeOffset = offset;
+    } else if (lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        FailWith(FileError{m_strPath, DescribeErrno(errno)});
+        return false;
+    }
+    m_nBegin = m_nEnd = m_nScanned = 0;
+    m_bEof = false;
+    m_nBytesRead = offset;
+    if (m_pProgress) m_pProgress->BytesRead(m_nBytesRead, m_nFileSize);
+    return true;
+}
+
+void TextFileReader::FailWith(const FileError& error) {
+    m_lastError = error;
+    m_bFailed = true;
 }
 
 bool TextFileReader::AllocateBuffer() {
@@ -239,8 +284,10 @@ LineEnd TextFileReader::PeekFirstLineEnd() {
 }
 
 void TextFileReader::Close() {
-    if (m_fd >= 0) ::close(m_fd);  // a failed close of a file only read loses nothing
+    if (m_fd >= 0 && !m_bBorrowedFd) ::close(m_fd);  // a failed close of a file only read loses nothing
     m_fd = -1;
+    m_bBorrowedFd = false;
+    m_bRegularFile = false;
     m_pMemory = nullptr;
     m_nMemoryLeft = 0;
     m_identity = FileIdentity{};
@@ -267,8 +314,8 @@ bool TextFileReader::Fill() {
     if (m_pMemory) return FillFromMemory(want);
     for (;;) {
         // A stop ends the wait with nothing read; the caller sees the flag.
-        if (m_bMayWait && !WaitReadyOrStopped(m_fd, POLLIN, m_pStop, m_nStopFd)) return true;
-        const ssize_t got = ::read(m_fd, m_pBuffer + m_nEnd, want);
+        if (m_bMayWait && !m_bBorrowedFd && !WaitReadyOrStopped(m_fd, POLLIN, m_pStop, m_nStopFd)) return true;
+        const ssize_t got = m_bBorrowedFd ? ReadRange(want) : ::read(m_fd, m_pBuffer + m_nEnd, want);
         if (got > 0) {
             m_nEnd += static_cast<size_t>(got);
             m_nBytesRead += static_cast<uint64_t>(got);
@@ -286,6 +333,14 @@ bool TextFileReader::Fill() {
         m_lastError = FileError{m_strPath, DescribeErrno(errno)};
         return false;
     }
+}
+
+ssize_t TextFileReader::ReadRange(size_t want) {
+    const uint64_t left = m_nRangeEnd - m_nRangeOffset;
+    if (left == 0) return 0;
+    const ssize_t got = ::pread(m_fd, m_pBuffer + m_nEnd, std::min<uint64_t>(want, left), static_cast<off_t>(m_nRangeOffset));
+    if (got > 0) m_nRangeOffset += static_cast<uint64_t>(got);
+    return got;
 }
 
 bool TextFileReader::FillFromMemory(size_t want) {
@@ -330,10 +385,17 @@ TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64
     std::string_view line;
     bool lineStarted = false;  // part of the current line is out already
     for (;;) {
-        while (NextBufferedLine(line)) {
-            ++lines;
+        // Every whole line in the buffer goes out in one block.
+        const size_t from = m_nScanned > m_nBegin ? m_nScanned : m_nBegin;
+        const void* last = from < m_nEnd ? memrchr(m_pBuffer + from, '\n', m_nEnd - from) : nullptr;
+        m_nScanned = m_nEnd;
+        if (last) {
+            const size_t end = static_cast<size_t>(static_cast<const char*>(last) - m_pBuffer) + 1;
+            m_lastEnd = end >= m_nBegin + 2 && m_pBuffer[end - 2] == '\r' ? LineEnd::CrLf : LineEnd::Lf;
+            const std::string_view block(m_pBuffer + m_nBegin, end - m_nBegin);
+            m_nBegin = end;
             lineStarted = false;
-            if (!out.WriteSourceLine(line, m_lastEnd)) return CopyResult::WriteFailed;
+            if (!WriteSourceText(out, block, out.Style(), lines)) return CopyResult::WriteFailed;
         }
         if (m_bEof) {
             if (m_nBegin == m_nEnd && !lineStarted) return CopyResult::Done;
@@ -403,6 +465,14 @@ void TextFileWriter::CreateCaptured(const std::string& path, OutputCapture* capt
     m_pCapture = capture;
     if (!m_pBuffer) Fail(ENOMEM);  // the first write reports it
     UpdateReady();
+}
+
+char* TextFileWriter::ExchangeBuffer(char* fresh, size_t& used) {
+    char* full = m_pBuffer;
+    used = m_nUsed;
+    m_pBuffer = fresh;
+    m_nUsed = 0;
+    return full;
 }
 
 bool TextFileWriter::Create(const std::string& path, FileError& error, const OutputOptions& options) {

@@ -69,6 +69,10 @@ public:
     // Reads `bytes`, which the caller keeps alive until Close, as a file
     // named `name`: no descriptor, no lock, no file system work.
     void OpenMemory(std::string_view bytes, const std::string& name);
+    // Reads bytes [begin, end) of the open file `fd` with pread, as a file
+    // named `name`; `fd` stays the caller's.  Several readers may share one
+    // descriptor this way.
+    void OpenRange(int fd, uint64_t begin, uint64_t end, const std::string& name);
     // Checked at every refill of the buffer, so a read of any size ends soon
     // after the flag is raised; a read from a pipe or FIFO also waits on
     // `stopFd` (see StopEvent), so it ends even while no data comes.
@@ -114,8 +118,46 @@ public:
             if (!sink(line)) return ReadResult::Line;
         }
     }
+    // Hands `sink` the rest of the file in blocks of whole lines, each block
+    // the buffered text up to its last LF (which `sink` returns false to stop).
+    // Returns as ReadLine does, or Line when the sink stopped; at the End, a
+    // last line without LF is still unread: ReadLine gives it.
+    template <typename Sink>
+    ReadResult ForEachLineBlock(Sink&& sink) {
+        if (!IsOpen()) return ReadResult::End;
+        if (m_bFailed) return ReadResult::Error;
+        for (;;) {
+            // Only what was not looked at before: a long line is scanned once.
+            const size_t from = m_nScanned > m_nBegin ? m_nScanned : m_nBegin;
+            const void* last = from < m_nEnd ? memrchr(m_pBuffer + from, '\n', m_nEnd - from) : nullptr;
+            if (last) {
+                const size_t end = static_cast<size_t>(static_cast<const char*>(last) - m_pBuffer) + 1;
+                const std::string_view block(m_pBuffer + m_nBegin, end - m_nBegin);
+                m_lastEnd = end >= m_nBegin + 2 && m_pBuffer[end - 2] == '\r' ? LineEnd::CrLf : LineEnd::Lf;
+                m_nBegin = m_nScanned = end;
+                if (!sink(block)) return ReadResult::Line;
+                continue;
+            }
+            m_nScanned = m_nEnd;
+            if (m_bEof) return ReadResult::End;
+            if (StopRequested()) return ReadResult::Stopped;
+            if (!Fill()) {
+                m_bFailed = true;
+                return ReadResult::Error;
+            }
+        }
+    }
     void Close();
     bool IsOpen() const { return m_fd >= 0 || m_pMemory; }
+    // The descriptor of a source that is a regular file, else -1.
+    int RegularFileDescriptor() const { return m_bRegularFile ? m_fd : -1; }
+    // Where in its file the next unread byte lies; -1 when that is not known.
+    int64_t UnreadOffset() const;
+    // Drops what is buffered and goes on reading at `offset` of the file,
+    // which others have read up to there; tells the progress so.
+    bool SkipTo(uint64_t offset);
+    // Makes every later read fail with `error`, as a failed read of this file would.
+    void FailWith(const FileError& error);
     void SetProgress(ReadProgress* progress) { m_pProgress = progress; }
     uint64_t FileSize() const { return m_nFileSize; }
     const FileIdentity& Identity() const { return m_identity; }
@@ -129,6 +171,7 @@ private:
     void ResetPosition();
     bool Fill();
     bool FillFromMemory(size_t want);
+    ssize_t ReadRange(size_t want);  // pread within the range of OpenRange
     bool StopRequested() const { return m_pStop && m_pStop->load(std::memory_order_relaxed); }
 
     // The next line when its LF is already in the buffer.
@@ -151,6 +194,10 @@ private:
     }
 
     int m_fd = -1;
+    bool m_bBorrowedFd = false;  // OpenRange: the descriptor is not ours to close
+    bool m_bRegularFile = false;
+    uint64_t m_nRangeOffset = 0;  // OpenRange: the next byte pread gets, and the end
+    uint64_t m_nRangeEnd = 0;
     const char* m_pMemory = nullptr;  // the rest of an in-memory source
     size_t m_nMemoryLeft = 0;
     std::string m_strPath;
@@ -209,8 +256,32 @@ public:
         }
         return WritePieceSlowly(piece);
     }
+    // For bulk copies: room for `size` (at most BufferSize()) more bytes,
+    // written in place and then counted with Used; null when the writer can
+    // take nothing now (failed, or a line end owed), and after a failed flush.
+    char* Room(size_t size) {
+        if (!m_bReady) return nullptr;
+        if (m_nUsed + size > kBufferSize && !Flush()) return nullptr;
+        return m_pBuffer + m_nUsed;
+    }
+    void Used(size_t size) { m_nUsed += size; }
+    // As WritePiece, for a large piece: it goes out as it is, not through the buffer.
+    bool WriteDirectly(std::string_view piece) {
+        if (!m_bReady || !Flush()) return WritePiece(piece);  // a failed flush is reported by it again
+        return piece.empty() || WriteAll(piece.data(), piece.size());
+    }
+    LineEndStyle Style() const { return m_style; }
     const FileError& LastError() const { return m_lastError; }
     bool Failed() const { return m_bFailed; }
+    // A captured output: hands over the buffer that holds what was written
+    // since the capture last took its bytes (`used` of them), and writes on
+    // into `fresh`, a malloc'ed buffer of BufferSize() bytes, without a copy.
+    char* ExchangeBuffer(char* fresh, size_t& used);
+    static constexpr size_t BufferSize() { return kBufferSize; }
+    // The descriptor the bytes go to; -1 for a captured output.  Flush first.
+    int FileDescriptor() const { return m_pCapture ? -1 : m_target.Fd(); }
+    // Writes out what is buffered; false, with LastError() set, on failure.
+    bool FlushBuffer() { return !m_bFailed && Flush(); }
     // Flushes, closes and puts the file in place (a captured output: hands
     // over the rest).  After a failed write nothing is put in place and no
     // second error is returned.

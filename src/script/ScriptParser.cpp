@@ -184,6 +184,12 @@ void ScriptParser::ReadNumber(CScriptCommand& cmd) {
         cmd.m_nEndLine = accumulator;
 }
 
+bool ScriptParser::MayNameAbsoluteLine() const {
+    for (const std::string& line : m_arrScriptLines)
+        if (line.find('#') != std::string::npos) return true;
+    return false;
+}
+
 int ScriptParser::OnEndpointChar(char ch, State& state, CScriptCommand& cmd) {
     const int32_t col = m_nScriptCol;
     if (ch == '#') {

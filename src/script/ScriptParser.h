@@ -29,6 +29,11 @@ public:
     // PARSE_END when it is clean, PARSE_ERROR after a reported error.
     int CheckWholeScript();
 
+    // Whether a command might name an absolute line ("#"), the one thing
+    // that looks at how many lines a file has had so far; a "#" within a
+    // text counts too.
+    bool MayNameAbsoluteLine() const;
+
     // Cursor and loop stack (kept between calls).
     int32_t m_nScriptLine = 0;
     int32_t m_nScriptCol = 0;

@@ -543,6 +543,118 @@ TEST_F(CliFixture, AtATerminalDiffsAreColouredAndLfSourcesGetAHint) {
     }
 }
 
+// Sets an environment variable for the runs of one test.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) { setenv(name, value, 1); }
+    ~ScopedEnv() { unsetenv(m_name); }
+
+private:
+    const char* m_name;
+};
+
+// A text with something at every boundary of 64-byte pieces: a match across
+// it or right after it, an LF just before it or on it, a CR LF split by it,
+// or nothing (a line runs on); random short lines between.
+std::string TextWithPieceBoundaries(std::mt19937& random, size_t pieces) {
+    std::string text(pieces * 64, 'a');
+    for (char& c : text) c = "abold \n"[random() % 7];
+    for (size_t k = 1; k < pieces; ++k) {
+        const size_t at = k * 64;
+        switch (k % 6) {
+        case 0: text.replace(at - 1, 3, "old"); break;
+        case 1: text[at - 1] = '\n'; break;
+        case 2: text.replace(at - 1, 2, "\r\n"); break;
+        case 3: text[at] = '\n'; break;
+        case 4: text.replace(at - 1, 4, "\nold"); break;
+        default: std::fill_n(text.begin() + static_cast<long>(at) - 30, 60, 'o'); break;
+        }
+    }
+    return text;
+}
+
+// One file in pieces of 64 bytes (TAVISK_PIECE_BYTES), edited by four jobs,
+// gives what one job gives byte for byte: matches and CR LF at piece
+// boundaries, lines longer than a piece and longer than a worker takes,
+// a last line without an end, streams that start part-way into the file,
+// and each style of line ends.
+TEST(CliJobs, PiecesOfOneFileLeaveExactlyWhatOneJobLeaves) {
+    std::mt19937 random(20);
+    TempDir dir;
+    MakeDir(dir / "src");
+    const std::string withLongLines = [&] {
+        std::string text;
+        for (int line = 0; line < 120; ++line) {
+            const size_t length = line % 10 == 3 ? 100 : line % 25 == 7 ? 2000 : random() % 50;
+            for (size_t i = 0; i < length; ++i) text += "abold"[random() % 5];
+            text += line % 2 ? "\r\n" : "\n";
+        }
+        return text;
+    }();
+    const std::vector<std::pair<std::string, std::string>> files{
+        {"boundaries", TextWithPieceBoundaries(random, 120) + "\n"},
+        {"no-last-end", TextWithPieceBoundaries(random, 90) + "old at the end"},
+        {"long-lines", withLongLines + "last old"},
+        {"one-line", std::string(5000, 'o') + "ld\r\n"},
+        {"no-line-end-at-all", std::string(5000, 'o') + "ld\r"},
+        {"empty-lines", std::string(3000, '\n') + "old\r\n\r\n"},
+    };
+    for (const auto& [name, text] : files) WriteFile(dir / ("src/" + name), text);
+    const std::vector<std::string> scripts{"g/old/new/", "te", "pe,i/x/", "t3,g/ol/L/", "r/old/X/,te,i/end/",
+                                           "g/o/ooo/", "t.5,pe", "te,t#2"};
+    for (const auto& [name, text] : files) {
+        for (const std::string& script : scripts) {
+            for (const char* ends : {"crlf", "lf", "keep"}) {
+                RunRecord one, four;
+                for (const auto& [jobs, record] : {std::pair{"1", &one}, std::pair{"4", &four}}) {
+                    const std::string dest = dir / "out";
+                    std::filesystem::remove_all(dest);
+                    MakeDir(dest);
+                    const ScopedEnv pieces("TAVISK_PIECE_BYTES", *jobs == '1' ? "100000000" : "64");
+                    *record = RecordRun({"-e", script, "--line-ends", ends, "-j", jobs, dest, dir / ("src/" + name)}, dest);
+                }
+                EXPECT_EQ(one, four) << name << " with " << script << " --line-ends " << ends;
+            }
+        }
+    }
+    // A write error in the middle ends the file as with one job.
+    const ScopedEnv pieces("TAVISK_PIECE_BYTES", "64");
+    const ProcessResult full = test::RunProcess(
+        "/bin/sh", {"-c", std::string(TAVISK_CLI_PATH) + " -j 4 -e g/old/new/ - " + dir / "src/boundaries" + " > /dev/full"});
+    EXPECT_EQ(full.exitStatus, 3);
+    EXPECT_NE(full.err.find("standard output: No space left on device"), std::string::npos) << full.err;
+}
+
+// A stop while four workers edit pieces of one file ends the run as with
+// one job: the output is dropped, the response lines say so, exit 130.
+TEST_F(CliFixture, InterruptInTheMiddleOfAFileInPieces) {
+    std::string text;
+    for (int line = 0; line < 400000; ++line) text += "an old line and another old line, to be made longer\n";
+    WriteFile(src + "/big.txt", text);
+    WriteFile(out + "/big.txt", "the previous output\r\n");
+    const ScopedEnv pieces("TAVISK_PIECE_BYTES", "65536");
+    const std::string outPath = dir / "stdout";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        freopen(outPath.c_str(), "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execl(TAVISK_CLI_PATH, TAVISK_CLI_PATH, "-j", "4", "-e", "g/o/oooooooooooooooo/", out.c_str(),
+              (src + "/big.txt").c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 1000 && test::OpenOutputSize(pid, out) < (1 << 20); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(ReadFile(out + "/big.txt"), "the previous output\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(ReadFile(outPath), "big.txt\n\tBatch stopped before its end\n**** Errors during Processing\n");
+}
+
 TEST_F(CliFixture, DebugSendsTheEditedTextToStandardOutput) {
     const ProcessResult r = Cli({"-g", "-e", "r/old/OLD/,te", out, src + "/a.txt", src + "/b.txt"});
     EXPECT_EQ(r.exitStatus, 0);

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
+#include <random>
 #include <chrono>
 #include <thread>
 
@@ -16,6 +18,8 @@
 #include "RunProcess.h"
 #include "TempDir.h"
 #include "engine/EditEngine.h"
+#include "engine/LineBlocks.h"
+#include "engine/ReplaceInLine.h"
 
 namespace tavisk {
 namespace {
@@ -149,6 +153,14 @@ INSTANTIATE_TEST_SUITE_P(
         EngineCase{"GlobalReplacesEveryOccurrence", {"g/o/0/"}, "foo\nbar\nboo", "f00\r\nbar\r\nb00\r\n", {"\tg/o/0/ caused 4, Replacements"}},
         EngineCase{"GlobalMatchesDoNotOverlap", {"g/aa/X/"}, "aaa\n", "Xa\r\n", {"\tg/aa/X/ caused 1, Replacements"}},
         EngineCase{"GlobalNeverSearchesItsReplacement", {"g/a/aa/"}, "aa\n", "aaaa\r\n", {"\tg/a/aa/ caused 2, Replacements"}},
+        EngineCase{"GlobalKeepsCarriageReturnsWithinLines", {"g/old/new/"}, "a\rold\nold\r\n\r\rold\r\n",
+                   "a\rnew\r\nnew\r\n\r\rnew\r\n", {"\tg/old/new/ caused 3, Replacements"}},
+        EngineCase{"GlobalReplacementEndingInACarriageReturn", {"g/d/x\r/"}, "old\nd\r\n", "olx\r\r\nx\r\r\n",
+                   {"\tg/d/x\r/ caused 2, Replacements"}},
+        EngineCase{"GlobalFindsNoCarriageReturnOfALineEnd", {"g/a\r/X/"}, "a\r\na\rb\n", "a\r\nXb\r\n",
+                   {"\tg/a\r/X/ caused 1, Replacements"}},
+        EngineCase{"GlobalMatchesAtLineStartsAndEnds", {"g/ab/X/"}, "ab\nab\r\nabab", "X\r\nX\r\nXX\r\n",
+                   {"\tg/ab/X/ caused 4, Replacements"}},
         EngineCase{"GlobalEndsTheFile", {"g/a/b/,i/never/"}, "a\n", "b\r\n", {"\tg/a/b/, caused 1, Replacements"}},
         EngineCase{"ReplaceLeavesPositionAfterText", {"r/b/X/,i/|/,te"}, "abc\n", "aX|c\r\n", {}},
         EngineCase{"ReplaceWithEmptyText", {"r/b//,te"}, "abc\n", "ac\r\n", {}},
@@ -225,9 +237,56 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndCase{"KeepNoLineEndAnywhereMakesLf", kKeep, {"i/x/,l,te"}, "one", nullptr, "x\none"},
         LineEndCase{"KeepScriptEndingMidLine", kKeep, {"t1,t.2"}, "a\nbcd\r\n", nullptr, "a\nbc\n"},
         LineEndCase{"LfCopyMixed", LineEndStyle::Lf, {"te"}, kMixed + "z", nullptr, "x\nold old\ny\nz\n"},
+        LineEndCase{"LfGlobalCarriageReturns", LineEndStyle::Lf, {"g/old/new/"}, kCarriageReturns, nullptr, "a\r\nnew\rb\nc\r\n"},
         LineEndCase{"LfGlobalAndMadeLines", LineEndStyle::Lf, {"l,g/old/new/"}, "old\r\n", nullptr, "\nnew\n"},
         LineEndCase{"CrLfStaysTheDefault", LineEndStyle::CrLf, {"te,l"}, kMixed, nullptr, "x\r\nold old\r\ny\r\n\r\n"}),
     [](const testing::TestParamInfo<LineEndCase>& info) { return std::string(info.param.name); });
+
+// Keeps what a writer flushes, to look at the bytes.
+class StringOutput final : public OutputCapture {
+public:
+    std::string bytes;
+    bool Take(std::string_view more) override {
+        bytes.append(more);
+        return true;
+    }
+};
+
+// "g" on a block of lines, and the line ends made sixteen bytes at a time,
+// give what "g" gives line by line: random lines of CR, LF and matches, every
+// style, matches and CR LF across every 16-byte boundary.
+TEST(EngineStream, BlocksOfLinesAgreeWithLineByLine) {
+    std::mt19937 random(16);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (size_t length = random() % 200; text.size() < length;) text += "ab\r\n\raaaa"[random() % 9];
+        const LineEndStyle style = std::array{LineEndStyle::CrLf, LineEndStyle::Lf, LineEndStyle::Keep}[random() % 3];
+        const std::string find = std::array{"ab", "b", "zz"}[round % 3];  // "zz": one copy of the whole block
+        const std::string replace = std::array{"X", "\r", "\r\n", "long replacement"}[random() % 4];
+
+        StringOutput lineByLine, inBlocks;
+        TextFileWriter one, block;
+        int64_t oneLines = 0, blockLines = 0, oneCount = 0, blockCount = 0;
+        for (TextFileWriter* writer : {&one, &block}) {
+            writer->CreateCaptured("out", writer == &one ? &lineByLine : &inBlocks);
+            writer->SetLineEnds(style, LineEnd::Lf);
+        }
+        std::string_view rest = text;
+        for (size_t lineFeed; (lineFeed = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(lineFeed + 1)) {
+            const bool carriageReturn = lineFeed > 0 && rest[lineFeed - 1] == '\r';
+            ASSERT_TRUE(WriteReplacedLine(one, rest.substr(0, lineFeed - carriageReturn),
+                                          carriageReturn ? LineEnd::CrLf : LineEnd::Lf, find, replace, oneCount, nullptr));
+            ++oneLines;
+        }
+        const std::string_view wholeLines(text.data(), text.size() - rest.size());
+        ASSERT_TRUE(ReplaceInBlock(block, wholeLines, style, find, replace, blockLines, blockCount, nullptr));
+        FileError error;
+        ASSERT_TRUE(one.Commit(error) && block.Commit(error));
+        EXPECT_EQ(inBlocks.bytes, lineByLine.bytes) << testing::PrintToString(text) << " style " << int(style);
+        EXPECT_EQ(blockLines, oneLines);
+        EXPECT_EQ(blockCount, oneCount);
+    }
+}
 
 TEST(EngineStream, KeptLineEndsOfLongLinesAcrossReads) {
     // A streamed copy splits a long line across reads; its CR LF, a lone
