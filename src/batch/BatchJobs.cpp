@@ -3,10 +3,13 @@
 // finished but not in place; the calling thread takes the results in source
 // order and does with each exactly what the one-engine loop does, committing
 // the outputs in that order, so nothing but the time depends on the jobs.
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -26,10 +29,10 @@ struct JobEngine final : FileErrorReport {
     EditEngine engine;
     std::vector<FileError> errors;
 
-    JobEngine(const std::vector<std::string>& scriptLines, const std::atomic<bool>* stop)
+    JobEngine(const std::vector<std::string>& scriptLines, const StopEvent& stop)
         : parser(scriptLines), engine(parser, log) {
         engine.SetFileErrorReport(this);
-        engine.SetStopFlag(stop);
+        engine.SetStopFlag(&stop.Flag(), stop.Fd());
     }
     void ReportFileError(const FileError& error) override { errors.push_back(error); }
 };
@@ -84,13 +87,59 @@ private:
 constexpr int kLookaheadPerJob = 32;
 constexpr int kMaxLookahead = 256;
 
+// Descriptors a running job holds (its source, its output and the output's
+// folder), those a finished output holds until it is committed (the file and
+// its folder), and those kept free for the rest of the run (the response
+// file, a folder being made, libraries).
+constexpr int kDescriptorsPerJob = 3;
+constexpr int kDescriptorsPerFinishedOutput = 2;
+constexpr int kDescriptorsSpare = 16;
+
+int OpenDescriptorCount() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) return 3;
+    int count = -1;  // the folder's own descriptor
+    while (const dirent* entry = readdir(dir))
+        if (entry->d_name[0] != '.') ++count;
+    closedir(dir);
+    return count;
+}
+
+// Descriptors the jobs may use: the limit, raised to the hard limit first,
+// less those open now and the spare ones.
+int DescriptorsForJobs() {
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return INT32_MAX;
+    if (limit.rlim_cur < limit.rlim_max) {  // the soft limit is ours to raise
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+        getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > INT32_MAX) return INT32_MAX;
+    return std::max(0, static_cast<int>(limit.rlim_cur) - OpenDescriptorCount() - kDescriptorsSpare);
+}
+
+// Finished outputs the jobs may hold at once, each within the descriptor limit.
+int LookaheadFor(int workers, int descriptors) {
+    const int fitting = (descriptors - workers * kDescriptorsPerJob) / kDescriptorsPerFinishedOutput;
+    return std::max(1, std::min({workers * kLookaheadPerJob, kMaxLookahead, fitting}));
+}
+
 }  // namespace
 
+int JobsWithinDescriptorLimit(int wanted) {
+    const int descriptors = DescriptorsForJobs();
+    // Each job needs room for its own files and at least one finished output.
+    const int fitting = descriptors / (kDescriptorsPerJob + kDescriptorsPerFinishedOutput);
+    return std::max(1, std::min(wanted, fitting));
+}
+
 void BatchRun::RunFilesInParallel(int filesToRun) {
-    const int workers = std::min(m_nJobs, filesToRun);
+    const int descriptors = DescriptorsForJobs();
+    const int workers = std::min({m_nJobs, filesToRun, JobsWithinDescriptorLimit(m_nJobs)});
     std::vector<std::unique_ptr<JobEngine>> engines;
     for (int w = 0; w < workers; ++w) {
-        engines.push_back(std::make_unique<JobEngine>(m_arrScriptLines, &m_bStopRequested));
+        engines.push_back(std::make_unique<JobEngine>(m_arrScriptLines, m_stop));
         engines.back()->engine.m_lineEnds = m_lineEnds;
     }
 
@@ -118,17 +167,18 @@ void BatchRun::RunFilesInParallel(int filesToRun) {
                     job.engine.FinishFiles(*result.output);
                 else
                     job.engine.DiscardFiles();
+                if (job.engine.m_fileOutput.Stopped()) result.run = FileRun::Stopped;  // its last write was stopped
             }
         }
         job.engine.DiscardFiles();  // whatever a failed step left open
         if (entered) gate.Leave(source);
-        result.bStopRequested = m_bStopRequested.load();
+        result.bStopRequested = m_stop.Flag().load();
         result.lines = std::move(job.log.m_arrResponseLines);
         result.nErrors = job.log.m_nErrorCount;
         result.fileErrors = std::move(job.errors);
         return result;
     };
-    OrderedJobs<FileJob> jobs(workers, filesToRun, std::min(workers * kLookaheadPerJob, kMaxLookahead), runFile);
+    OrderedJobs<FileJob> jobs(workers, filesToRun, LookaheadFor(workers, descriptors), runFile);
 
     FileJob file;
     for (int i = 0; jobs.TakeNext(file); ++i) {

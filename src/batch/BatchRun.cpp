@@ -78,7 +78,7 @@ void BatchRun::SetPieceWorkers(EditEngine& engine, int workers) const {
 BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_pWindow(&g_noWindow) {
     m_engine.SetFileErrorReport(this);
     m_engine.SetDebugSink(m_pWindow);
-    m_engine.SetStopFlag(&m_bStopRequested);
+    m_engine.SetStopFlag(&m_stop.Flag(), m_stop.Fd());
     m_engine.m_fileSource.SetProgress(this);
 }
 
@@ -95,6 +95,13 @@ void BatchRun::ClearSources() {
     m_nLastFolder = 0;
     m_nSourceCount = 0;
     m_nStandardInputSource = -1;
+    m_arrSourceInTree.clear();
+}
+
+void BatchRun::AddTreeSourceFile(const std::string& folder, std::string element) {
+    AddSourceFile(folder, std::move(element));
+    m_arrSourceInTree.resize(m_arrSourceFiles.size(), false);
+    m_arrSourceInTree.back() = true;
 }
 
 void BatchRun::AddSourceFile(const std::string& folder, std::string element) {
@@ -162,8 +169,14 @@ bool BatchRun::OpenOutputFile(int i) {
 bool BatchRun::OpenSourceFileOn(EditEngine& engine, int i) const {
     engine.m_nLastLineRead = -1;
     FileError error;
-    if (i == m_nStandardInputSource) {
+    if (m_pSourceOpener) {
+        if (m_pSourceOpener->Open(SourcePath(i), engine.m_fileSource, error)) return true;
+    } else if (i == m_nStandardInputSource) {
         if (engine.m_fileSource.OpenStandardInput(error)) return true;
+    } else if (static_cast<size_t>(i) < m_arrSourceInTree.size() && m_arrSourceInTree[static_cast<size_t>(i)]) {
+        if (engine.m_fileSource.OpenBeneath(SourceFolder(i), m_arrSourceFiles[static_cast<size_t>(i)].substr(1),
+                                            ShareMode::Exclusive, error))
+            return true;
     } else if (engine.m_fileSource.Open(SourcePath(i), ShareMode::Exclusive, error)) {
         return true;
     }
@@ -334,7 +347,7 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         if (!outcome.bOpened) {
             if (!m_bKeepGoing) break;
             // Going on past a source that cannot be opened: a stop ends the batch here.
-            if (m_bStopRequested.load() && i + 1 < filesToRun) {
+            if (m_stop.Flag().load() && i + 1 < filesToRun) {
                 NoteStop();
                 outcome.bStopped = true;
                 break;
@@ -352,10 +365,12 @@ void BatchRun::RunFilesInOrder(int filesToRun) {
         outcome.nReplacements = m_engine.m_nReplacements;
         const bool keep = run == FileRun::Finished && m_engine.FileErrorCount() == fileErrorsBefore;
         CommitOrDiscardOutput(keep);
+        const bool stoppedAtClose = !IsDebugRun() && m_engine.m_fileOutput.Stopped();  // its last write waited on a pipe
         if (m_bDryRun && !IsDebugRun() && m_pPreview) m_pPreview->EndFile(keep);
-        outcome.bWritten = keep && !IsDebugRun() && !m_bDryRun && m_engine.FileErrorCount() == fileErrorsBefore;
+        outcome.bWritten = keep && !stoppedAtClose && !IsDebugRun() && !m_bDryRun &&
+                           m_engine.FileErrorCount() == fileErrorsBefore;
         // A stop that came as the file ended keeps it and ends the batch, unless no file is left.
-        outcome.bStopped = run == FileRun::Stopped || (m_bStopRequested.load() && i + 1 < filesToRun);
+        outcome.bStopped = run == FileRun::Stopped || stoppedAtClose || (m_stop.Flag().load() && i + 1 < filesToRun);
         if (outcome.bStopped) NoteStop();
         if (outcome.bStopped) break;
         ReportFileDone();
@@ -409,7 +424,7 @@ void BatchRun::RunBatch() {
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();
     CloseBatchFiles();
-    m_bStopRequested.store(false);
+    m_stop.Clear();
     m_pWindow->EnableStart(true);
 }
 

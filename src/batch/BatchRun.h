@@ -11,9 +11,11 @@
 
 #include "../engine/EditEngine.h"
 #include "../engine/ResponseLog.h"
+#include "../engine/StopEvent.h"
 #include "../script/ScriptParser.h"
 #include "BatchWindow.h"
 #include "OutputPreview.h"
+#include "SourceOpener.h"
 
 namespace tavisk {
 
@@ -23,10 +25,18 @@ inline constexpr const char* kDefaultResponseFile = "re$pon$e.txt";
 inline constexpr const char* kStoppedLine = "\tBatch stopped before its end";
 inline constexpr const char* kNoDestination = "No Destination Folder";
 inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
+inline constexpr const char* kResponseWouldReplaceOutput = "Response file would replace an output: ";
 
-// Whether two folder names are the same string, letter case ignored; nothing
-// is normalised first (the identity checks see through other spellings).
+// Whether two folder names name one folder by their letters: the same
+// string, or the same string but for letter case and one folder on disk
+// (a case-insensitive file system).  Nothing is normalised first (the
+// identity checks see through other spellings).
 bool SameFolder(const std::string& a, const std::string& b);
+
+// The jobs that can run at once without running out of descriptors under
+// the process's limit (RLIMIT_NOFILE, whose soft value it raises to the
+// hard one): `wanted`, or fewer, at least 1.
+int JobsWithinDescriptorLimit(int wanted);
 
 // What became of one source in the last run, beside its response lines.
 struct FileOutcome {
@@ -60,6 +70,9 @@ public:
     // Adds one source: `element` is "/NAME" or, for a file found under a
     // folder, "/RELATIVE/PATH", which the output keeps below the destination.
     void AddSourceFile(const std::string& folder, std::string element);
+    // As AddSourceFile, for a file found in a tree below `folder`: it is
+    // opened with no symbolic link followed below the folder.
+    void AddTreeSourceFile(const std::string& folder, std::string element);
     // Adds one source by its full path, split as SetSourcePaths does.
     void AddSourcePath(std::string_view path);
     void ClearSources();
@@ -89,7 +102,8 @@ public:
     bool OpenOutputFileOn(EditEngine& engine, int i, std::vector<std::string>* madeFolders = nullptr) const;
 
     // Asks a running batch to end after the current command.
-    void RequestStop() { m_bStopRequested.store(true); }
+    // Safe in a signal handler; reaches reads and writes that wait on a pipe.
+    void RequestStop() { m_stop.Raise(); }
 
     std::string SourcePath(int i) const;
     std::string OutputPath(int i) const;
@@ -108,6 +122,10 @@ public:
     int m_nSourceCount = 0;
     std::string m_strResponseFile = kDefaultResponseFile;
     std::string m_strControlFile;  // the control file's path; empty when the script has none
+    // Other files the batch reads (lists of sources): never to be written.
+    std::vector<std::string> m_arrListFiles;
+    // Links and special files left out of the trees the sources came from.
+    int m_nLeftOutOfTrees = 0;
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bKeepGoing = false;        // a source that cannot be opened is skipped, not the end
     int m_nJobs = 1;                  // files run at once; nothing but the time depends on it
@@ -123,6 +141,8 @@ public:
     // run, so a dry run takes a missing one as made.
     bool m_bDestMadeFirst = false;
     OutputPreview* m_pPreview = nullptr;
+    // Sources are read through this, when set, instead of from their files.
+    SourceOpener* m_pSourceOpener = nullptr;
 
     // How the last run went, beyond the verdict.
     bool m_bFileErrorOccurred = false;
@@ -146,6 +166,8 @@ private:
     // Records the identity of every source and the control file, once per start.
     void CollectInputs();
     bool IsInput(const std::string& path);
+    // Whether the response file's name is that of an output.
+    bool ResponseIsAnOutput(int count) const;
     // A source in UTF-16 or UTF-32 is reported and left alone; true when it is one.
     bool RefuseWideText();
     bool RefuseWideTextOn(EditEngine& engine) const;
@@ -167,11 +189,12 @@ private:
     ScriptParser m_parser;
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
-    std::atomic<bool> m_bStopRequested{false};
+    StopEvent m_stop;
     std::chrono::steady_clock::time_point m_lastFileProgress{};
     bool m_bFileStepShown = false;
     std::vector<FileIdentity> m_arrInputs;  // sorted: every source and the control file
     bool m_bInputsKnown = false;
+    std::vector<bool> m_arrSourceInTree;    // per source, up to the last tree source
     std::vector<bool> m_arrOutputPresent;   // per source: its output name existed at the start checks
     std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
     // The destination, opened once per run: every output and a bare

@@ -72,6 +72,10 @@ void BatchRun::CollectInputs() {
     }
     const FileIdentity control = m_strControlFile.empty() ? FileIdentity{} : IdentityAt(m_strControlFile);
     if (control.valid) m_arrInputs.push_back(control);
+    for (const std::string& list : m_arrListFiles) {
+        const FileIdentity identity = IdentityAt(list);
+        if (identity.valid) m_arrInputs.push_back(identity);
+    }
     std::sort(m_arrInputs.begin(), m_arrInputs.end());
     m_bInputsKnown = true;
 }
@@ -119,7 +123,32 @@ std::string BatchRun::OverwriteComplaints() {
         if (IsInput(output)) complain(output);
     }
     if (m_pWindow->IsSaveResponseChecked() && IsInput(ResponsePath())) complain(ResponsePath());
+    if (m_pWindow->IsSaveResponseChecked() && ResponseIsAnOutput(count))
+        complaints += kResponseWouldReplaceOutput + ResponsePath() + "\r\n";
     return complaints;
+}
+
+bool BatchRun::ResponseIsAnOutput(int count) const {
+    const std::string response = ResponsePath();
+    const size_t slash = response.rfind('/');
+    const std::string_view name = std::string_view(response).substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "." : response.substr(0, slash);
+    FileIdentity folderIdentity;
+    bool looked = false;
+    for (int i = 0; i < count; ++i) {
+        const std::string& element = m_arrSourceFiles[static_cast<size_t>(i)];
+        const size_t last = element.rfind('/');
+        if (std::string_view(element).substr(last + 1) != name) continue;
+        // One name in one folder, by any spelling of the folder.
+        const std::string outputFolder = m_strDestFolder + element.substr(0, last);
+        if (outputFolder == folder) return true;
+        if (!looked) {
+            folderIdentity = IdentityAt(folder);
+            looked = true;
+        }
+        if (folderIdentity.valid && IdentityAt(outputFolder) == folderIdentity) return true;
+    }
+    return false;
 }
 
 }  // namespace tavisk

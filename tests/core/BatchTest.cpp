@@ -101,7 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "Destination Folder can't be the same as the source.\r\n"},
         ComplaintCase{false, 1, "/a", "/b", "Empty or No Control File\r\n"},
         ComplaintCase{true, 0, "/a", "/b", "No Source File(s)\r\n"},
-        ComplaintCase{true, 2, "/Data", "/DATA", "Destination Folder can't be the same as the source.\r\n"},
+        ComplaintCase{true, 2, "/Data", "/Data", "Destination Folder can't be the same as the source.\r\n"},
+        // Letter case alone makes two folders where the file system keeps case.
+        ComplaintCase{true, 2, "/Data", "/DATA", ""},
         ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\nNo Destination Folder\r\n"},
         ComplaintCase{true, 1, "/a", "", "No Destination Folder\r\n"},
         ComplaintCase{true, 2, "/data", "/data/", ""},
@@ -116,7 +118,7 @@ TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
     EXPECT_EQ(batch.StartComplaints(), "Source File names must differ: a.txt\r\nSource File names must differ: b.txt\r\n");
     EXPECT_EQ(batch.SourcePath(2), "./b.txt");
     EXPECT_EQ(batch.OutputPath(3), "/out/b.txt");
-    batch.m_strDestFolder = "/Y";
+    batch.m_strDestFolder = "/y";
     EXPECT_NE(batch.StartComplaints().find("Destination Folder can't be the same as the source.\r\n"), std::string::npos);
 }
 
@@ -246,9 +248,11 @@ TEST_F(BatchFixture, ResponseFileNameRules) {
     ASSERT_TRUE(Start());
     EXPECT_TRUE(FileExists(dir / "elsewhere.txt"));
 
-    batch.m_strResponseFile = "a.txt";  // written after the outputs, so it replaces that output
-    ASSERT_TRUE(Start());
-    EXPECT_EQ(ReadFile(dest + "/a.txt").substr(0, 7), "a.txt\r\n");
+    batch.m_strResponseFile = "a.txt";  // an output's name: refused before anything is written
+    const std::string outputBefore = ReadFile(dest + "/a.txt");
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(window.errorMessages.back(), "Response file would replace an output: " + dest + "/a.txt\r\n");
+    EXPECT_EQ(ReadFile(dest + "/a.txt"), outputBefore);
 
     window.saveResponseChecked = false;
     batch.m_strResponseFile = "unused.txt";
