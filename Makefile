@@ -80,7 +80,7 @@ fuzz:
 	$(MAKE) deps PACKAGES="$(FUZZ_PACKAGES) cmake ninja-build libgtest-dev libdtl-dev"
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
 	  -DTAVISK_GUI=OFF -DTAVISK_FUZZ=ON -DTAVISK_SANITIZE=address,undefined
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_parser fuzz_engine
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_parser fuzz_engine fuzz_lists fuzz_glob
 	./fuzz/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 run: deps

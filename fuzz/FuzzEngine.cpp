@@ -1,8 +1,10 @@
 // A script and a source from one input (the script up to the first NUL byte,
-// the source after it), run as a batch of one file on real files, and again
-// in debug mode.  Beyond "no crash": the two runs agree, the edit stream keeps
-// its rules between commands, the source is never changed, and two scripts
-// with a known result ("te" and a lone "g") give exactly that result.
+// the source after it), run as a batch of one file and again in debug mode,
+// all in memory: the source is read from the input's bytes and the output is
+// captured as a dry run captures it.  Beyond "no crash": the two runs agree,
+// the edit stream keeps its rules between commands, a source the batch must
+// refuse is refused, and two scripts with a known result ("te" and a lone
+// "g") give exactly that result.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,12 +12,16 @@
 #include "FuzzSupport.h"
 #include "batch/BatchRun.h"
 #include "engine/FindText.h"
+#include "engine/WideText.h"
 
 namespace {
 
 using namespace tavisk;
 using namespace tavisk::fuzz;
 
+// The source is named as if it lay in a folder; nothing is read from there.
+// The destination exists (a dry run asks whether an output could be made in
+// it) but is never written.
 struct Paths {
     std::string sourceFolder, source, destFolder, output;
 };
@@ -25,7 +31,6 @@ const Paths& ScratchPaths() {
         Paths p;
         p.sourceFolder = ScratchFolder() + "/src";
         p.destFolder = ScratchFolder() + "/out";
-        mkdir(p.sourceFolder.c_str(), 0700);
         mkdir(p.destFolder.c_str(), 0700);
         p.source = p.sourceFolder + "/s.txt";
         p.output = p.destFolder + "/s.txt";
@@ -34,8 +39,47 @@ const Paths& ScratchPaths() {
     return paths;
 }
 
+// The input's source bytes, handed to the batch as its one source.
+class MemorySource final : public SourceOpener {
+public:
+    std::string_view bytes;
+    bool Open(const std::string& path, TextFileReader& reader, FileError& error) override {
+        if (path != ScratchPaths().source) {
+            error = FileError{path, "no such source"};
+            return false;
+        }
+        reader.OpenMemory(bytes, path);
+        return true;
+    }
+};
+
+// What a run would have written, kept in memory.
+class CapturedOutput final : public OutputPreview, public OutputCapture {
+public:
+    std::string text;
+    int filesBegun = 0;
+    int filesComplete = 0;
+    void Clear() {
+        text.clear();
+        filesBegun = filesComplete = 0;
+    }
+    OutputCapture* BeginFile(const std::string&, const std::string& outputPath) override {
+        FUZZ_CHECK(outputPath == ScratchPaths().output);
+        ++filesBegun;
+        return this;
+    }
+    void EndFile(bool complete) override { filesComplete += complete; }
+    bool Take(std::string_view bytes) override {
+        text.append(bytes);
+        return true;
+    }
+};
+
+MemorySource g_source;
+CapturedOutput g_output;
+
 struct RunOutcome {
-    std::string text;  // the output file, or the debug window's text
+    std::string text;  // the captured output, or the debug window's text
     std::vector<std::string> responseLines;
     int errorCount = 0;
     std::vector<std::string> fileErrors;
@@ -51,11 +95,30 @@ BatchRun& PrepareBatch(BatchRole role, const std::vector<std::string>& script, R
     static BatchRun batches[kRoles];
     BatchRun& batch = batches[role];
     batch.m_arrScriptLines = script;
-    batch.m_sources.SetPaths({ScratchPaths().source});
+    if (batch.m_sources.Empty()) batch.m_sources.SetPaths({ScratchPaths().source});
     batch.m_strDestFolder = ScratchPaths().destFolder;
+    batch.m_bDryRun = true;
+    batch.m_pPreview = &g_output;
+    batch.m_pSourceOpener = &g_source;
     batch.SetWindow(&window);
     batch.SetSyntaxErrorReport(&syntaxReport);
+    g_output.Clear();
     return batch;
+}
+
+// The start checks look only at names, which are the same for every input:
+// they are asked once (the syntax check is asked per input instead).
+void CheckStartChecksOnce() {
+    static const bool checked = [] {
+        RecordingBatchWindow window;
+        RecordingSyntaxReport syntax;
+        BatchRun& batch = PrepareBatch(kWholeCopy, {"te"}, window, syntax);
+        FUZZ_CHECK(batch.StartComplaints().empty());
+        batch.m_arrScriptLines.clear();
+        FUZZ_CHECK(batch.StartComplaints() == "Empty or No Control File\r\n");
+        return true;
+    }();
+    (void)checked;
 }
 
 // The rules of the edit stream between two commands.
@@ -104,7 +167,7 @@ RunOutcome Collect(BatchRun& batch, const RecordingBatchWindow& window, bool deb
     if (debug)
         outcome.text = window.debugText;
     else
-        FUZZ_CHECK(ReadWholeFile(ScratchPaths().output, outcome.text));
+        outcome.text = g_output.text;
     outcome.responseLines = batch.m_log.m_arrResponseLines;
     outcome.errorCount = batch.m_log.m_nErrorCount;
     outcome.fileErrors = window.fileErrors;
@@ -138,11 +201,29 @@ void CheckWholeCopy(std::string_view source) {
     RecordingBatchWindow window;
     RecordingSyntaxReport syntaxReport;
     BatchRun& batch = PrepareBatch(kWholeCopy, {"te"}, window, syntaxReport);
-    FUZZ_CHECK(batch.PrepareStart() == StartResult::Ready);
+    FUZZ_CHECK(batch.CheckSyntax() == PARSE_END);
     batch.RunBatch();
     const RunOutcome run = Collect(batch, window, false);
     FUZZ_CHECK(run.text == NormaliseLines(source));
+    FUZZ_CHECK(g_output.filesBegun == 1 && g_output.filesComplete == 1);
     FUZZ_CHECK(run.responseLines == std::vector<std::string>({"s.txt", kVerdictClean}));
+}
+
+// A source in a two- or four-byte encoding is refused in every mode: one
+// file error naming it, counted in the response lines; nothing written or shown.
+void CheckWideTextRefused(const std::vector<std::string>& script, const char* encoding) {
+    const std::string expectedError = ScratchPaths().source + ": " + encoding + " text cannot be edited";
+    for (const bool debug : {false, true}) {
+        RecordingBatchWindow window;
+        window.debugChecked = debug;
+        RecordingSyntaxReport syntaxReport;
+        BatchRun& batch = PrepareBatch(debug ? kDebugRun : kFileRun, script, window, syntaxReport);
+        batch.RunBatch();
+        FUZZ_CHECK(window.fileErrors == std::vector<std::string>({expectedError}));
+        FUZZ_CHECK(g_output.filesBegun == 0 && window.debugText.empty());
+        FUZZ_CHECK(batch.m_log.m_arrResponseLines ==
+                   std::vector<std::string>({"s.txt", "\t" + expectedError, kVerdictErrors}));
+    }
 }
 
 // A script that is a single "g" command: every line, each occurrence replaced
@@ -202,39 +283,53 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t split = input.find('\0');
     const std::vector<std::string> script = SplitLines(input.substr(0, split));
     const std::string_view source = split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
-    const Paths& paths = ScratchPaths();
-    FUZZ_CHECK(WriteWholeFile(paths.source, source));
+    g_source.bytes = source;
+    CheckStartChecksOnce();
 
     CheckFindText(source, script);
+
+    // Every refusal comes before any file is touched: an empty script is a
+    // start complaint, a syntax error is reported once, a wide source is
+    // refused when the run opens it.
+    if (script.empty()) return 0;
+    {
+        RecordingBatchWindow window;
+        RecordingSyntaxReport syntax;
+        BatchRun& batch = PrepareBatch(kDebugRun, script, window, syntax);
+        if (batch.CheckSyntax() != PARSE_END) {
+            FUZZ_CHECK(syntax.errors.size() == 1);
+            return 0;
+        }
+        FUZZ_CHECK(syntax.errors.empty());
+    }
+    if (const char* encoding = WideEncodingName(source.substr(0, 4))) {
+        CheckWideTextRefused(script, encoding);
+        return 0;
+    }
     CheckWholeCopy(source);
 
     RecordingBatchWindow debugWindow;
     debugWindow.debugChecked = true;
     RecordingSyntaxReport debugSyntax;
     BatchRun& debugBatch = PrepareBatch(kDebugRun, script, debugWindow, debugSyntax);
-    debugBatch.m_log.Clear();
-    if (debugBatch.PrepareStart() != StartResult::Ready) {
-        // Refused before any file was touched.
-        FUZZ_CHECK(debugBatch.m_log.m_arrResponseLines.empty());
-        FUZZ_CHECK(script.empty() ? !debugWindow.errorMessages.empty() : debugSyntax.errors.size() == 1);
-        return 0;
-    }
     const bool endedWithinBudget = RunWatched(debugBatch, true);
     const RunOutcome debugRun = Collect(debugBatch, debugWindow, true);
     CheckOutcome(debugRun);
+    FUZZ_CHECK(g_output.filesBegun == 0);
 
-    // The same batch on files: through the program's own loop when the run
-    // above came to its end (the same commands end it here), else through the
-    // watched loop, cut at the same budget.
-    unlink(paths.output.c_str());
+    // The same batch with an output: through the program's own loop when the
+    // run above came to its end (the same commands end it here), else through
+    // the watched loop, cut at the same budget.
     RecordingBatchWindow fileWindow;
     RecordingSyntaxReport fileSyntax;
     BatchRun& fileBatch = PrepareBatch(kFileRun, script, fileWindow, fileSyntax);
-    FUZZ_CHECK(fileBatch.PrepareStart() == StartResult::Ready);
-    if (endedWithinBudget)
+    FUZZ_CHECK(fileBatch.CheckSyntax() == PARSE_END);
+    if (endedWithinBudget) {
         fileBatch.RunBatch();
-    else
+        FUZZ_CHECK(g_output.filesBegun == 1 && g_output.filesComplete == 1);
+    } else {
         RunWatched(fileBatch, false);
+    }
     const RunOutcome fileRun = Collect(fileBatch, fileWindow, false);
     CheckOutcome(fileRun);
 
@@ -243,9 +338,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(fileRun.errorCount == debugRun.errorCount);
 
     CheckLoneGlobalReplace(script, source, fileRun);
-
-    // The source is only ever read.
-    std::string after;
-    FUZZ_CHECK(ReadWholeFile(paths.source, after) && after == source);
     return 0;
 }

@@ -88,7 +88,7 @@ int ParseStream(const std::vector<std::string>& lines, bool checkOnly, Recording
     int result = PARSE_COMMAND;
     while ((result = parser.ParseNextCommand(cmd)) == PARSE_COMMAND) {
         CheckCommand(parser, lines, cmd);
-        if (++commands == kCommandBudget) return PARSE_COMMAND;
+        if (++commands == kParserCommandBudget) return PARSE_COMMAND;
     }
     if (result == PARSE_END) {
         FUZZ_CHECK(cmd.m_nCommand == CMD_END);

@@ -1,8 +1,5 @@
 #include "FuzzSupport.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <filesystem>
 
 namespace tavisk::fuzz {
@@ -60,29 +57,6 @@ const std::string& ScratchFolder() {
     static const bool cleanupRegistered = std::atexit(RemoveScratchFolder) == 0;
     (void)cleanupRegistered;
     return folder;
-}
-
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = true;
-    while (ok && !bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        ok = written > 0;
-        if (ok) bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return ::close(fd) == 0 && ok;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buffer[65536];
-    ssize_t got = 0;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(got));
-    ::close(fd);
-    return got == 0;
 }
 
 }  // namespace tavisk::fuzz

@@ -40,7 +40,7 @@ NoWindow g_noWindow;
 BatchRun::BatchRun() : m_parser(m_arrScriptLines), m_engine(m_parser, m_log), m_pWindow(&g_noWindow) {
     m_engine.SetFileErrorReport(this);
     m_engine.SetDebugSink(m_pWindow);
-    m_engine.SetStopFlag(&m_bStopRequested);
+    m_engine.SetStopFlag(&m_stop.Flag(), m_stop.Fd());
     m_engine.m_fileSource.SetProgress(this);
 }
 
@@ -95,7 +95,7 @@ StartResult BatchRun::PrepareStart() {
 
 bool BatchRun::OpenSourceFile(int i) {
     m_bFileStepShown = false;
-    return OpenSource(m_engine, m_sources, i);
+    return OpenSource(m_engine, m_sources, m_pSourceOpener, i);
 }
 
 bool BatchRun::OpenOutputFile(int i) {
@@ -188,11 +188,11 @@ void BatchRun::ReportFileDone() {
 }
 
 void BatchRun::RunFiles(int filesToRun, const OutputSink& sink) {
+    const FileStepPlaces places{m_sources, m_pSourceOpener, sink};
     // The preview and the debug window take outputs one after another.
     std::unique_ptr<FileJobs> jobs;
     if (m_nJobs > 1 && filesToRun > 1 && sink.AllowsJobs())
-        jobs = std::make_unique<FileJobs>(m_nJobs, filesToRun, m_arrScriptLines, &m_bStopRequested, m_lineEnds,
-                                          m_sources, sink);
+        jobs = std::make_unique<FileJobs>(m_nJobs, filesToRun, m_arrScriptLines, m_stop, m_lineEnds, places);
     for (int i = 0; i < filesToRun; ++i) {
         FileOutcome& outcome = BeginFileOutcome();
         FileResult file;
@@ -201,7 +201,7 @@ void BatchRun::RunFiles(int filesToRun, const OutputSink& sink) {
             AddWorkerReport(file);
         } else {
             m_bFileStepShown = false;
-            file = RunFile(m_engine, m_log, m_sources, sink, i, this);
+            file = RunFile(m_engine, m_log, places, i, this);
         }
         if (!TakeFile(i, file, outcome, sink, i + 1 < filesToRun)) break;
     }
@@ -285,7 +285,7 @@ void BatchRun::RunBatch() {
     ShowBatchVerdict();
     if (m_pWindow->IsSaveResponseChecked() && !m_bDryRun) WriteResponseFile();
     CloseBatchFiles();
-    m_bStopRequested.store(false);
+    m_stop.Clear();
     m_pWindow->EnableStart(true);
 }
 

@@ -11,6 +11,7 @@
 
 #include "../engine/EditEngine.h"
 #include "../engine/ResponseLog.h"
+#include "../engine/StopEvent.h"
 #include "../script/ScriptParser.h"
 #include "BatchSources.h"
 #include "BatchWindow.h"
@@ -18,6 +19,7 @@
 #include "OutputPreview.h"
 #include "OutputSinks.h"
 #include "RunFile.h"
+#include "SourceOpener.h"
 #include "StartChecks.h"
 
 namespace tavisk {
@@ -73,7 +75,8 @@ public:
     void ShowBatchVerdict();
 
     // Asks a running batch to end after the current command.
-    void RequestStop() { m_bStopRequested.store(true); }
+    // Safe in a signal handler; reaches reads and writes that wait on a pipe.
+    void RequestStop() { m_stop.Raise(); }
 
     std::string OutputPath(int i) const;
     std::string ResponsePath() const;
@@ -84,6 +87,10 @@ public:
     std::string m_strDestFolder;
     std::string m_strResponseFile = kDefaultResponseFile;
     std::string m_strControlFile;  // the control file's path; empty when the script has none
+    // Other files the batch reads (lists of sources): never to be written.
+    std::vector<std::string> m_arrListFiles;
+    // Links and special files left out of the trees the sources came from.
+    int m_nLeftOutOfTrees = 0;
     ResponseLog m_log;  // m_arrResponseLines and m_nErrorCount
     bool m_bKeepGoing = false;        // a source that cannot be opened is skipped, not the end
     int m_nJobs = 1;                  // files run at once; nothing but the time depends on it
@@ -98,6 +105,8 @@ public:
     // run, so a dry run takes a missing one as made.
     bool m_bDestMadeFirst = false;
     OutputPreview* m_pPreview = nullptr;
+    // Sources are read through this, when set, instead of from their files.
+    SourceOpener* m_pSourceOpener = nullptr;
 
     // How the last run went, beyond the verdict.
     bool FileErrorOccurred() const { return m_bFileErrorOccurred; }
@@ -141,13 +150,13 @@ private:
     ScriptParser m_parser;
     EditEngine m_engine;
     BatchWindow* m_pWindow = nullptr;
-    std::atomic<bool> m_bStopRequested{false};
+    StopEvent m_stop;
     std::chrono::steady_clock::time_point m_lastFileProgress{};
     bool m_bFileStepShown = false;
     bool m_bFileErrorOccurred = false;
     bool m_bStopped = false;
     std::vector<FileOutcome> m_arrFileOutcomes;
-    BatchInputs m_inputs{m_sources, m_strControlFile};
+    BatchInputs m_inputs{m_sources, m_strControlFile, m_arrListFiles};
     StartFacts m_startFacts;  // of the last start checks
     // The destination, opened once per run: every output and a bare
     // response-file name are reached from it without following a link.

@@ -9,6 +9,7 @@ void BatchSources::Clear() {
     m_folderIndex.clear();
     m_nLastFolder = 0;
     m_nStandardInput = -1;
+    m_arrInTree.clear();
 }
 
 void BatchSources::Add(const std::string& folder, std::string element) {
@@ -20,6 +21,12 @@ void BatchSources::Add(const std::string& folder, std::string element) {
     m_arrFolderIndex.push_back(m_nLastFolder);
     m_arrElements.push_back(std::move(element));
     m_strLastFolder = folder;
+}
+
+void BatchSources::AddInTree(const std::string& folder, std::string element) {
+    Add(folder, std::move(element));
+    m_arrInTree.resize(m_arrElements.size(), false);
+    m_arrInTree.back() = true;
 }
 
 void BatchSources::AddPath(std::string_view path) {

@@ -16,6 +16,9 @@ public:
     // Adds one source: `element` is "/NAME" or, for a file found under a
     // folder, "/RELATIVE/PATH", which the output keeps below the destination.
     void Add(const std::string& folder, std::string element);
+    // As Add, for a file found in a tree below `folder`: it is opened with no
+    // symbolic link followed below the folder.
+    void AddInTree(const std::string& folder, std::string element);
     // Adds one source by its full path ("dir/name"; a bare name lies in ".").
     void AddPath(std::string_view path);
     // Adds the source read from standard input; it is named "-".
@@ -32,6 +35,10 @@ public:
     const std::string& Folder(int i) const { return m_arrFolders[m_arrFolderIndex[static_cast<size_t>(i)]]; }
     std::string Path(int i) const { return Folder(i) + Element(i); }
     bool IsStandardInput(int i) const { return i == m_nStandardInput; }
+    bool IsInTree(int i) const {
+        const auto index = static_cast<size_t>(i);
+        return index < m_arrInTree.size() && m_arrInTree[index];
+    }
     int StandardInputIndex() const { return m_nStandardInput; }
     const std::vector<std::string>& Elements() const { return m_arrElements; }
     // Each distinct folder once, in the order its first source came.
@@ -52,6 +59,7 @@ private:
     std::unordered_map<std::string, uint32_t> m_folderIndex;  // m_arrFolders' entries
     uint32_t m_nLastFolder = 0;  // most sources come from the folder of the one before
     int m_nStandardInput = -1;
+    std::vector<bool> m_arrInTree;  // per source, up to the last one found in a tree
     std::string m_strLastFolder;
 };
 

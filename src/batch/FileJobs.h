@@ -10,17 +10,23 @@
 #include <vector>
 
 #include "../engine/EditEngine.h"
-#include "BatchSources.h"
+#include "../engine/StopEvent.h"
 #include "FileResult.h"
 #include "OrderedJobs.h"
-#include "OutputSinks.h"
+#include "RunFile.h"
 
 namespace tavisk {
 
+// The jobs that can run at once without running out of descriptors under
+// the process's limit (RLIMIT_NOFILE, whose soft value it raises to the
+// hard one): `wanted`, or fewer, at least 1.
+int JobsWithinDescriptorLimit(int wanted);
+
 class FileJobs {
 public:
-    FileJobs(int jobs, int filesToRun, const std::vector<std::string>& scriptLines, const std::atomic<bool>* stop,
-             LineEndStyle lineEnds, const BatchSources& sources, const OutputSink& sink);
+    // `opener`, when set, reads the sources instead of the file system.
+    FileJobs(int jobs, int filesToRun, const std::vector<std::string>& scriptLines, const StopEvent& stop,
+             LineEndStyle lineEnds, const FileStepPlaces& places);
     ~FileJobs();
     FileJobs(const FileJobs&) = delete;
     FileJobs& operator=(const FileJobs&) = delete;
@@ -40,8 +46,7 @@ private:
 
     const int m_nJobs;
     const int m_nFiles;
-    const BatchSources& m_sources;
-    const OutputSink& m_sink;
+    const FileStepPlaces m_places;
     std::vector<std::unique_ptr<Worker>> m_workers;
     std::unique_ptr<SameFileGate> m_gate;
     std::unique_ptr<OrderedJobs<FileResult>> m_jobs;

@@ -72,6 +72,10 @@ void BatchInputs::Collect() {
     }
     const FileIdentity control = m_strControlFile.empty() ? FileIdentity{} : IdentityAt(m_strControlFile);
     if (control.valid) m_arrInputs.push_back(control);
+    for (const std::string& list : m_listFiles) {
+        const FileIdentity identity = IdentityAt(list);
+        if (identity.valid) m_arrInputs.push_back(identity);
+    }
     std::sort(m_arrInputs.begin(), m_arrInputs.end());
     m_bKnown = true;
 }
@@ -122,7 +126,31 @@ std::string OverwriteComplaints(const StartSubject& subject, BatchInputs& inputs
         if (inputs.Holds(output)) complain(output);
     }
     if (subject.savesResponse && inputs.Holds(subject.responsePath)) complain(subject.responsePath);
+    if (subject.savesResponse && ResponseIsAnOutput(subject))
+        complaints += kResponseWouldReplaceOutput + subject.responsePath + "\r\n";
     return complaints;
+}
+
+bool ResponseIsAnOutput(const StartSubject& subject) {
+    const std::string& response = subject.responsePath;
+    const size_t slash = response.rfind('/');
+    const std::string_view name = std::string_view(response).substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "." : response.substr(0, slash);
+    FileIdentity folderIdentity;
+    bool looked = false;
+    for (const std::string& element : subject.sources.Elements()) {
+        const size_t last = element.rfind('/');
+        if (std::string_view(element).substr(last + 1) != name) continue;
+        // One name in one folder, by any spelling of the folder.
+        const std::string outputFolder = subject.destFolder + element.substr(0, last);
+        if (outputFolder == folder) return true;
+        if (!looked) {
+            folderIdentity = IdentityAt(folder);
+            looked = true;
+        }
+        if (folderIdentity.valid && IdentityAt(outputFolder) == folderIdentity) return true;
+    }
+    return false;
 }
 
 }  // namespace tavisk

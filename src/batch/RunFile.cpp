@@ -17,11 +17,16 @@ bool RefuseWideText(EditEngine& engine) {
 
 }  // namespace
 
-bool OpenSource(EditEngine& engine, const BatchSources& sources, int i) {
+bool OpenSource(EditEngine& engine, const BatchSources& sources, SourceOpener* opener, int i) {
     engine.m_nLastLineRead = -1;
     FileError error;
-    if (sources.IsStandardInput(i)) {
+    if (opener) {
+        if (opener->Open(sources.Path(i), engine.m_fileSource, error)) return true;
+    } else if (sources.IsStandardInput(i)) {
         if (engine.m_fileSource.OpenStandardInput(error)) return true;
+    } else if (sources.IsInTree(i)) {
+        if (engine.m_fileSource.OpenBeneath(sources.Folder(i), std::string(sources.Name(i)), ShareMode::Exclusive, error))
+            return true;
     } else if (engine.m_fileSource.Open(sources.Path(i), ShareMode::Exclusive, error)) {
         return true;
     }
@@ -29,12 +34,14 @@ bool OpenSource(EditEngine& engine, const BatchSources& sources, int i) {
     return false;
 }
 
-FileResult RunFile(EditEngine& engine, ResponseLog& log, const BatchSources& sources, const OutputSink& sink, int i,
+FileResult RunFile(EditEngine& engine, ResponseLog& log, const FileStepPlaces& places, int i,
                    FileStepStart* stepStart) {
+    const BatchSources& sources = places.sources;
+    const OutputSink& sink = places.sink;
     FileResult file;
     log.AddLine(std::string(sources.Name(i)));
     const int64_t fileErrorsBefore = engine.FileErrorCount();
-    file.bOpened = OpenSource(engine, sources, i);
+    file.bOpened = OpenSource(engine, sources, places.opener, i);
     file.bWideText = file.bOpened && RefuseWideText(engine);
     if (file.bOpened && !file.bWideText) file.bOutputOpened = sink.Begin(engine, i, &file.madeFolders);
     if (stepStart && (file.bWideText || file.bOutputOpened)) stepStart->FileStepStarts(i);
@@ -42,6 +49,8 @@ FileResult RunFile(EditEngine& engine, ResponseLog& log, const BatchSources& sou
         file.run = engine.RunScriptOnFile();
         file.nReplacements = engine.m_nReplacements;
         sink.End(engine, file.run == FileRun::Finished && engine.FileErrorCount() == fileErrorsBefore, file);
+        // Its last write, ended by the stop while it waited on a pipe: the file stopped.
+        if (!engine.m_bDebug && engine.m_fileOutput.Stopped()) file.run = FileRun::Stopped;
     }
     engine.DiscardFiles();  // whatever a failed step left open
     file.bStopRequested = engine.StopRequested();

@@ -7,6 +7,7 @@
 #include "BatchSources.h"
 #include "FileResult.h"
 #include "OutputSinks.h"
+#include "SourceOpener.h"
 
 namespace tavisk {
 
@@ -18,11 +19,18 @@ public:
     virtual void FileStepStarts(int i) = 0;
 };
 
+// Where a step finds its source and puts its output.
+struct FileStepPlaces {
+    const BatchSources& sources;
+    SourceOpener* opener;  // reads the sources instead of the file system, when set
+    const OutputSink& sink;
+};
+
 // `log` is the one `engine` writes to; `stepStart` may be null.
-FileResult RunFile(EditEngine& engine, ResponseLog& log, const BatchSources& sources, const OutputSink& sink, int i,
+FileResult RunFile(EditEngine& engine, ResponseLog& log, const FileStepPlaces& places, int i,
                    FileStepStart* stepStart);
 
 // Opens source `i` on `engine`; false when it cannot be, reported on the engine.
-bool OpenSource(EditEngine& engine, const BatchSources& sources, int i);
+bool OpenSource(EditEngine& engine, const BatchSources& sources, SourceOpener* opener, int i);
 
 }  // namespace tavisk

@@ -1,5 +1,6 @@
 // What must hold before a batch may start.
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string_view>
@@ -10,7 +11,14 @@
 
 namespace tavisk {
 
-bool SameFolder(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0 && a.size() == b.size(); }
+bool SameFolder(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    if (a.size() != b.size() || strcasecmp(a.c_str(), b.c_str()) != 0) return false;
+    // Names that differ in letter case only are one folder where the file
+    // system ignores case, two where it does not: it alone can tell.
+    struct stat infoA {}, infoB {};
+    return stat(a.c_str(), &infoA) == 0 && stat(b.c_str(), &infoB) == 0 && IdentityOf(infoA) == IdentityOf(infoB);
+}
 
 namespace {
 

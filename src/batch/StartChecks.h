@@ -11,17 +11,20 @@ namespace tavisk {
 
 inline constexpr const char* kNoDestination = "No Destination Folder";
 inline constexpr const char* kWouldOverwriteInput = "Output would overwrite an input: ";
+inline constexpr const char* kResponseWouldReplaceOutput = "Response file would replace an output: ";
 
-// Whether two folder names are the same string, letter case ignored; nothing
-// is normalised first (the identity checks see through other spellings).
+// Whether two folder names name one folder by their letters: the same
+// string, or the same string but for letter case and one folder on disk
+// (a case-insensitive file system).  Nothing is normalised first (the
+// identity checks see through other spellings).
 bool SameFolder(const std::string& a, const std::string& b);
 
-// The identities of what a batch reads, every source and the control file,
-// looked up when first asked for after Forget.
+// The identities of what a batch reads, every source, the control file and
+// the lists of sources, looked up when first asked for after Forget.
 class BatchInputs {
 public:
-    BatchInputs(const BatchSources& sources, const std::string& controlFile)
-        : m_sources(sources), m_strControlFile(controlFile) {}
+    BatchInputs(const BatchSources& sources, const std::string& controlFile, const std::vector<std::string>& listFiles)
+        : m_sources(sources), m_strControlFile(controlFile), m_listFiles(listFiles) {}
     void Forget() { m_bKnown = false; }
     // Whether the name `path` holds one of them, or is a link to one.
     bool Holds(const std::string& path);
@@ -31,6 +34,7 @@ private:
 
     const BatchSources& m_sources;
     const std::string& m_strControlFile;
+    const std::vector<std::string>& m_listFiles;
     std::vector<FileIdentity> m_arrInputs;  // sorted
     bool m_bKnown = false;
 };
@@ -54,7 +58,11 @@ struct StartFacts {
 StartFacts CheckStart(const StartSubject& subject, BatchInputs& inputs);
 
 // The complaints about outputs, and the response file, that would replace
-// what the batch reads; fills `facts.outputPresent`.
+// what the batch reads, and about a response file that would replace an
+// output; fills `facts.outputPresent`.
 std::string OverwriteComplaints(const StartSubject& subject, BatchInputs& inputs, StartFacts& facts);
+
+// Whether the response file's name is that of an output.
+bool ResponseIsAnOutput(const StartSubject& subject);
 
 }  // namespace tavisk

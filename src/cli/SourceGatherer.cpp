@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "NameList.h"
 #include "PathGlob.h"
 
 namespace tavisk::cli {
@@ -37,9 +38,11 @@ SourceGatherer::SourceGatherer(const GatherOptions& options, BatchRun& batch) : 
     }
 }
 
-void SourceGatherer::Report(const std::string& path, int errorNumber) {
+void SourceGatherer::Report(const std::string& path, int errorNumber) { Report(path, DescribeErrno(errorNumber)); }
+
+void SourceGatherer::Report(const std::string& path, const std::string& cause) {
     ++m_nProblems;
-    std::fprintf(stderr, "tavisk-cli: %s: %s\n", path.c_str(), DescribeErrno(errorNumber).c_str());
+    std::fprintf(stderr, "tavisk-cli: %s: %s\n", path.c_str(), cause.c_str());
 }
 
 void SourceGatherer::NoteCarriageReturn(const std::string& list, std::string_view name) {
@@ -74,33 +77,28 @@ void SourceGatherer::AddNamesFrom(const std::string& path) {
         Report(path, errno);
         return;
     }
-    const char separator = m_options.nullSeparated ? '\0' : '\n';
+    const std::string listName = standardInput ? "standard input" : path;
+    NameListReader reader(m_options.nullSeparated);
+    const auto take = [&](std::string_view name, ListEntry entry) {
+        if (entry == ListEntry::Name) {
+            AddName(name);
+            NoteCarriageReturn(path, name);
+        } else {  // cut at the NUL it would name another file, and two entries could write one output
+            Report(listName, "a name holds a NUL byte (-0 reads lists of NUL-ended names)");
+        }
+    };
     std::unique_ptr<char[]> buffer(new char[1 << 16]);
-    std::string partial;  // a name split across two reads
     for (;;) {
         const ssize_t got = ::read(fd, buffer.get(), 1 << 16);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            Report(standardInput ? "standard input" : path, errno);
+            Report(listName, errno);
             break;
         }
         if (got == 0) break;
-        std::string_view data(buffer.get(), static_cast<size_t>(got));
-        for (size_t end; (end = data.find(separator)) != std::string_view::npos; data.remove_prefix(end + 1)) {
-            if (partial.empty()) {
-                if (end > 0) AddName(data.substr(0, end));
-                if (end > 0) NoteCarriageReturn(path, data.substr(0, end));
-            } else {
-                partial.append(data.substr(0, end));
-                AddName(partial);
-                NoteCarriageReturn(path, partial);
-                partial.clear();
-            }
-        }
-        partial.append(data);
+        reader.Feed(std::string_view(buffer.get(), static_cast<size_t>(got)), take);
     }
-    if (!partial.empty()) AddName(partial);  // a last name without its separator
-    if (!partial.empty()) NoteCarriageReturn(path, partial);
+    reader.Finish(take);
     if (!standardInput) ::close(fd);
 }
 
@@ -120,11 +118,12 @@ void SourceGatherer::AddTree(std::string root) {
     std::vector<std::string> found;
     Walk(root, {}, found);
     std::sort(found.begin(), found.end());
-    for (const std::string& relative : found) m_batch.m_sources.Add(root, "/" + relative);
+    for (const std::string& relative : found) m_batch.m_sources.AddInTree(root, "/" + relative);
 }
 
 // Every regular file below `root`/`relative`, as a path relative to `root`.
-// Links to folders are not followed; the destination folder is left out.
+// Symbolic links (to files or folders) and special files are left out, and
+// counted: a link could lead out of the tree.  The destination folder is left out.
 void SourceGatherer::Walk(const std::string& root, const std::string& relative, std::vector<std::string>& found) {
     const std::string folder = relative.empty() ? root : root + "/" + relative;
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
@@ -145,12 +144,10 @@ void SourceGatherer::Walk(const std::string& root, const std::string& relative, 
         bool isFolder = entry->d_type == DT_DIR;
         bool isFile = entry->d_type == DT_REG;
         struct stat info {};
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        if (entry->d_type == DT_UNKNOWN) {
             if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
             isFolder = S_ISDIR(info.st_mode);
             isFile = S_ISREG(info.st_mode);
-            // A link to a file stands for that file; a link to a folder is not followed.
-            if (S_ISLNK(info.st_mode)) isFile = fstatat(dirFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
         const std::string path = JoinRelative(relative, name);
         if (isFolder) {
@@ -159,8 +156,11 @@ void SourceGatherer::Walk(const std::string& root, const std::string& relative, 
                 info.st_dev == m_destDevice && info.st_ino == m_destInode)
                 continue;  // the outputs of an earlier run are not sources
             Walk(root, path, found);
-        } else if (isFile && Included(path) && !Excluded(path, false)) {
-            found.push_back(path);
+        } else if (Included(path) && !Excluded(path, false)) {
+            if (isFile)
+                found.push_back(path);
+            else
+                ++m_nLeftOut;
         }
     }
 }

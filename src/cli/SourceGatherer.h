@@ -28,6 +28,8 @@ public:
 
     // Folders and lists that could not be read; each was reported on standard error.
     int ProblemCount() const { return m_nProblems; }
+    // Symbolic links and special files in the trees, left out of the sources.
+    int LeftOutCount() const { return m_nLeftOut; }
 
 private:
     void AddName(std::string_view name);
@@ -36,6 +38,7 @@ private:
     bool Included(std::string_view relative) const;
     bool Excluded(std::string_view relative, bool isFolder) const;
     void Report(const std::string& path, int errorNumber);
+    void Report(const std::string& path, const std::string& cause);
     // Says why a name of a list that ends in CR is not found, once per list.
     void NoteCarriageReturn(const std::string& list, std::string_view name);
 
@@ -44,6 +47,7 @@ private:
     std::vector<PathGlob> m_includes;
     std::vector<PathGlob> m_excludes;
     int m_nProblems = 0;
+    int m_nLeftOut = 0;
     bool m_bCarriageReturnNoted = false;
     bool m_bDestKnown = false;
     dev_t m_destDevice = 0;

@@ -19,7 +19,9 @@
 #include "SourceGatherer.h"
 #include "batch/BatchRun.h"
 #include "batch/DiffPreview.h"
+#include "batch/FileJobs.h"
 #include "batch/ScriptFile.h"
+#include "engine/StandardDescriptors.h"
 #include "engine/TempFileRegistry.h"
 
 namespace {
@@ -109,7 +111,15 @@ int GatherSources(const cli::CliOptions& options, BatchRun& batch) {
             sources.AddArgument(source);
         }
     }
-    for (const std::string& list : options.filesFrom) sources.AddNamesFrom(list);
+    batch.m_arrListFiles.clear();
+    for (const std::string& list : options.filesFrom) {
+        sources.AddNamesFrom(list);
+        if (list != cli::kStandardStream) batch.m_arrListFiles.push_back(list);  // never to be written
+    }
+    batch.m_nLeftOutOfTrees = sources.LeftOutCount();
+    if (batch.m_nLeftOutOfTrees > 0)
+        std::fprintf(stderr, "tavisk-cli: left out %d symbolic links and special files found in the folders given\n",
+                     batch.m_nLeftOutOfTrees);
     return sources.ProblemCount();
 }
 
@@ -185,8 +195,7 @@ int Run(const cli::CliOptions& options) {
     batch.SetSyntaxErrorReport(&syntaxReport);
     cli::JsonVerdictFacts facts;
     facts.scriptName = scriptName;
-    // The count of files -R left out (links, other than regular files).
-    facts.leftOut = 0;
+    facts.leftOut = 0;  // the links and special files -R left out, once the sources are gathered
 
     if (options.check) {
         if (batch.m_arrScriptLines.empty()) {
@@ -200,6 +209,8 @@ int Run(const cli::CliOptions& options) {
     }
 
     const int sourceProblems = GatherSources(options, batch);
+
+    facts.leftOut = batch.m_nLeftOutOfTrees;
     if (options.ToStandardOutput() && batch.m_sources.Count() > 1)
         return EndWithoutRun(options, UsageError("DEST-FOLDER \"-\" (standard output) takes one source only"), facts,
                              batch.m_sources.Count());
@@ -223,6 +234,11 @@ int Run(const cli::CliOptions& options) {
     if (options.diff) batch.m_pPreview = &diffPreview;
     batch.m_bKeepGoing = options.keepGoing;
     batch.m_nJobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int jobsAllowed = JobsWithinDescriptorLimit(batch.m_nJobs);
+    if (jobsAllowed < batch.m_nJobs && jobsAllowed < batch.m_sources.Count())
+        std::fprintf(stderr, "tavisk-cli: -j %d: running %d jobs at once, as many as the limit on open files allows\n",
+                     batch.m_nJobs, jobsAllowed);
+    batch.m_nJobs = jobsAllowed;
     if (!options.responseFile.empty()) {
         batch.m_strResponseFile = options.responseFile;
         // Standard output is no folder: a bare name lands in the current one.
@@ -292,6 +308,7 @@ int Run(const cli::CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!ReopenClosedStandardDescriptors()) return kExitRefusedOrFileError;  // nowhere safe to say so
     static char outputBuffer[1 << 16];
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
 

@@ -37,9 +37,11 @@ public:
     void SetDebugSink(DebugOutputSink* sink) { m_pDebugSink = sink; }
     // Checked between commands, at every source line and at every refill of
     // the source's buffer: a raised flag ends the file's run within moments.
-    void SetStopFlag(const std::atomic<bool>* stop) {
+    // `stopFd`, readable once the stop is raised, ends a wait on a pipe (see StopEvent).
+    void SetStopFlag(const std::atomic<bool>* stop, int stopFd = -1) {
         m_pStopRequested = stop;
-        m_fileSource.SetStopFlag(stop);
+        m_fileSource.SetStopFlag(stop, stopFd);
+        m_fileOutput.SetStopFlag(stop, stopFd);
     }
 
     // Runs the whole script over the open source (and output, unless in
@@ -59,6 +61,8 @@ public:
     void AddErrorLine(const char* format);
     // Shows a file error and records it as a counted response line.
     void ReportFileError(const FileError& error);
+    // Reports the output's last write error, unless the stop ended that write.
+    void ReportWriteError();
     // Closes the source, then commits the output; a failed final write is reported.
     void CloseFiles();
     // Closes the source and drops the output: its final name keeps what it held.

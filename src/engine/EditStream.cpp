@@ -81,7 +81,7 @@ bool EditEngine::CompleteLine(std::string_view text, LineEnd end, bool sourceEnd
                             : m_fileOutput.WriteLine(m_strOutLine);
     }
     if (!written) {
-        ReportFileError(m_fileOutput.LastError());
+        ReportWriteError();
         return false;
     }
     m_strOutLine.clear();
@@ -107,6 +107,11 @@ void EditEngine::AddErrorLine(const char* format) {
     m_log.AddErrorLine(FormatMessage(format, m_parser.m_strCommandText));
 }
 
+void EditEngine::ReportWriteError() {
+    // A write the stop ended, while it waited on a pipe, is the stop, not a file error.
+    if (!m_fileOutput.Stopped()) ReportFileError(m_fileOutput.LastError());
+}
+
 void EditEngine::ReportFileError(const FileError& error) {
     ++m_nFileErrors;
     if (m_pFileErrorReport) m_pFileErrorReport->ReportFileError(error);
@@ -120,7 +125,8 @@ void EditEngine::CloseFiles() {
     if (m_fileOutput.IsOpen()) {
         const bool reported = m_fileOutput.Failed();
         FileError error;
-        if (!m_fileOutput.Commit(error) && !reported) ReportFileError(error);
+        // The last write ended by the stop: the file stopped, no error.
+        if (!m_fileOutput.Commit(error) && !reported && !m_fileOutput.Stopped()) ReportFileError(error);
     }
 }
 
@@ -129,7 +135,7 @@ void EditEngine::FinishFiles(OutputTarget& later) {
     if (!m_fileOutput.IsOpen()) return;
     const bool reported = m_fileOutput.Failed();
     FileError error;
-    if (!m_fileOutput.Finish(later, error) && !reported) ReportFileError(error);
+    if (!m_fileOutput.Finish(later, error) && !reported && !m_fileOutput.Stopped()) ReportFileError(error);
 }
 
 void EditEngine::DiscardFiles() {

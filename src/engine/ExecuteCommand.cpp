@@ -181,7 +181,7 @@ int EditEngine::AfterStreamedLines(int64_t lines, bool writeFailed, bool stopped
     m_nLastLineRead += lines;
     m_nCurLine += lines;
     if (writeFailed) {
-        ReportFileError(m_fileOutput.LastError());
+        ReportWriteError();
         return EXEC_WRITE_FAILED;
     }
     return stopped ? EXEC_STOPPED : EXEC_CONTINUE;  // the caller's next read meets the end, or the read error

@@ -31,7 +31,9 @@ FileRun EditEngine::RunScriptOnFile() {
         if (result < PARSE_ERROR) result = ExecuteCommand(cmd);
     }
     m_fileSource.Close();
-    return stopped || result == EXEC_STOPPED ? FileRun::Stopped : FileRun::Finished;
+    // A write the stop ended fails the command: the file stopped.
+    const bool writeStopped = result == EXEC_WRITE_FAILED && m_fileOutput.Stopped();
+    return stopped || result == EXEC_STOPPED || writeStopped ? FileRun::Stopped : FileRun::Finished;
 }
 
 }  // namespace tavisk

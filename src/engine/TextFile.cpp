@@ -1,7 +1,12 @@
 #include "TextFile.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <linux/openat2.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +16,7 @@
 #include <new>
 
 #include "LineBlocks.h"
+#include "StopEvent.h"
 
 namespace tavisk {
 
@@ -18,7 +24,70 @@ namespace {
 
 constexpr size_t kReadBufferSize = size_t{1} << 20;   // grows for longer lines
 constexpr size_t kReadChunk = size_t{1} << 20;        // bytes asked of one read()
+constexpr size_t kWriteChunk = size_t{16} << 20;      // bytes given to one write() of a large piece
 constexpr size_t kPeekLimit = size_t{16} << 20;       // how far to look for the first line end
+
+// A pipe, FIFO, socket or terminal may have nothing to read, or no room,
+// for ever; files, block devices and such as /dev/null answer in their own time.
+bool MayWaitForEver(int fd, const struct stat& info) {
+    return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || (S_ISCHR(info.st_mode) && isatty(fd));
+}
+
+// A FIFO opened to read waits in open() for a writer, where no stop can
+// reach it: it is opened without waiting, and the reads wait instead.
+constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// Our own descriptor, opened without waiting: from now on reads wait.
+void WaitOnReads(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+// `relative` below `folder`, opened with no symbolic link followed on the
+// way and none at the end (-1 with errno ELOOP when there is one).
+int OpenWithoutLinks(const std::string& folder, const std::string& relative) {
+    const int folderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) return -1;
+    open_how how {};
+    how.flags = kOpenFlags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    int fd = static_cast<int>(syscall(SYS_openat2, folderFd, relative.c_str(), &how, sizeof how));
+    if (fd < 0 && errno == ENOSYS) {  // a kernel before openat2: one name at a time
+        int at = ::dup(folderFd);
+        size_t begin = 0;
+        while (at >= 0) {
+            const size_t slash = relative.find('/', begin);
+            const std::string name = relative.substr(begin, slash - begin);
+            const bool last = slash == std::string::npos;
+            const int flags = last ? kOpenFlags : O_PATH | O_DIRECTORY | O_CLOEXEC;
+            const int next = ::openat(at, name.c_str(), flags | O_NOFOLLOW);
+            ::close(at);
+            if (last || next < 0) {
+                fd = next;
+                break;
+            }
+            at = next;
+            begin = slash + 1;
+        }
+    }
+    const int cause = errno;
+    ::close(folderFd);
+    errno = cause;
+    return fd;
+}
+
+// Bytes a write to `fd`, found ready, surely takes without waiting.  A pipe
+// holds its bytes in pages: the free pages, less one for a page another
+// writer's piece may have started, take a write whole; elsewhere (or when
+// the pipe cannot say) only PIPE_BUF bytes are promised.
+size_t RoomToWrite(int fd) {
+    constexpr long kPage = 4096;
+    const long capacity = fcntl(fd, F_GETPIPE_SZ);
+    int queued = 0;
+    if (capacity <= 0 || ioctl(fd, FIONREAD, &queued) != 0) return PIPE_BUF;
+    const long freePages = capacity / kPage - (queued + kPage - 1) / kPage - 1;
+    return freePages * kPage > PIPE_BUF ? static_cast<size_t>(freePages * kPage) : PIPE_BUF;
+}
 
 // Share-mode locks are taken on regular files only: a device such as
 // /dev/null or /dev/full is shared by every program on the machine.
@@ -58,11 +127,26 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
     Close();
     m_strPath = path;
     error = FileError{path, {}};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), kOpenFlags);
     if (fd < 0) {
         error.m_strCause = DescribeErrno(errno);
         return false;
     }
+    WaitOnReads(fd);
+    return Adopt(fd, share, error);
+}
+
+bool TextFileReader::OpenBeneath(const std::string& folder, const std::string& relative, ShareMode share,
+                                 FileError& error) {
+    Close();
+    m_strPath = folder + "/" + relative;
+    error = FileError{m_strPath, {}};
+    const int fd = OpenWithoutLinks(folder, relative);
+    if (fd < 0) {
+        error.m_strCause = errno == ELOOP ? "a symbolic link on the way, not followed" : DescribeErrno(errno);
+        return false;
+    }
+    WaitOnReads(fd);
     return Adopt(fd, share, error);
 }
 
@@ -102,6 +186,7 @@ bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error) {
     m_nPermissions = S_ISREG(info.st_mode) ? (info.st_mode & 0777) : 0666;
     ResetPosition();
     m_nFileSize = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
+    m_bMayWait = MayWaitForEver(fd, info);
     return true;
 }
 
@@ -115,6 +200,7 @@ void TextFileReader::OpenMemory(std::string_view bytes, const std::string& name)
         m_bFailed = true;
     }
     // A non-null pointer marks the reader open even for an empty source.
+    m_bMayWait = false;
     m_pMemory = bytes.empty() ? "" : bytes.data();
     m_nMemoryLeft = bytes.size();
     m_nFileSize = bytes.size();
@@ -130,6 +216,7 @@ void TextFileReader::OpenRange(int fd, uint64_t begin, uint64_t end, const std::
     }
     m_fd = fd;
     m_bBorrowedFd = true;
+    m_bMayWait = false;  // a range of a file, read by position
     m_nRangeOffset = begin;
     m_nRangeEnd = end;
     m_nFileSize = end - begin;
@@ -187,7 +274,7 @@ LineEnd TextFileReader::PeekFirstLineEnd() {
             const size_t lineFeed = static_cast<size_t>(static_cast<const char*>(found) - m_pBuffer);
             return lineFeed > m_nBegin && m_pBuffer[lineFeed - 1] == '\r' ? LineEnd::CrLf : LineEnd::Lf;
         }
-        if (m_bEof || pending >= kPeekLimit) return LineEnd::None;
+        if (m_bEof || pending >= kPeekLimit || StopRequested()) return LineEnd::None;
         if (!Fill()) {
             m_bFailed = true;  // the next read reports it
             return LineEnd::None;
@@ -225,6 +312,8 @@ bool TextFileReader::Fill() {
     const size_t want = std::min(m_nCapacity - m_nEnd, kReadChunk);
     if (m_pMemory) return FillFromMemory(want);
     for (;;) {
+        // A stop ends the wait with nothing read; the caller sees the flag.
+        if (m_bMayWait && !m_bBorrowedFd && !WaitReadyOrStopped(m_fd, POLLIN, m_pStop, m_nStopFd)) return true;
         const ssize_t got = m_bBorrowedFd ? ReadRange(want) : ::read(m_fd, m_pBuffer + m_nEnd, want);
         if (got > 0) {
             m_nEnd += static_cast<size_t>(got);
@@ -236,7 +325,10 @@ bool TextFileReader::Fill() {
             m_bEof = true;
             return true;
         }
-        if (errno == EINTR) continue;
+        if (errno == EINTR) {
+            if (StopRequested()) return true;  // interrupted by the stop: not retried
+            continue;
+        }
         m_lastError = FileError{m_strPath, DescribeErrno(errno)};
         return false;
     }
@@ -330,7 +422,8 @@ TextFileReader::CopyResult TextFileReader::CopyRestTo(TextFileWriter& out, int64
 }
 
 std::string_view TextFileReader::Peek(size_t count) {
-    while (IsOpen() && !m_bFailed && !m_bEof && m_nEnd - m_nBegin < count && m_nEnd < m_nCapacity) {
+    while (IsOpen() && !m_bFailed && !m_bEof && m_nEnd - m_nBegin < count && m_nEnd < m_nCapacity &&
+           !StopRequested()) {
         if (!Fill()) m_bFailed = true;  // ReadLine reports it
     }
     return std::string_view(m_pBuffer + m_nBegin, std::min(count, m_nEnd - m_nBegin));
@@ -341,6 +434,11 @@ std::string_view TextFileReader::Peek(size_t count) {
 TextFileWriter::~TextFileWriter() {
     Discard();
     std::free(m_pBuffer);
+}
+
+bool TextFileWriter::FailStopped() {
+    m_bStopped = true;
+    return Fail(EINTR);
 }
 
 bool TextFileWriter::Fail(int errorNumber) {
@@ -360,6 +458,7 @@ void TextFileWriter::CreateCaptured(const std::string& path, OutputCapture* capt
     m_strCapturedPath = path;
     m_bFailed = false;
     m_bLineEndOwed = false;
+    m_bStopped = false;
     m_nUsed = 0;
     if (!m_pBuffer) m_pBuffer = static_cast<char*>(std::malloc(kBufferSize));
     m_pCapture = capture;
@@ -379,6 +478,8 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Out
     Discard();
     m_bFailed = false;
     m_bLineEndOwed = false;
+    m_bStopped = false;
+    m_nWaitsFd = -1;
     m_nUsed = 0;
     if (!m_pBuffer) {
         m_pBuffer = static_cast<char*>(std::malloc(kBufferSize));
@@ -394,9 +495,21 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Out
 
 bool TextFileWriter::WriteAll(const char* data, size_t size) {
     if (m_pCapture) return m_pCapture->Take(std::string_view(data, size)) || Fail(ENOMEM);
-    while (size > 0) {
-        const ssize_t written = ::write(m_target.Fd(), data, size);
+    const int fd = m_target.Fd();
+    if (m_nWaitsFd != fd) {
+        struct stat info {};
+        m_bMayWait = fstat(fd, &info) == 0 && MayWaitForEver(fd, info);
+        m_nWaitsFd = fd;
+    }
+    for (bool first = true; size > 0; first = false) {
+        // Where a write may wait for ever, it waits for room first, together
+        // with the stop, and writes no more than room is promised for.
+        if (m_bMayWait && !WaitReadyOrStopped(fd, POLLOUT, m_pStop, m_nStopFd)) return FailStopped();
+        // A line of gigabytes goes out in pieces, so a stop is seen between them.
+        if (!first && m_pStop && m_pStop->load(std::memory_order_relaxed)) return FailStopped();
+        const ssize_t written = ::write(fd, data, std::min(size, m_bMayWait ? RoomToWrite(fd) : kWriteChunk));
         if (written < 0) {
+            if (errno == EINTR && m_pStop && m_pStop->load()) return FailStopped();
             if (errno == EINTR) continue;
             return Fail(errno);
         }

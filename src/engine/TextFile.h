@@ -60,6 +60,10 @@ public:
     TextFileReader& operator=(const TextFileReader&) = delete;
 
     bool Open(const std::string& path, ShareMode share, FileError& error);
+    // Opens `relative` below `folder` without following any symbolic link
+    // below the folder (a link there is an error): a file found in a tree
+    // can never be a way out of it.  Its path is folder + "/" + relative.
+    bool OpenBeneath(const std::string& folder, const std::string& relative, ShareMode share, FileError& error);
     // Reads standard input as the source; its path is "standard input".
     bool OpenStandardInput(FileError& error);
     // Reads `bytes`, which the caller keeps alive until Close, as a file
@@ -70,8 +74,12 @@ public:
     // descriptor this way.
     void OpenRange(int fd, uint64_t begin, uint64_t end, const std::string& name);
     // Checked at every refill of the buffer, so a read of any size ends soon
-    // after the flag is raised.
-    void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
+    // after the flag is raised; a read from a pipe or FIFO also waits on
+    // `stopFd` (see StopEvent), so it ends even while no data comes.
+    void SetStopFlag(const std::atomic<bool>* stop, int stopFd = -1) {
+        m_pStop = stop;
+        m_nStopFd = stopFd;
+    }
     // A line longer than `limit` bytes is not read whole: ReadLine returns TooLong.
     void SetLineLimit(size_t limit) { m_nLineLimit = limit; }
     // The first bytes of the file (fewer when it is shorter), without reading them.
@@ -197,6 +205,8 @@ private:
     mode_t m_nPermissions = 0666;
     FileError m_lastError;
     const std::atomic<bool>* m_pStop = nullptr;
+    int m_nStopFd = -1;
+    bool m_bMayWait = false;  // a pipe, FIFO, terminal or socket: a read may wait for ever
     size_t m_nLineLimit = SIZE_MAX;
     char* m_pBuffer = nullptr;
     size_t m_nCapacity = 0;
@@ -280,6 +290,14 @@ public:
     void Discard();
     // As Commit, but hands the flushed file to `later` instead of putting it in place.
     bool Finish(OutputTarget& later, FileError& error);
+    // A write to a pipe, FIFO or terminal waits on `stopFd` too, and ends
+    // with Stopped() once the flag is raised (see StopEvent).
+    void SetStopFlag(const std::atomic<bool>* stop, int stopFd = -1) {
+        m_pStop = stop;
+        m_nStopFd = stopFd;
+    }
+    // The last write failed because the stop came while it waited.
+    bool Stopped() const { return m_bStopped; }
     // See OutputTarget::CloseFolder.
     void CloseFolder() { m_target.CloseFolder(); }
     bool IsOpen() const { return m_target.IsOpen() || m_pCapture; }
@@ -305,11 +323,17 @@ private:
     bool Flush();
     bool WriteAll(const char* data, size_t size);
     bool Fail(int errorNumber);
+    bool FailStopped();
 
     OutputTarget m_target;
     FileError m_lastError;
     OutputCapture* m_pCapture = nullptr;
     std::string m_strCapturedPath;
+    const std::atomic<bool>* m_pStop = nullptr;
+    int m_nStopFd = -1;
+    int m_nWaitsFd = -1;      // the descriptor m_bMayWait was found for
+    bool m_bMayWait = false;  // writes to it may wait for ever
+    bool m_bStopped = false;
     char* m_pBuffer = nullptr;
     size_t m_nUsed = 0;
     bool m_bFailed = false;

@@ -2,9 +2,11 @@
 #include <QApplication>
 
 #include "EditorApp.h"
+#include "engine/StandardDescriptors.h"
 #include "ProgramIcon.h"
 
 int main(int argc, char** argv) {
+    if (!tavisk::ReopenClosedStandardDescriptors()) return 1;
     QApplication app(argc, argv);
     QApplication::setWindowIcon(tavisk::ui::ProgramIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("tavisk"));

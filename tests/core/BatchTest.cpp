@@ -183,9 +183,11 @@ TEST_F(BatchFixture, ResponseFileNameRules) {
     ASSERT_TRUE(Start());
     EXPECT_TRUE(FileExists(dir / "elsewhere.txt"));
 
-    batch.m_strResponseFile = "a.txt";  // written after the outputs, so it replaces that output
-    ASSERT_TRUE(Start());
-    EXPECT_EQ(ReadFile(dest + "/a.txt").substr(0, 7), "a.txt\r\n");
+    batch.m_strResponseFile = "a.txt";  // an output's name: refused before anything is written
+    const std::string outputBefore = ReadFile(dest + "/a.txt");
+    EXPECT_FALSE(Start());
+    EXPECT_EQ(window.errorMessages.back(), "Response file would replace an output: " + dest + "/a.txt\r\n");
+    EXPECT_EQ(ReadFile(dest + "/a.txt"), outputBefore);
 
     window.saveResponseChecked = false;
     batch.m_strResponseFile = "unused.txt";

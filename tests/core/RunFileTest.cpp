@@ -81,7 +81,7 @@ TEST_P(FileStep, TellsTheLoopWhatBecameOfTheFile) {
                              : c.sink == Sink::Preview ? static_cast<const OutputSink&>(preview)
                                                        : static_cast<const OutputSink&>(debug);
 
-    FileResult file = RunFile(engine, log, sources, sink, 0, nullptr);
+    FileResult file = RunFile(engine, log, FileStepPlaces{sources, nullptr, sink}, 0, nullptr);
     EXPECT_EQ(file.bOpened, c.opened);
     EXPECT_EQ(file.bWideText, c.wide);
     EXPECT_EQ(file.bOutputOpened, c.outputOpened);

@@ -60,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "Destination Folder can't be the same as the source.\r\n"},
         ComplaintCase{false, 1, "/a", "/b", "Empty or No Control File\r\n"},
         ComplaintCase{true, 0, "/a", "/b", "No Source File(s)\r\n"},
-        ComplaintCase{true, 2, "/Data", "/DATA", "Destination Folder can't be the same as the source.\r\n"},
+        ComplaintCase{true, 2, "/Data", "/Data", "Destination Folder can't be the same as the source.\r\n"},
+        // Letter case alone makes two folders where the file system keeps case.
+        ComplaintCase{true, 2, "/Data", "/DATA", ""},
         ComplaintCase{true, 2, "", "", "Destination Folder can't be the same as the source.\r\nNo Destination Folder\r\n"},
         ComplaintCase{true, 1, "/a", "", "No Destination Folder\r\n"},
         ComplaintCase{true, 2, "/data", "/data/", ""},
@@ -75,7 +77,7 @@ TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
     EXPECT_EQ(batch.StartComplaints(), "Source File names must differ: a.txt\r\nSource File names must differ: b.txt\r\n");
     EXPECT_EQ(batch.m_sources.Path(2), "./b.txt");
     EXPECT_EQ(batch.OutputPath(3), "/out/b.txt");
-    batch.m_strDestFolder = "/Y";
+    batch.m_strDestFolder = "/y";
     EXPECT_NE(batch.StartComplaints().find("Destination Folder can't be the same as the source.\r\n"), std::string::npos);
 }
 
@@ -95,7 +97,9 @@ TEST(StartChecks, FactsTellWhichOutputNamesExisted) {
     BatchSources sources;
     for (const char* name : {"/a.txt", "/b.txt", "/c.txt", "/sub/d.txt"}) sources.Add(src, name);
     const std::string response = dest + "/log.txt";
-    BatchInputs inputs(sources, "");
+    const std::string noControl;
+    const std::vector<std::string> noLists;
+    BatchInputs inputs(sources, noControl, noLists);
     const StartFacts facts = CheckStart(StartSubject{true, sources, dest, response, true}, inputs);
     EXPECT_EQ(facts.complaints, "");
     EXPECT_EQ(facts.outputPresent, (std::vector<bool>{false, true, false, true}));
@@ -117,15 +121,18 @@ TEST(StartChecks, InputsAreKnownByIdentityUnderAnyName) {
     WriteFile(src + "/a.txt", "x\r\n");
     WriteFile(dir / "script.txt", "te\r\n");
     WriteFile(dir / "other.txt", "y\r\n");
+    WriteFile(dir / "list.txt", "a.txt\n");
     ASSERT_EQ(link((src + "/a.txt").c_str(), (dir / "hard.txt").c_str()), 0);
     ASSERT_EQ(symlink((dir / "script.txt").c_str(), (dir / "soft.txt").c_str()), 0);
     BatchSources sources;
     sources.Add(src, "/a.txt");
     const std::string control = dir / "script.txt";
-    BatchInputs inputs(sources, control);
+    const std::vector<std::string> lists{dir / "list.txt"};
+    BatchInputs inputs(sources, control, lists);
     EXPECT_TRUE(inputs.Holds(src + "/a.txt"));
     EXPECT_TRUE(inputs.Holds(dir / "hard.txt"));
     EXPECT_TRUE(inputs.Holds(dir / "soft.txt"));
+    EXPECT_TRUE(inputs.Holds(dir / "list.txt"));
     EXPECT_FALSE(inputs.Holds(dir / "other.txt"));
     EXPECT_FALSE(inputs.Holds(dir / "missing.txt"));
     // Forgotten, they are looked up afresh.

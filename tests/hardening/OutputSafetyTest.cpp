@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "HardeningFixture.h"
+#include "engine/StandardDescriptors.h"
 
 namespace tavisk::test {
 namespace {
@@ -72,6 +73,7 @@ struct Scene {
     std::vector<std::string> err;
     std::vector<Written> outputs;  // what the run writes; everything else survives as it was
     std::vector<std::string> removed = {};
+    ProcessOptions options = {};
     bool runInSceneFolder = false;  // the run's working folder is the scene's
 };
 
@@ -104,6 +106,42 @@ void Common(const std::string& d) {
 
 const std::string kCleanLine = " Batch Completed without Errors";
 const std::string kErrorLine = "**** Errors during Processing";
+
+// src/f10.txt .. src/f39.txt, each holding its name; returns their paths.
+std::vector<std::string> ThirtySources(const std::string& d) {
+    std::vector<std::string> paths;
+    for (int i = 10; i < 40; ++i) {
+        paths.push_back(d + "/src/f" + std::to_string(i) + ".txt");
+        Write(paths.back(), "f" + std::to_string(i) + "\n");
+    }
+    return paths;
+}
+
+std::vector<std::string> ThirtyHeaders() {
+    std::vector<std::string> lines;
+    for (int i = 10; i < 40; ++i) lines.push_back("f" + std::to_string(i) + ".txt");
+    lines.push_back(kCleanLine);
+    return lines;
+}
+
+std::vector<Written> ThirtyOutputs() {
+    std::vector<Written> outputs;
+    for (int i = 10; i < 40; ++i)
+        outputs.push_back({"out/f" + std::to_string(i) + ".txt", "f" + std::to_string(i) + "\r\n", 0644});
+    return outputs;
+}
+
+ProcessOptions WithStandardErrorClosed() {
+    ProcessOptions options;
+    options.closeStandardError = true;
+    return options;
+}
+
+ProcessOptions WithOpenFilesLimit(long limit) {
+    ProcessOptions options;
+    options.openFilesLimit = limit;
+    return options;
+}
 
 const std::vector<Scene>& Scenes() {
     static const std::vector<Scene> scenes = {
@@ -235,7 +273,7 @@ const std::vector<Scene>& Scenes() {
              return std::vector<std::string>{"-r", "log.txt", "-e", "te", d + "/out", d + "/src/a.txt"};
          },
          0, {"a.txt", kCleanLine}, {},
-         {{"out/a.txt", "alpha\r\n", 0644}, {"out/log.txt", "a.txt\r\n" + kCleanLine + "\r\n", 0644}}, {}, true},
+         {{"out/a.txt", "alpha\r\n", 0644}, {"out/log.txt", "a.txt\r\n" + kCleanLine + "\r\n", 0644}}, {}, {}, true},
         {"ProcLinkThroughTheRootAtTheResponseNameIsReplaced",
          [](const std::string& d) {
              Common(d);
@@ -287,6 +325,75 @@ const std::vector<Scene>& Scenes() {
              return std::vector<std::string>{"-e", "te", d + "/out", d + "/src/a.txt", d + "/src/b.txt"};
          },
          0, {"a.txt", "b.txt", kCleanLine}, {}, {{"out/a.txt", "alpha\r\n", 0644}, {"out/b.txt", "bravo\r\n", 0644}}},
+        {"TreeLinkToAFileOutsideIsLeftOut",
+         [](const std::string& d) {
+             Common(d);
+             symlink("../other/secret", (d + "/src/secret.txt").c_str());
+             return std::vector<std::string>{"-R", "-e", "te", d + "/out", d + "/src"};
+         },
+         0, {"a.txt", "b.txt", kCleanLine},
+         {"left out 1 symbolic links and special files found in the folders given"},
+         {{"out/a.txt", "alpha\r\n", 0644}, {"out/b.txt", "bravo\r\n", 0644}}},
+        {"StandardErrorClosedWithFourJobs",
+         [](const std::string& d) {
+             Common(d);
+             std::vector<std::string> args = {"-k", "-j", "4", "-e", "te", d + "/out", d + "/src/gone.txt"};
+             for (const std::string& path : ThirtySources(d)) args.push_back(path);
+             return args;
+         },
+         3,
+         [] {
+             std::vector<std::string> lines = {"gone.txt", "\t$D/src/gone.txt: No such file or directory"};
+             for (const std::string& line : ThirtyHeaders()) lines.push_back(line);
+             lines.back() = kErrorLine;
+             return lines;
+         }(),
+         {}, ThirtyOutputs(), {}, WithStandardErrorClosed()},
+        {"ResponseFileNamedAsAnOutput",
+         [](const std::string& d) {
+             Common(d);
+             return std::vector<std::string>{"-r", "a.txt", "-e", "te", d + "/out", d + "/src/a.txt", d + "/src/b.txt"};
+         },
+         3, {}, {"Response file would replace an output: $D/out/a.txt"}, {}},
+        {"ListFileNamedAsAnOutput",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/out/a.txt", d + "/src/a.txt\n");
+             return std::vector<std::string>{"-T", d + "/out/a.txt", "-e", "te", d + "/out"};
+         },
+         3, {}, {"Output would overwrite an input: $D/out/a.txt"}, {}},
+        {"ListFileIsTheResponseFile",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/list", d + "/src/a.txt\n");
+             return std::vector<std::string>{"-T", d + "/list", "-r", d + "/list", "-e", "te", d + "/out"};
+         },
+         3, {}, {"Output would overwrite an input: $D/list"}, {}},
+        {"NulInsideALineFeedList",
+         [](const std::string& d) {
+             Common(d);
+             Write(d + "/list", d + "/src/a.txt" + std::string(1, '\0') + d + "/src/b.txt\n" + d + "/src/b.txt\n");
+             return std::vector<std::string>{"-T", d + "/list", "-e", "te", d + "/out"};
+         },
+         3, {}, {"$D/list: a name holds a NUL byte (-0 reads lists of NUL-ended names)"}, {}},
+        {"DestinationDiffersFromTheSourceFolderInCaseOnly",
+         [](const std::string& d) {
+             Common(d);
+             MakeDir(d + "/SRC");
+             Write(d + "/SRC/c.txt", "charlie\n");
+             return std::vector<std::string>{"-e", "te", d + "/src", d + "/SRC/c.txt"};
+         },
+         0, {"c.txt", kCleanLine}, {}, {{"src/c.txt", "charlie\r\n", 0644}}},
+        {"ManyJobsUnderALowDescriptorLimit",
+         [](const std::string& d) {
+             Common(d);
+             std::vector<std::string> args = {"-j", "600", "-e", "te", d + "/out"};
+             for (const std::string& path : ThirtySources(d)) args.push_back(path);
+             return args;
+         },
+         0, ThirtyHeaders(),
+         {"-j 600: running 8 jobs at once, as many as the limit on open files allows"}, ThirtyOutputs(),
+         {}, WithOpenFilesLimit(64)},
     };
     return scenes;
 }
@@ -300,7 +407,7 @@ TEST_P(OutputScenes, EverySurvivingFileIsAsItWas) {
     const std::vector<std::string> args = scene.build(dir.Path());
     if (args.empty()) GTEST_SKIP() << "the scene cannot be built here (mknod refused)";
     const auto before = Snapshot(dir.Path());
-    ProcessOptions options;
+    ProcessOptions options = scene.options;
     if (scene.runInSceneFolder) options.workingDir = dir.Path();
     const CliResult run = RunCli(args, options);
     umask(previousMask);
@@ -381,6 +488,30 @@ TEST_F(BatchFolders, FolderSwappedForALinkDuringTheRun) {
     struct stat first {};
     if (lstat((moved + "/a.txt").c_str(), &first) == 0) EXPECT_EQ(first.st_size, 3000000 * 33);
     EXPECT_LE(CountFiles(moved), 1u);
+}
+
+// Descriptors 0, 1 and 2 closed at start are each opened on /dev/null, so
+// the first file the program opens can never be standard error.
+TEST(StandardDescriptors, ClosedOnesAreOpenedOnDevNull) {
+    struct stat null {};
+    ASSERT_EQ(stat("/dev/null", &null), 0);
+    for (const std::vector<int>& closed : {std::vector<int>{2}, {0, 1, 2}, {1}}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int fd : closed) close(fd);
+            bool ok = ReopenClosedStandardDescriptors();
+            for (int fd : closed) {
+                struct stat info {};
+                ok = ok && fstat(fd, &info) == 0 && info.st_rdev == null.st_rdev && S_ISCHR(info.st_mode);
+            }
+            const int next = open("/dev/null", O_RDONLY);  // the next file gets a number of its own
+            _exit(ok && next > 2 ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "closed " << closed.size();
+    }
 }
 
 // A run ended by signals part-way through a large output.

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "HardeningFixture.h"
+#include "RecordingFakes.h"
+#include "batch/BatchRun.h"
 
 namespace tavisk::test {
 namespace {
@@ -128,6 +130,34 @@ TEST_F(SourceInput, SourceThatCannotBeOpenedEndsTheBatch) {
         EXPECT_EQ(ReadFile(first), "alpha\n");
         EXPECT_EQ(ReadFile(last), "gamma\n");
     }
+}
+
+// A file of a tree that is a link when the run opens it (planted after the
+// tree was read) is not followed, at the end of its path or on the way: a
+// file error, and the file outside the tree is never read.
+TEST_F(SourceInput, TreeSourceThatBecameALinkIsNotFollowed) {
+    WriteFile(m_dir / "secret", "private\n");
+    MakeDir(m_src + "/sub");
+    WriteFile(m_src + "/sub/b.txt", "bravo\n");
+    ASSERT_EQ(symlink((m_dir / "secret").c_str(), (m_src + "/sub/a.txt").c_str()), 0);
+    ASSERT_EQ(symlink("sub", (m_src + "/link").c_str()), 0);
+    BatchRun batch;
+    RecordingBatchWindow window;
+    batch.SetWindow(&window);
+    batch.m_arrScriptLines = {"te"};
+    batch.m_bKeepGoing = true;
+    batch.m_sources.AddInTree(m_src, "/sub/a.txt");
+    batch.m_sources.AddInTree(m_src, "/link/b.txt");
+    batch.m_sources.AddInTree(m_src, "/sub/b.txt");
+    batch.m_strDestFolder = m_out;
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
+    batch.RunBatch();
+    const std::string notFollowed = ": a symbolic link on the way, not followed";
+    EXPECT_EQ(window.fileErrors,
+              (std::vector<std::string>{m_src + "/sub/a.txt" + notFollowed, m_src + "/link/b.txt" + notFollowed}));
+    EXPECT_EQ(Output("sub/b.txt"), "bravo\r\n");
+    EXPECT_FALSE(OutputExists("sub/a.txt"));
+    EXPECT_FALSE(OutputExists("link"));
 }
 
 // Without read permission (root reads anything, so this needs another user).

@@ -1,9 +1,13 @@
 // A batch on a worker thread, stopped from another thread while it runs (the
 // desktop program's "Done" during a run).  Also run under ThreadSanitizer.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "HardeningFixture.h"
@@ -115,6 +119,134 @@ TEST_F(Stop, StopWithFourJobsKeepsAPrefixOfTheSources) {
     EXPECT_EQ(lines[kept + 1], "\tBatch stopped before its end");
     EXPECT_EQ(CountFiles(m_out), kept + (OutputExists(lines[kept]) ? 1 : 0)) << "no file but the kept outputs is left";
 }
+
+// ---------------------------------------------------------------- stops that reach blocking I/O
+
+// The other end of a FIFO, held by a thread that never blocks in open():
+// it feeds `bytes` (a writer) or reads nothing (a reader), then stays idle,
+// open, until released.
+class IdleFifoEnd {
+public:
+    IdleFifoEnd(const std::string& path, bool writer, std::string bytes = {})
+        : m_thread([this, path, writer, bytes = std::move(bytes)] { Hold(path, writer, bytes); }) {}
+    ~IdleFifoEnd() {
+        m_released = true;
+        m_thread.join();
+    }
+    bool Fed() const { return m_fed; }
+
+private:
+    void Hold(const std::string& path, bool writer, std::string_view bytes) {
+        int fd = -1;
+        // A writer cannot open before the batch opens to read: try until then.
+        while (fd < 0 && !m_released) {
+            fd = open(path.c_str(), (writer ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        while (writer && fd >= 0 && !bytes.empty() && !m_released) {
+            const ssize_t written = write(fd, bytes.data(), bytes.size());
+            if (written > 0) bytes.remove_prefix(static_cast<size_t>(written));
+            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        m_fed = true;
+        while (!m_released) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (fd >= 0) close(fd);
+    }
+
+    std::atomic<bool> m_released{false};
+    std::atomic<bool> m_fed{false};
+    std::thread m_thread;
+};
+
+struct BlockedStopCase {
+    const char* name;
+    int jobs;
+    // Makes the scene in (src, out); returns the sources and the other ends
+    // of its FIFOs, which stay idle until the end of the case.
+    std::function<std::vector<std::string>(const std::string&, const std::string&,
+                                           std::vector<std::unique_ptr<IdleFifoEnd>>&)>
+        build;
+};
+
+class StopWhileBlocked : public BatchFolders, public testing::WithParamInterface<BlockedStopCase> {};
+
+// Whatever the run waits on, a stop ends it within half a second: no file
+// error, the batch stopped, and no output but the earlier ones.
+TEST_P(StopWhileBlocked, EndsWithinHalfASecond) {
+    const BlockedStopCase& c = GetParam();
+    std::vector<std::unique_ptr<IdleFifoEnd>> ends;
+    const std::vector<std::string> sources = c.build(m_src, m_out, ends);
+    BatchRun batch;
+    RecordingBatchWindow window;
+    batch.SetWindow(&window);
+    batch.m_arrScriptLines = {"te"};
+    batch.m_sources.SetPaths(sources);
+    batch.m_strDestFolder = m_out;
+    batch.m_nJobs = c.jobs;
+    ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
+
+    std::atomic<bool> ended{false};
+    std::thread worker([&] {
+        batch.RunBatch();
+        ended = true;
+    });
+    // Every other end has fed what it had; then the run waits on it.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (const auto& end : ends)
+        while (!end->Fed() && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(ended) << "the run did not wait";
+    const auto stopped = std::chrono::steady_clock::now();
+    batch.RequestStop();
+    while (!ended && std::chrono::steady_clock::now() - stopped < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto took = std::chrono::steady_clock::now() - stopped;
+    ends.clear();  // releases a run that the stop did not reach
+    worker.join();
+
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+    EXPECT_TRUE(batch.Stopped());
+    EXPECT_TRUE(window.fileErrors.empty()) << window.fileErrors.front();
+    EXPECT_EQ(batch.m_log.m_arrResponseLines.at(batch.m_log.m_arrResponseLines.size() - 2), kStoppedLine);
+    EXPECT_EQ(TempFileIn(m_out), "");
+}
+
+std::string MakeFifo(const std::string& path) {
+    EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+    return path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StopWhileBlocked,
+    testing::Values(
+        BlockedStopCase{"IdleSourcePipe", 1,
+                        [](const std::string& src, const std::string&, auto& ends) {
+                            const std::string fifo = MakeFifo(src + "/pipe.txt");
+                            ends.push_back(std::make_unique<IdleFifoEnd>(fifo, true, "a first line\nand half a"));
+                            return std::vector<std::string>{fifo};
+                        }},
+        BlockedStopCase{"IdleSourcePipeInAWorker", 2,
+                        [](const std::string& src, const std::string&, auto& ends) {
+                            WriteFile(src + "/a.txt", "alpha\n");
+                            WriteFile(src + "/b.txt", "bravo\n");
+                            const std::string fifo = MakeFifo(src + "/pipe.txt");
+                            ends.push_back(std::make_unique<IdleFifoEnd>(fifo, true));
+                            return std::vector<std::string>{src + "/a.txt", fifo, src + "/b.txt"};
+                        }},
+        BlockedStopCase{"IdleFifoOutput", 1,
+                        [](const std::string& src, const std::string& out, auto& ends) {
+                            // More than a pipe holds, so the write waits for room.
+                            WriteFile(src + "/big.txt", std::string(1 << 20, 'x') + "\n");
+                            ends.push_back(std::make_unique<IdleFifoEnd>(MakeFifo(out + "/big.txt"), false));
+                            return std::vector<std::string>{src + "/big.txt"};
+                        }},
+        BlockedStopCase{"InsideOneLongLineFromAPipe", 1,
+                        [](const std::string& src, const std::string&, auto& ends) {
+                            const std::string fifo = MakeFifo(src + "/line.txt");
+                            ends.push_back(std::make_unique<IdleFifoEnd>(fifo, true, std::string(size_t{64} << 20, 'y')));
+                            return std::vector<std::string>{fifo};
+                        }}),
+    [](const testing::TestParamInfo<BlockedStopCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tavisk::test

@@ -80,6 +80,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
             const struct rlimit limit = {bytes, bytes};
             setrlimit(RLIMIT_AS, &limit);
         }
+        if (options.openFilesLimit > 0) {
+            const struct rlimit limit = {static_cast<rlim_t>(options.openFilesLimit),
+                                         static_cast<rlim_t>(options.openFilesLimit)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        if (options.closeStandardError) ::close(STDERR_FILENO);
         execv(argv[0], argv.data());
         _exit(127);
     }

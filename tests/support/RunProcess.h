@@ -23,6 +23,8 @@ struct ProcessOptions {
     bool interruptWhenFileGrows = false;  // send SIGINT once `watchPath` holds data
     std::string watchPath;
     long addressSpaceLimitMb = 0;  // a memory limit for the child (RLIMIT_AS), 0 for none
+    long openFilesLimit = 0;       // a descriptor limit for the child (RLIMIT_NOFILE), 0 for none
+    bool closeStandardError = false;  // the child starts with descriptor 2 closed (2>&-)
 };
 
 // Runs `program` with standard input from `options.stdinPath` (/dev/null unless given).
