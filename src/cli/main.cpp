@@ -118,8 +118,8 @@ int GatherSources(const cli::CliOptions& options, BatchRun& batch) {
     }
     batch.m_nLeftOutOfTrees = sources.LeftOutCount();
     if (batch.m_nLeftOutOfTrees > 0)
-        std::fprintf(stderr, "tavisk-cli: left out %d symbolic links and special files found in the folders given\n",
-                     batch.m_nLeftOutOfTrees);
+        std::fprintf(stderr, "tavisk-cli: left out %d %s found in the folders given\n", batch.m_nLeftOutOfTrees,
+                     batch.m_nLeftOutOfTrees == 1 ? "symbolic link or special file" : "symbolic links and special files");
     return sources.ProblemCount();
 }
 

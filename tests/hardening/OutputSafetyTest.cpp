@@ -332,7 +332,7 @@ const std::vector<Scene>& Scenes() {
              return std::vector<std::string>{"-R", "-e", "te", d + "/out", d + "/src"};
          },
          0, {"a.txt", "b.txt", kCleanLine},
-         {"left out 1 symbolic links and special files found in the folders given"},
+         {"left out 1 symbolic link or special file found in the folders given"},
          {{"out/a.txt", "alpha\r\n", 0644}, {"out/b.txt", "bravo\r\n", 0644}}},
         {"StandardErrorClosedWithFourJobs",
          [](const std::string& d) {
