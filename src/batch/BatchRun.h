@@ -1,9 +1,7 @@
 #pragma once
 // A batch: the start checks, the syntax check, and the run over every source
 // file with its header lines, verdict and response file.
-#include <atomic>
 #include <cstdint>
-#include <string_view>
 #include <chrono>
 #include <memory>
 #include <string>
