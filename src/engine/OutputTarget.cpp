@@ -272,6 +272,9 @@ bool OutputTarget::LinkUnnamedAs(const std::string& name) const {
 // An unnamed file gets a hidden name first: it can be linked in only while
 // it is open, and takes its final name only once closed.
 bool OutputTarget::NameUnnamedFile() {
+    // Locked before it has a name, so that another run's clean-up of hidden
+    // files never takes it for a leftover.
+    TryLock(m_fd, LOCK_EX);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = TempName();
         if (LinkUnnamedAs(temp)) {
@@ -286,11 +289,18 @@ bool OutputTarget::NameUnnamedFile() {
 }
 
 bool OutputTarget::CloseAndRename() {
-    const bool closed = ::close(m_fd) == 0;
+    // A copy of the descriptor keeps the file's lock until the rename, so that
+    // another run's clean-up leaves the hidden name alone; closing the
+    // original still reports what the file system could not write.
+    const int keeper = fcntl(m_fd, F_DUPFD_CLOEXEC, 3);
+    bool done = ::close(m_fd) == 0;
     m_fd = -1;
-    if (!closed) return false;
-    if (m_oldFile.valid && SwapWithOldFile()) return true;
-    return ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0;
+    if (done) done = (m_oldFile.valid && SwapWithOldFile()) ||
+                     ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0;
+    const int cause = errno;
+    if (keeper >= 0) ::close(keeper);
+    errno = cause;
+    return done;
 }
 
 // The new file and the old one swap names in one step: the name never lacks

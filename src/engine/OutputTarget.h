@@ -13,7 +13,7 @@
 //
 //   Closed --Open--> Unnamed   a file without a name (O_TMPFILE): a killed
 //     |                 |      process leaves nothing behind
-//     |                 | Commit: linked at a hidden name, registered
+//     |                 | Commit: locked, linked at a hidden name, registered
 //     |                 v
 //     +--Open--> Hidden         a hidden name from the start where the file
 //     |                 |       system has no unnamed files: created, locked
@@ -21,7 +21,9 @@
 //     |                 |       and registered (TempFileRegistry)
 //     |                 | Commit: closed, and only when close() succeeded
 //     |                 v       renamed to the final name (swapped with
-//     |                         the old file, which is removed after)
+//     |                         the old file, which is removed after); a
+//     |                         copy of the descriptor holds the lock
+//     |                         until the rename
 //     |               Closed
 //     +--Open--> Direct         a character device or a FIFO at the name,
 //                       |       or, for the response file, a name that
