@@ -32,9 +32,7 @@ SourceGatherer::SourceGatherer(const GatherOptions& options, BatchRun& batch) : 
     for (const std::string& glob : options.excludes) m_excludes.emplace_back(glob);
     struct stat info {};
     if (options.recursive && !options.destFolder.empty() && stat(options.destFolder.c_str(), &info) == 0) {
-        m_bDestKnown = true;
-        m_destDevice = info.st_dev;
-        m_destInode = info.st_ino;
+        m_destIdentity = IdentityOf(info);
     }
 }
 
@@ -152,8 +150,8 @@ void SourceGatherer::Walk(const std::string& root, const std::string& relative, 
         const std::string path = JoinRelative(relative, name);
         if (isFolder) {
             if (Excluded(path, true)) continue;
-            if (m_bDestKnown && fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                info.st_dev == m_destDevice && info.st_ino == m_destInode)
+            if (m_destIdentity.valid && fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                IdentityOf(info) == m_destIdentity)
                 continue;  // the outputs of an earlier run are not sources
             Walk(root, path, found);
         } else if (Included(path) && !Excluded(path, false)) {

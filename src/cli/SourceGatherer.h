@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "PathGlob.h"
+#include "engine/FileIdentity.h"
 #include "batch/BatchRun.h"
 
 namespace tavisk::cli {
@@ -49,9 +50,7 @@ private:
     int m_nProblems = 0;
     int m_nLeftOut = 0;
     bool m_bCarriageReturnNoted = false;
-    bool m_bDestKnown = false;
-    dev_t m_destDevice = 0;
-    ino_t m_destInode = 0;
+    FileIdentity m_destIdentity;  // with -R, the destination: its outputs are not sources
 };
 
 }  // namespace tavisk::cli
