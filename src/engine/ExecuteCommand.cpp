@@ -141,7 +141,9 @@ int EditEngine::Replace(const CScriptCommand& cmd) {
             }
             m_nEditPos = 0;
         }
-        const int64_t found = FindText(m_strSourceLine, cmd.m_strText, m_nEditPos);
+        bool stopped = false;
+        const int64_t found = FindTextWatching(m_strSourceLine, cmd.m_strText, m_nEditPos, m_pStopRequested, stopped);
+        if (stopped) return EXEC_STOPPED;
         if (found == kTextNotFound) {
             const std::string_view rest = m_strSourceLine.substr(static_cast<size_t>(m_nEditPos));
             ++m_nCurLine;

@@ -1,5 +1,6 @@
 #include "FindText.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__)
@@ -95,6 +96,27 @@ int64_t FindText(std::string_view haystack, std::string_view needle, int64_t fro
     if (needle.empty()) return from;
     const int64_t found = FindFromStart(haystack.data() + start, haystack.size() - start, needle.data(), needle.size());
     return found == kTextNotFound ? kTextNotFound : found + from;
+}
+
+int64_t FindTextWatching(std::string_view haystack, std::string_view needle, int64_t from,
+                         const std::atomic<bool>* stop, bool& stopped, size_t window) {
+    stopped = false;
+    if (from < 0) from = 0;
+    auto start = static_cast<size_t>(from);
+    if (window == 0 || start > haystack.size() || haystack.size() - start <= window)
+        return FindText(haystack, needle, from);
+    // Each window ends where the last match starting inside it would end.
+    while (start < haystack.size()) {
+        const size_t end = std::min(haystack.size(), start + window + (needle.empty() ? 0 : needle.size() - 1));
+        const int64_t found = FindText(haystack.substr(0, end), needle, static_cast<int64_t>(start));
+        if (found != kTextNotFound || end == haystack.size()) return found;
+        start += window;
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            stopped = true;
+            return kTextNotFound;
+        }
+    }
+    return kTextNotFound;
 }
 
 }  // namespace tavisk

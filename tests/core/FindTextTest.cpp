@@ -32,6 +32,11 @@ TEST(FindText, AgreesWithPlainSearchOnRandomText) {
         const auto from = static_cast<int64_t>(textLength ? random() % (textLength + 1) : 0);
         ASSERT_EQ(FindText(text, needle, from), PlainFind(text, needle, from))
             << "text=" << text << " needle=" << needle << " from=" << from;
+        // The same search a few positions at a time finds the same hit.
+        bool stopped = true;
+        ASSERT_EQ(FindTextWatching(text, needle, from, nullptr, stopped, 1 + random() % 7), PlainFind(text, needle, from))
+            << "text=" << text << " needle=" << needle << " from=" << from;
+        ASSERT_FALSE(stopped);
     }
 }
 
@@ -45,6 +50,16 @@ TEST(FindText, FindsAHitAtEveryPositionOfLongLines) {
             ASSERT_EQ(FindText(text, needle, static_cast<int64_t>(at) + 1), kTextNotFound);
         }
     }
+}
+
+TEST(FindText, ARaisedStopEndsASearchBetweenWindows) {
+    const std::atomic<bool> stop{true};
+    bool stopped = false;
+    const std::string text = std::string(100, 'a') + "b";
+    EXPECT_EQ(FindTextWatching(text, "b", 0, &stop, stopped, 10), kTextNotFound);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(FindTextWatching(text, "a", 0, &stop, stopped, 10), 0);  // found in the first window
+    EXPECT_FALSE(stopped);
 }
 
 TEST(FindText, EdgesOfTheRange) {
