@@ -22,6 +22,7 @@
 #include <string>
 
 #include "BatchDlg.h"
+#include "WindowGapMeter.h"
 #include "dialogs/ControlIds.h"
 #include "dialogs/DebugDlg.h"
 #include "dialogs/DialogTemplate.h"
@@ -43,12 +44,6 @@ public:
     QString ChooseFolder(QWidget*, const QString&) override { return {}; }
     int RunDialog(QDialog& dialog) override { return dialog.exec(); }
 };
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
 
 long StatusKilobytes(const char* field) {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -88,20 +83,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     const long baseKb = StatusKilobytes("VmRSS:");
 
-    // The longest gap between ticks of a 10 ms timer: how long a click waited;
-    // and the most processor time the window thread used within one gap (on
-    // a loaded machine much of a gap is waiting for a processor).
-    QElapsedTimer sinceTick;
-    qint64 longestGapMs = 0;
-    double lastCpuMs = ThreadCpuMs();
-    double busiestGapCpuMs = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGapMs = std::max(longestGapMs, sinceTick.restart());
-        const double cpu = ThreadCpuMs();
-        busiestGapCpuMs = std::max(busiestGapCpuMs, cpu - lastCpuMs);
-        lastCpuMs = cpu;
-    });
+    WindowGapMeter gaps;
 
     QElapsedTimer clock;
     QEventLoop finished;
@@ -116,13 +98,12 @@ int main(int argc, char** argv) {
             finished.quit();
         });
     clock.start();
-    sinceTick.start();
-    ticker.start(10);
+    gaps.Start();
     dlg.OnStartBulkEdit();
     if (dlg.IsBatchRunning()) finished.exec();
     QApplication::processEvents();  // the last chunk painted
     const qint64 shownMs = clock.elapsed();
-    ticker.stop();
+    gaps.Stop();
 
     const qint64 textBytes = QFileInfo(source).size();
     const qint64 shownChars = dlg.DebugWindow()->Text().size();
@@ -133,8 +114,8 @@ int main(int argc, char** argv) {
         std::printf("stop took         %lld ms (Done answered Yes after %d ms)\n", static_cast<long long>(stopMs), stopAfterMs);
     else
         std::printf("shown whole after %lld ms\n", static_cast<long long>(shownMs));
-    std::printf("longest busy gap  %lld ms (at most %.1f ms of it on the processor)\n", static_cast<long long>(longestGapMs),
-                busiestGapCpuMs);
+    std::printf("longest busy gap  %lld ms (at most %.1f ms of it on the processor)\n", static_cast<long long>(gaps.longestGapMs),
+                gaps.busiestGapCpuMs);
     std::printf("peak memory       %ld KiB (%ld KiB before the run; %.1f times the text)\n", peakKb, baseKb,
                 textBytes > 0 ? double(peakKb - baseKb) * 1024.0 / double(textBytes) : 0.0);
     return 0;

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "WindowGapMeter.h"
 #include "dialogs/ControlIds.h"
 #include "dialogs/DialogTemplate.h"
 #include "dialogs/ScriptEditDlg.h"
@@ -27,12 +28,6 @@
 using namespace tavisk::ui;
 
 namespace {
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
 
 }  // namespace
 
@@ -54,19 +49,8 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowActive(&dlg)) return 1;
     while (dlg.IsPreviewBusy()) QTest::qWait(1);
 
-    QElapsedTimer sinceTick;
-    qint64 longestGapMs = 0;
-    double lastCpuMs = ThreadCpuMs();
-    double busiestGapCpuMs = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGapMs = std::max(longestGapMs, sinceTick.restart());
-        const double cpu = ThreadCpuMs();
-        busiestGapCpuMs = std::max(busiestGapCpuMs, cpu - lastCpuMs);
-        lastCpuMs = cpu;
-    });
-    sinceTick.start();
-    ticker.start(10);
+    WindowGapMeter gaps;
+    gaps.Start();
     auto* edit = DlgItem<QPlainTextEdit>(dlg, IDC_SCRIPT_EDIT);
     std::vector<double> keyMs;
     for (const QChar key : keys) {
@@ -81,12 +65,12 @@ int main(int argc, char** argv) {
     while (dlg.IsPreviewBusy()) QTest::qWait(1);
     const qint64 shownMs = untilShown.elapsed();
     QTest::qWait(50);
-    ticker.stop();
+    gaps.Stop();
     std::sort(keyMs.begin(), keyMs.end());
     std::printf("keys typed          %zu, %d ms apart: %s\n", keyMs.size(), pauseMs, qPrintable(edit->toPlainText()));
     std::printf("per key (window)    median %.2f ms, max %.2f ms\n", keyMs[keyMs.size() / 2], keyMs.back());
     std::printf("longest busy gap    %lld ms (at most %.1f ms of it on the processor)\n",
-                static_cast<long long>(longestGapMs), busiestGapCpuMs);
+                static_cast<long long>(gaps.longestGapMs), gaps.busiestGapCpuMs);
     std::printf("pane shown          %lld ms after the last key\n", static_cast<long long>(shownMs));
     return 0;
 }
