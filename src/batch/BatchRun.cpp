@@ -130,6 +130,9 @@ void BatchRun::WriteResponseFile() {
         return;
     }
     TextFileWriter file;
+    // A FIFO with no reader, or a pipe without room, after a stop: the file
+    // is not written (reported), and the run ends all the same.
+    file.SetStopFlag(&m_stop.Flag(), m_stop.Fd());
     FileError error;
     OutputOptions options;
     options.followDeviceLinks = true;  // "-r /dev/stdout" means the descriptor
@@ -225,7 +228,11 @@ bool BatchRun::TakeFile(int i, FileResult& file, FileOutcome& outcome, const Out
         }
         return m_bKeepGoing && !outcome.bStopped;
     }
-    if (!file.bWideText && !file.bOutputOpened) return false;
+    if (!file.bWideText && !file.bOutputOpened) {
+        if (file.run == FileRun::Stopped) NoteStop();  // its output waited for a reader
+        outcome.bStopped = file.run == FileRun::Stopped;
+        return false;
+    }
     // A file run here showed its step as it began; one run ahead shows it now.
     if (file.bOnWorker) m_pWindow->SetProgressPos(i + 1);
     if (file.bWideText) {

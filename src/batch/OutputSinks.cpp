@@ -34,7 +34,7 @@ bool WrittenOutputs::Begin(EditEngine& engine, int i, std::vector<std::string>* 
     else
         options.folder = OpenOutputFolder(m_dest, m_place.destFolder, m_place.sources.Element(i), error, madeFolders);
     if (options.folder && engine.m_fileOutput.Create(m_place.OutputPath(i), error, options)) return true;
-    engine.ReportFileError(error);
+    if (!engine.m_fileOutput.Stopped()) engine.ReportFileError(error);  // a stop is no error
     return false;
 }
 

@@ -49,9 +49,9 @@ FileResult RunFile(EditEngine& engine, ResponseLog& log, const FileStepPlaces& p
         file.run = engine.RunScriptOnFile();
         file.nReplacements = engine.m_nReplacements;
         sink.End(engine, file.run == FileRun::Finished && engine.FileErrorCount() == fileErrorsBefore, file);
-        // Its last write, ended by the stop while it waited on a pipe: the file stopped.
-        if (!engine.m_bDebug && engine.m_fileOutput.Stopped()) file.run = FileRun::Stopped;
     }
+    // Its output's open or last write, ended by the stop while it waited on a FIFO: the file stopped.
+    if (file.bOpened && !file.bWideText && !engine.m_bDebug && engine.m_fileOutput.Stopped()) file.run = FileRun::Stopped;
     engine.DiscardFiles();  // whatever a failed step left open
     file.bStopRequested = engine.StopRequested();
     return file;

@@ -15,6 +15,7 @@
 #include "DeferredWork.h"
 #include "FileLock.h"
 #include "HeldLocks.h"
+#include "StopEvent.h"
 #include "TempFileRegistry.h"
 
 namespace tavisk {
@@ -133,7 +134,7 @@ bool OutputTarget::LookAtOldFile(const OutputOptions& options, InPlace& inPlace,
         return false;
     }
     if (IsDeviceOrPipe(info.st_mode) || (options.followDeviceLinks && IsStandardDescriptorFile(old))) {
-        inPlace = InPlace{true, false, S_ISREG(info.st_mode), old};
+        inPlace = InPlace{true, false, S_ISREG(info.st_mode), S_ISFIFO(info.st_mode), old};
         return true;
     }
     if (old == options.mustDiffer) {
@@ -163,12 +164,13 @@ bool OutputTarget::LookThroughLink(const OutputOptions& options, InPlace& inPlac
         return false;
     }
     if (IsDeviceOrPipe(target.st_mode) || IsStandardDescriptorFile(reached))
-        inPlace = InPlace{true, true, S_ISREG(target.st_mode), reached};
+        inPlace = InPlace{true, true, S_ISREG(target.st_mode), S_ISFIFO(target.st_mode), reached};
     return true;
 }
 
 bool OutputTarget::Open(const std::string& path, const OutputOptions& options, FileError& error) {
     Discard();
+    m_bOpenStopped = false;
     m_strPath = path;
     error = FileError{path, {}};
     if (!TakeFolder(options, error)) return false;
@@ -184,7 +186,7 @@ bool OutputTarget::Open(const std::string& path, const OutputOptions& options, F
 
 bool OutputTarget::OpenInPlace(const InPlace& inPlace, FileError& error) {
     const int flags = O_WRONLY | O_CLOEXEC | (inPlace.follow ? 0 : O_NOFOLLOW) | (inPlace.append ? O_APPEND : 0);
-    const int fd = ::openat(m_folder->Fd(), m_strName.c_str(), flags);
+    const int fd = inPlace.fifo ? OpenFifoForWriting(flags) : ::openat(m_folder->Fd(), m_strName.c_str(), flags);
     if (fd < 0) {
         error.m_strCause = DescribeErrno(errno);
         Discard();
@@ -201,6 +203,24 @@ bool OutputTarget::OpenInPlace(const InPlace& inPlace, FileError& error) {
     m_fd = fd;
     m_state = OutputState::Direct;
     return true;
+}
+
+// Without a reader, a FIFO opened without waiting refuses (ENXIO), and no
+// event tells when a reader comes: the open is tried again every 20 ms.
+int OutputTarget::OpenFifoForWriting(int flags) {
+    for (;;) {
+        const int fd = ::openat(m_folder->Fd(), m_strName.c_str(), flags | O_NONBLOCK);
+        if (fd >= 0) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // from now on writes wait (with the stop)
+            return fd;
+        }
+        if (errno != ENXIO) return -1;
+        if (StopWithin(m_pStop, m_nStopFd, 20)) {
+            m_bOpenStopped = true;
+            errno = EINTR;
+            return -1;
+        }
+    }
 }
 
 bool OutputTarget::OpenNew(mode_t permissions, FileError& error) {

@@ -43,6 +43,7 @@
 // on a background thread (DeferredWork.h).
 #include <sys/types.h>
 
+#include <atomic>
 #include <string>
 
 #include "FileError.h"
@@ -83,6 +84,13 @@ public:
     bool Commit(FileError& error);
     // Closes the file and removes it; the final name keeps what it held.
     void Discard();
+    // A FIFO at the name waits in open() for a reader: it waits on the stop
+    // too, and the open fails with OpenStopped() once the stop is raised.
+    void SetStopFlag(const std::atomic<bool>* stop, int stopFd) {
+        m_pStop = stop;
+        m_nStopFd = stopFd;
+    }
+    bool OpenStopped() const { return m_bOpenStopped; }
     // Lets go of the folder kept open between outputs named by path: the
     // next output looks its folder up afresh (a batch calls it at its end).
     void CloseFolder();
@@ -102,6 +110,7 @@ private:
         bool wanted = false;
         bool follow = false;  // the name is a link that is followed
         bool append = false;  // a regular file: standard output or error
+        bool fifo = false;    // open() waits for a reader
         FileIdentity identity;  // the file that was looked at
     };
 
@@ -110,6 +119,7 @@ private:
     bool LookAtOldFile(const OutputOptions& options, InPlace& inPlace, std::string& cause);
     bool LookThroughLink(const OutputOptions& options, InPlace& inPlace, std::string& cause);
     bool OpenInPlace(const InPlace& inPlace, FileError& error);
+    int OpenFifoForWriting(int flags);  // -1 with errno, EINTR when stopped
     bool OpenNew(mode_t permissions, FileError& error);
     bool OpenHidden(mode_t permissions, FileError& error);
     std::string TempName() const;
@@ -129,6 +139,9 @@ private:
     SharedFolder m_folder;
     std::string m_strFolderPath;  // the folder's path, when it was opened by path
     int m_nRegistrySlot = -1;
+    const std::atomic<bool>* m_pStop = nullptr;
+    int m_nStopFd = -1;
+    bool m_bOpenStopped = false;
 };
 
 // Removes the temporary files a killed run left in the folder `folderFd`:

@@ -34,14 +34,21 @@ void StopEvent::Clear() {
 bool WaitReadyOrStopped(int fd, short events, const std::atomic<bool>* stop, int stopFd) {
     pollfd waits[2] = {{fd, events, 0}, {stopFd, POLLIN, 0}};
     const nfds_t count = stopFd >= 0 ? 2 : 1;
-    for (;;) {
-        if (stop && stop->load(std::memory_order_relaxed)) return false;
-        const int ready = poll(waits, count, -1);
+    for (int timeout = 0;; timeout = -1) {  // first a look without waiting
+        const int ready = poll(waits, count, timeout);
         if (ready < 0 && errno != EINTR && errno != EAGAIN) return true;  // the read or write reports it
-        if (ready <= 0) continue;  // a signal: look at the flag again
-        if (count == 2 && waits[1].revents) return false;
-        if (waits[0].revents) return true;
+        if (ready > 0 && waits[0].revents) return true;
+        if (stop && stop->load(std::memory_order_relaxed)) return false;
+        if (ready > 0 && count == 2 && waits[1].revents) return false;
     }
+}
+
+bool StopWithin(const std::atomic<bool>* stop, int stopFd, int milliseconds) {
+    if (stop && stop->load(std::memory_order_relaxed)) return true;
+    pollfd wait{stopFd, POLLIN, 0};
+    if (stopFd >= 0 && poll(&wait, 1, milliseconds) > 0) return true;
+    if (stopFd < 0) usleep(static_cast<useconds_t>(milliseconds) * 1000);
+    return stop && stop->load(std::memory_order_relaxed);
 }
 
 }  // namespace tavisk

@@ -31,7 +31,13 @@ private:
 
 // Waits until `fd` is ready for `events` (POLLIN or POLLOUT), or the stop
 // is raised.  True when `fd` is ready (or in error: the read or write that
-// follows tells); false when the stop came first.
+// follows tells); false when the stop came first.  A descriptor ready at
+// once is taken even after the stop: the stop ends waits, not work that
+// needs none (the response file after a stop is still written to a pipe
+// with room).
 bool WaitReadyOrStopped(int fd, short events, const std::atomic<bool>* stop, int stopFd);
+
+// Waits up to `milliseconds` for the stop; true when it is raised.
+bool StopWithin(const std::atomic<bool>* stop, int stopFd, int milliseconds);
 
 }  // namespace tavisk

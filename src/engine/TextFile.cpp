@@ -489,6 +489,7 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Out
         }
     }
     const bool opened = m_target.Open(path, options, error);
+    m_bStopped = m_target.OpenStopped();
     UpdateReady();
     return opened;
 }

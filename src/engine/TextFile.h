@@ -295,8 +295,9 @@ public:
     void SetStopFlag(const std::atomic<bool>* stop, int stopFd = -1) {
         m_pStop = stop;
         m_nStopFd = stopFd;
+        m_target.SetStopFlag(stop, stopFd);
     }
-    // The last write failed because the stop came while it waited.
+    // The last write, or the open of a FIFO, failed because the stop came while it waited.
     bool Stopped() const { return m_bStopped; }
     // See OutputTarget::CloseFolder.
     void CloseFolder() { m_target.CloseFolder(); }

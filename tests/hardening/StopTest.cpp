@@ -158,6 +158,11 @@ private:
     std::thread m_thread;
 };
 
+std::string MakeFifo(const std::string& path) {
+    EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+    return path;
+}
+
 struct BlockedStopCase {
     const char* name;
     int jobs;
@@ -166,6 +171,7 @@ struct BlockedStopCase {
     std::function<std::vector<std::string>(const std::string&, const std::string&,
                                            std::vector<std::unique_ptr<IdleFifoEnd>>&)>
         build;
+    const char* responseFifo = nullptr;  // a FIFO with no reader at the response file's name
 };
 
 class StopWhileBlocked : public BatchFolders, public testing::WithParamInterface<BlockedStopCase> {};
@@ -183,6 +189,10 @@ TEST_P(StopWhileBlocked, EndsWithinHalfASecond) {
     batch.m_sources.SetPaths(sources);
     batch.m_strDestFolder = m_out;
     batch.m_nJobs = c.jobs;
+    if (c.responseFifo) {
+        window.saveResponseChecked = true;
+        batch.m_strResponseFile = MakeFifo(m_out + "/" + c.responseFifo);
+    }
     ASSERT_EQ(batch.PrepareStart(), StartResult::Ready);
 
     std::atomic<bool> ended{false};
@@ -206,14 +216,12 @@ TEST_P(StopWhileBlocked, EndsWithinHalfASecond) {
 
     EXPECT_LT(took, std::chrono::milliseconds(500));
     EXPECT_TRUE(batch.Stopped());
-    EXPECT_TRUE(window.fileErrors.empty()) << window.fileErrors.front();
+    // The response file that could not be written is the one error.
+    const std::vector<std::string> errors = window.fileErrors;
+    EXPECT_EQ(errors, c.responseFifo ? std::vector<std::string>{batch.m_strResponseFile + ": Interrupted system call"}
+                                     : std::vector<std::string>{});
     EXPECT_EQ(batch.m_log.m_arrResponseLines.at(batch.m_log.m_arrResponseLines.size() - 2), kStoppedLine);
     EXPECT_EQ(TempFileIn(m_out), "");
-}
-
-std::string MakeFifo(const std::string& path) {
-    EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
-    return path;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -240,6 +248,26 @@ INSTANTIATE_TEST_SUITE_P(
                             ends.push_back(std::make_unique<IdleFifoEnd>(MakeFifo(out + "/big.txt"), false));
                             return std::vector<std::string>{src + "/big.txt"};
                         }},
+        BlockedStopCase{"FifoOutputWithoutReader", 1,
+                        [](const std::string& src, const std::string& out, auto&) {
+                            WriteFile(src + "/a.txt", "alpha\n");
+                            MakeFifo(out + "/a.txt");
+                            return std::vector<std::string>{src + "/a.txt"};
+                        }},
+        BlockedStopCase{"FifoOutputWithoutReaderInAWorker", 2,
+                        [](const std::string& src, const std::string& out, auto&) {
+                            WriteFile(src + "/a.txt", "alpha\n");
+                            WriteFile(src + "/b.txt", "bravo\n");
+                            MakeFifo(out + "/b.txt");
+                            return std::vector<std::string>{src + "/a.txt", src + "/b.txt"};
+                        }},
+        BlockedStopCase{"ResponseFifoWithoutReaderAfterTheStop", 1,
+                        [](const std::string& src, const std::string& out, auto&) {
+                            WriteFile(src + "/a.txt", "alpha\n");
+                            MakeFifo(out + "/a.txt");
+                            return std::vector<std::string>{src + "/a.txt"};
+                        },
+                        "response.txt"},
         BlockedStopCase{"InsideOneLongLineFromAPipe", 1,
                         [](const std::string& src, const std::string&, auto& ends) {
                             const std::string fifo = MakeFifo(src + "/line.txt");
