@@ -284,7 +284,8 @@ void BatchRun::RunBatch() {
         m_pWindow->ShowDebugWindow(false);
     }
     if (!m_bDryRun) OpenDestination();  // a dry run changes nothing
-    if (!m_engine.m_bDebug && m_destFolder) RemoveLeftovers();
+    // Folders the start checks found clean are not read again.
+    if (!m_engine.m_bDebug && m_destFolder && m_startFacts.leftoversMayExist) RemoveLeftovers();
 
     m_arrFileOutcomes.clear();
     RunFiles(filesToRun, *ChooseOutputSink());

@@ -10,6 +10,7 @@ void BatchSources::Clear() {
     m_nLastFolder = 0;
     m_nStandardInput = -1;
     m_arrInTree.clear();
+    m_arrKnownIdentities.clear();
 }
 
 void BatchSources::Add(const std::string& folder, std::string element) {
@@ -35,6 +36,13 @@ void BatchSources::AddPath(std::string_view path) {
         Add(".", "/" + std::string(path));
     else
         Add(std::string(path.substr(0, slash)), std::string(path.substr(slash)));
+}
+
+void BatchSources::AddPath(std::string_view path, const FileIdentity& identity) {
+    AddPath(path);
+    if (!identity.valid) return;
+    m_arrKnownIdentities.resize(m_arrElements.size());
+    m_arrKnownIdentities.back() = identity;
 }
 
 void BatchSources::AddStandardInput() {

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../engine/FileIdentity.h"
+
 namespace tavisk {
 
 class BatchSources {
@@ -21,6 +23,9 @@ public:
     void AddInTree(const std::string& folder, std::string element);
     // Adds one source by its full path ("dir/name"; a bare name lies in ".").
     void AddPath(std::string_view path);
+    // As AddPath, for a source whose file the caller has just looked at
+    // (stat, following links): the start checks need not look again.
+    void AddPath(std::string_view path, const FileIdentity& identity);
     // Adds the source read from standard input; it is named "-".
     void AddStandardInput();
     // The list becomes `paths`, each split as AddPath does.
@@ -38,6 +43,11 @@ public:
     bool IsInTree(int i) const {
         const auto index = static_cast<size_t>(i);
         return index < m_arrInTree.size() && m_arrInTree[index];
+    }
+    // The file source `i` was seen to be when added; invalid when unknown.
+    FileIdentity KnownIdentity(int i) const {
+        const auto index = static_cast<size_t>(i);
+        return index < m_arrKnownIdentities.size() ? m_arrKnownIdentities[index] : FileIdentity{};
     }
     int StandardInputIndex() const { return m_nStandardInput; }
     const std::vector<std::string>& Elements() const { return m_arrElements; }
@@ -60,6 +70,7 @@ private:
     uint32_t m_nLastFolder = 0;  // most sources come from the folder of the one before
     int m_nStandardInput = -1;
     std::vector<bool> m_arrInTree;  // per source, up to the last one found in a tree
+    std::vector<FileIdentity> m_arrKnownIdentities;  // per source, up to the last one known
     std::string m_strLastFolder;
 };
 

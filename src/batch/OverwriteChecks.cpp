@@ -4,9 +4,12 @@
 //
 // Only names that exist can replace anything, so each output folder is read
 // once and only the outputs found there are looked at closer: a batch into a
-// new folder costs no call per file.
+// new folder costs no call per file.  A batch run again into its folder
+// costs none either where the folder's entries carry true inode numbers: a
+// regular file whose number no input has is none of them.
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 
 #include <algorithm>
 #include <map>
@@ -15,6 +18,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "../engine/OutputTarget.h"
 #include "StartChecks.h"
 
 namespace tavisk {
@@ -38,27 +42,66 @@ std::pair<FileIdentity, FileIdentity> IdentitiesAtName(const std::string& path) 
 // the number of outputs.
 class ExistingNames {
 public:
-    // False when the folder of `path` was read and holds no such name; an
-    // output whose folder cannot be read counts as present, to be looked at alone.
-    bool MayExist(const std::string& path) {
+    enum class Seen { Absent, RegularFile, Unsure };
+    // What the folder of `path` holds at its name: Absent when it was read
+    // and has no such name; RegularFile, with its inode number, where the
+    // folder's entries can be trusted for both; else Unsure, to be looked at
+    // alone (a folder that cannot be read, a link, a file system whose
+    // entries may carry other numbers than its files, such as overlayfs).
+    Seen Look(const std::string& path, ino_t& inode) {
         const size_t slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
         auto [entry, added] = m_folders.try_emplace(folder);
         if (added) entry->second = ReadFolder(folder);
-        return !entry->second || entry->second->count(path.substr(slash + 1)) != 0;
+        const Folder* read = entry->second.get();
+        if (!read) m_bLeftoversMayExist = true;
+        if (!read) return Seen::Unsure;
+        const auto found = read->names.find(path.substr(slash + 1));
+        if (found == read->names.end()) return Seen::Absent;
+        if (!read->trustedEntries || found->second.type != DT_REG) return Seen::Unsure;
+        inode = found->second.inode;
+        return Seen::RegularFile;
     }
 
+    bool LeftoversMayExist() const { return m_bLeftoversMayExist; }
+
 private:
-    using Names = std::unordered_set<std::string>;
-    static std::unique_ptr<Names> ReadFolder(const std::string& folder) {
+    struct Entry {
+        ino_t inode;
+        unsigned char type;
+    };
+    struct Folder {
+        std::unordered_map<std::string, Entry> names;
+        bool trustedEntries = false;
+    };
+    std::unique_ptr<Folder> ReadFolder(const std::string& folder) {
         DIR* dir = opendir(folder.c_str());
         if (!dir) return nullptr;
-        auto names = std::make_unique<Names>();
-        while (const dirent* entry = readdir(dir)) names->insert(entry->d_name);
+        auto read = std::make_unique<Folder>();
+        read->trustedEntries = EntriesCarryInodes(dirfd(dir));
+        while (const dirent* entry = readdir(dir)) {
+            read->names.emplace(entry->d_name, Entry{entry->d_ino, entry->d_type});
+            if (IsTempFileName(entry->d_name)) m_bLeftoversMayExist = true;
+        }
         closedir(dir);
-        return names;
+        return read;
     }
-    std::unordered_map<std::string, std::unique_ptr<Names>> m_folders;
+    // The local file systems whose folder entries give each file's own inode number and type.
+    static bool EntriesCarryInodes(int fd) {
+        struct statfs info {};
+        if (fstatfs(fd, &info) != 0) return false;
+        switch (static_cast<unsigned long>(info.f_type)) {
+            case 0xEF53:      // ext2, ext3, ext4
+            case 0x01021994:  // tmpfs
+            case 0x58465342:  // xfs
+            case 0x9123683E:  // btrfs
+                return true;
+            default:
+                return false;
+        }
+    }
+    std::unordered_map<std::string, std::unique_ptr<Folder>> m_folders;
+    bool m_bLeftoversMayExist = false;
 };
 
 }  // namespace
@@ -67,7 +110,9 @@ void BatchInputs::Collect() {
     if (m_bKnown) return;
     m_arrInputs.clear();
     for (int i = 0; i < m_sources.Count(); ++i) {
-        const FileIdentity source = m_sources.IsStandardInput(i) ? FileIdentity{} : IdentityAt(m_sources.Path(i));
+        if (m_sources.IsStandardInput(i)) continue;
+        const FileIdentity known = m_sources.KnownIdentity(i);
+        const FileIdentity source = known.valid ? known : IdentityAt(m_sources.Path(i));
         if (source.valid) m_arrInputs.push_back(source);
     }
     const FileIdentity control = m_strControlFile.empty() ? FileIdentity{} : IdentityAt(m_strControlFile);
@@ -77,7 +122,15 @@ void BatchInputs::Collect() {
         if (identity.valid) m_arrInputs.push_back(identity);
     }
     std::sort(m_arrInputs.begin(), m_arrInputs.end());
+    m_arrInodes.clear();
+    for (const FileIdentity& input : m_arrInputs) m_arrInodes.push_back(input.inode);
+    std::sort(m_arrInodes.begin(), m_arrInodes.end());
     m_bKnown = true;
+}
+
+bool BatchInputs::MayHaveInode(ino_t inode) {
+    Collect();
+    return std::binary_search(m_arrInodes.begin(), m_arrInodes.end(), inode);
 }
 
 bool BatchInputs::Holds(const std::string& path) {
@@ -121,10 +174,14 @@ std::string OverwriteComplaints(const StartSubject& subject, BatchInputs& inputs
     facts.outputPresent.assign(static_cast<size_t>(std::max(count, 0)), false);
     for (int i = 0; i < count; ++i) {
         const std::string output = outputPath(i);
-        facts.outputPresent[static_cast<size_t>(i)] = existing.MayExist(output);
-        if (!facts.outputPresent[static_cast<size_t>(i)] || folderIsDest[sources.Folder(i)]) continue;
+        ino_t inode = 0;
+        const ExistingNames::Seen seen = existing.Look(output, inode);
+        facts.outputPresent[static_cast<size_t>(i)] = seen != ExistingNames::Seen::Absent;
+        if (seen == ExistingNames::Seen::Absent || folderIsDest[sources.Folder(i)]) continue;
+        if (seen == ExistingNames::Seen::RegularFile && !inputs.MayHaveInode(inode)) continue;
         if (inputs.Holds(output)) complain(output);
     }
+    facts.leftoversMayExist = existing.LeftoversMayExist();
     if (subject.savesResponse && inputs.Holds(subject.responsePath)) complain(subject.responsePath);
     if (subject.savesResponse && ResponseIsAnOutput(subject))
         complaints += kResponseWouldReplaceOutput + subject.responsePath + "\r\n";

@@ -28,6 +28,9 @@ public:
     void Forget() { m_bKnown = false; }
     // Whether the name `path` holds one of them, or is a link to one.
     bool Holds(const std::string& path);
+    // False when no input has the inode number `inode` (on any device): a
+    // regular file with that number cannot be one of them.
+    bool MayHaveInode(ino_t inode);
 
 private:
     void Collect();
@@ -36,6 +39,7 @@ private:
     const std::string& m_strControlFile;
     const std::vector<std::string>& m_listFiles;
     std::vector<FileIdentity> m_arrInputs;  // sorted
+    std::vector<ino_t> m_arrInodes;         // their inode numbers, sorted
     bool m_bKnown = false;
 };
 
@@ -53,6 +57,9 @@ struct StartFacts {
     std::string complaints;
     // Per source: its output name existed at the checks.
     std::vector<bool> outputPresent;
+    // An output folder held a temporary file's name, or could not be read:
+    // the run looks for leftovers of a killed run before it writes.
+    bool leftoversMayExist = true;
 };
 
 StartFacts CheckStart(const StartSubject& subject, BatchInputs& inputs);

@@ -57,7 +57,8 @@ void SourceGatherer::AddArgument(const std::string& source) { AddName(source); }
 
 void SourceGatherer::AddName(std::string_view name) {
     struct stat info {};
-    if (stat(std::string(name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    const bool seen = stat(std::string(name).c_str(), &info) == 0;
+    if (seen && S_ISDIR(info.st_mode)) {
         if (m_options.recursive) {
             AddTree(std::string(name));
             return;
@@ -65,7 +66,8 @@ void SourceGatherer::AddName(std::string_view name) {
         std::fprintf(stderr, "tavisk-cli: %.*s: a folder; -R takes folders and every file under them\n",
                      static_cast<int>(name.size()), name.data());
     }
-    m_batch.m_sources.AddPath(name);  // a missing file fails when the run opens it
+    // A missing file fails when the run opens it.
+    m_batch.m_sources.AddPath(name, seen ? IdentityOf(info) : FileIdentity{});
 }
 
 void SourceGatherer::AddNamesFrom(const std::string& path) {

@@ -5,6 +5,9 @@
 // the last reading is older than kMaxAge, so a lock taken while a batch runs
 // is seen within that time; an output is never truncated in any case, only
 // replaced by a rename, so a lock missed in that window loses nothing.
+// Reading the list is not cheap: the kernel waits for a grace period of
+// its own (up to tens of milliseconds, while every flock() elsewhere takes a
+// slower path), so a batch reads it twice a second at most.
 #include <chrono>
 
 #include "FileIdentity.h"
@@ -15,7 +18,7 @@ enum class LockSeen { Held, Free, Unknown };
 
 class HeldLocks {
 public:
-    static constexpr std::chrono::milliseconds kMaxAge{50};
+    static constexpr std::chrono::milliseconds kMaxAge{500};
     // Unknown when the list cannot be read: the caller asks the file itself.
     static LockSeen Find(const FileIdentity& file);
 };

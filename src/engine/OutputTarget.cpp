@@ -49,13 +49,6 @@ std::string RandomPart() {
     return part;
 }
 
-bool IsTempFileName(const char* name) {
-    const size_t prefix = std::strlen(kTempFilePrefix);
-    if (std::strncmp(name, kTempFilePrefix, prefix) != 0 || std::strlen(name) < prefix + kRandomLength + 1) return false;
-    for (size_t i = prefix; i < prefix + kRandomLength; ++i)
-        if (!std::strchr(kAlphabet, name[i])) return false;
-    return name[prefix + kRandomLength] == '-';
-}
 
 bool IsDeviceOrPipe(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
 
@@ -87,6 +80,14 @@ bool LockedByAnother(int folderFd, const std::string& name, const FileIdentity& 
 }
 
 }  // namespace
+
+bool IsTempFileName(const char* name) {
+    const size_t prefix = std::strlen(kTempFilePrefix);
+    if (std::strncmp(name, kTempFilePrefix, prefix) != 0 || std::strlen(name) < prefix + kRandomLength + 1) return false;
+    for (size_t i = prefix; i < prefix + kRandomLength; ++i)
+        if (!std::strchr(kAlphabet, name[i])) return false;
+    return name[prefix + kRandomLength] == '-';
+}
 
 OutputTarget::~OutputTarget() {
     Discard();

@@ -144,6 +144,9 @@ private:
     bool m_bOpenStopped = false;
 };
 
+// Whether `name` has the form of a temporary file's name.
+bool IsTempFileName(const char* name);
+
 // Removes the temporary files a killed run left in the folder `folderFd`:
 // those whose name has the temporary form and that no running writer holds
 // locked.

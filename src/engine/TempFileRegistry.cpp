@@ -60,6 +60,7 @@ int TempFileRegistry::Add(int folderFd, const std::string& name) {
     if (name.size() > NAME_MAX) return -1;
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;
+        if (g_slots[i].state.load(std::memory_order_relaxed) != kFree) continue;  // no write to a taken slot's line
         if (!g_slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
         g_slots[i].folderFd = folderFd;
         std::memcpy(g_slots[i].name, name.c_str(), name.size() + 1);

@@ -132,8 +132,7 @@ bool TextFileReader::Open(const std::string& path, ShareMode share, FileError& e
         error.m_strCause = DescribeErrno(errno);
         return false;
     }
-    WaitOnReads(fd);
-    return Adopt(fd, share, error);
+    return Adopt(fd, share, error, true);
 }
 
 bool TextFileReader::OpenBeneath(const std::string& folder, const std::string& relative, ShareMode share,
@@ -146,8 +145,7 @@ bool TextFileReader::OpenBeneath(const std::string& folder, const std::string& r
         error.m_strCause = errno == ELOOP ? "a symbolic link on the way, not followed" : DescribeErrno(errno);
         return false;
     }
-    WaitOnReads(fd);
-    return Adopt(fd, share, error);
+    return Adopt(fd, share, error, true);
 }
 
 bool TextFileReader::OpenStandardInput(FileError& error) {
@@ -163,13 +161,15 @@ bool TextFileReader::OpenStandardInput(FileError& error) {
     return Adopt(fd, ShareMode::DenyWrite, error);
 }
 
-bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error) {
+bool TextFileReader::Adopt(int fd, ShareMode share, FileError& error, bool openedWithoutWaiting) {
     struct stat info {};
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         error.m_strCause = DescribeErrno(S_ISDIR(info.st_mode) ? EISDIR : errno);
         ::close(fd);
         return false;
     }
+    // A regular file's reads never wait, whatever the flag says.
+    if (openedWithoutWaiting && !S_ISREG(info.st_mode)) WaitOnReads(fd);
     if (S_ISREG(info.st_mode) && !TakeShareLock(fd, share, error.m_strCause)) {
         ::close(fd);
         return false;
@@ -319,6 +319,10 @@ bool TextFileReader::Fill() {
             m_nEnd += static_cast<size_t>(got);
             m_nBytesRead += static_cast<uint64_t>(got);
             if (m_pProgress) m_pProgress->BytesRead(m_nBytesRead, m_nFileSize);
+            // A short read that reached the size the file had when opened
+            // is its end: a small file costs one read, not two.
+            if (m_bRegularFile && !m_bBorrowedFd && static_cast<size_t>(got) < want && m_nBytesRead == m_nFileSize)
+                m_bEof = true;
             return true;
         }
         if (got == 0) {
@@ -490,6 +494,10 @@ bool TextFileWriter::Create(const std::string& path, FileError& error, const Out
     }
     const bool opened = m_target.Open(path, options, error);
     m_bStopped = m_target.OpenStopped();
+    if (opened && m_target.State() != OutputState::Direct) {  // a new regular file: writes never wait
+        m_nWaitsFd = m_target.Fd();
+        m_bMayWait = false;
+    }
     UpdateReady();
     return opened;
 }

@@ -166,7 +166,7 @@ public:
     const std::string& Path() const { return m_strPath; }
 
 private:
-    bool Adopt(int fd, ShareMode share, FileError& error);
+    bool Adopt(int fd, ShareMode share, FileError& error, bool openedWithoutWaiting = false);
     bool AllocateBuffer();
     void ResetPosition();
     bool Fill();
