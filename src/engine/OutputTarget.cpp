@@ -290,6 +290,30 @@ bool OutputTarget::LinkUnnamedAs(const std::string& name) const {
     return linkat(AT_FDCWD, procPath, m_folder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
+// Where no file was at the name, the unnamed file takes it in one step, once
+// closed without error (a copy of the descriptor still links it).  False when
+// something has appeared at the name meanwhile: it is then replaced as any old
+// file is, by way of a hidden name.
+bool OutputTarget::LinkAtAbsentName(bool& done) {
+    const int keeper = fcntl(m_fd, F_DUPFD_CLOEXEC, 3);
+    if (keeper < 0) return false;
+    const bool closed = ::close(m_fd) == 0;
+    m_fd = keeper;
+    if (!closed) {
+        done = false;
+        return true;
+    }
+    if (!LinkUnnamedAs(m_strName)) {
+        if (errno == EEXIST) return false;
+        done = false;
+        return true;
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    done = true;
+    return true;
+}
+
 // An unnamed file gets a hidden name first: it can be linked in only while
 // it is open, and takes its final name only once closed.
 bool OutputTarget::NameUnnamedFile() {
@@ -365,6 +389,8 @@ bool OutputTarget::Commit(FileError& error) {
     if (m_state == OutputState::Direct) {
         done = ::close(m_fd) == 0;
         m_fd = -1;
+    } else if (m_state == OutputState::Unnamed && !m_oldFile.valid && LinkAtAbsentName(done)) {
+        // done: closed and named, or the close failed
     } else {
         done = (m_state == OutputState::Hidden || NameUnnamedFile()) && CloseAndRename();
     }

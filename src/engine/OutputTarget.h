@@ -13,8 +13,9 @@
 //
 //   Closed --Open--> Unnamed   a file without a name (O_TMPFILE): a killed
 //     |                 |      process leaves nothing behind
-//     |                 | Commit: locked, linked at a hidden name, registered
-//     |                 v
+//     |                 | Commit: closed and linked at the final name where
+//     |                 |   none was; else locked, linked at a hidden name,
+//     |                 v   registered
 //     +--Open--> Hidden         a hidden name from the start where the file
 //     |                 |       system has no unnamed files: created, locked
 //     |                 |       (so another run's clean-up leaves it alone)
@@ -125,6 +126,7 @@ private:
     std::string TempName() const;
     void Register(std::string temp);
     bool LinkUnnamedAs(const std::string& name) const;
+    bool LinkAtAbsentName(bool& done);  // done false with errno set
     bool NameUnnamedFile();  // false with errno set
     bool CloseAndRename();   // false with errno set
     bool SwapWithOldFile();
