@@ -15,6 +15,7 @@
 #include "TempDir.h"
 #include "engine/HeldLocks.h"
 #include "engine/OpenBeneath.h"
+#include "engine/OutputTarget.h"
 #include "engine/TempFileRegistry.h"
 
 namespace tavisk::test {
@@ -109,6 +110,46 @@ TEST(HeldLocks, SeesTheLockOfAnotherOpener) {
     EXPECT_EQ(HeldLocks::Find(IdentityOf(free)), LockSeen::Free);
     close(fd);
 }
+
+// An output whose name was free takes it with one link; whatever appears
+// there meanwhile is replaced as an old file is, never written through.
+struct MeanwhileCase {
+    const char* name;
+    void (*plant)(const std::string& at, const std::string& outside);
+    const char* expectedCause;  // "" when the output took the name
+};
+
+class FreeNameTakenMeanwhile : public testing::TestWithParam<MeanwhileCase> {};
+
+TEST_P(FreeNameTakenMeanwhile, NothingIsWrittenThrough) {
+    TempDir dir;
+    const std::string out = dir / "out.txt";
+    const std::string outside = dir / "outside.txt";
+    WriteFile(outside, "keep");
+    OutputTarget target;
+    FileError error;
+    OutputOptions options;
+    options.nameWasAbsent = true;
+    ASSERT_TRUE(target.Open(out, options, error)) << error.Text();
+    ASSERT_EQ(write(target.Fd(), "new", 3), 3);
+    GetParam().plant(out, outside);
+    EXPECT_EQ(target.Commit(error) ? "" : error.m_strCause, std::string(GetParam().expectedCause));
+    EXPECT_EQ(ReadFile(outside), "keep");
+    if (*GetParam().expectedCause == 0) EXPECT_EQ(ReadFile(out), "new");
+    struct stat info {};
+    EXPECT_TRUE(lstat(out.c_str(), &info) != 0 || !S_ISLNK(info.st_mode));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FreeNameTakenMeanwhile,
+    testing::Values(MeanwhileCase{"Nothing", [](const std::string&, const std::string&) {}, ""},
+                    MeanwhileCase{"AFile", [](const std::string& at, const std::string&) { WriteFile(at, "old"); }, ""},
+                    MeanwhileCase{"ALinkOutside",
+                                  [](const std::string& at, const std::string& outside) { symlink(outside.c_str(), at.c_str()); },
+                                  ""},
+                    MeanwhileCase{"AFolder", [](const std::string& at, const std::string&) { MakeDir(at); },
+                                  "Is a directory"}),
+    [](const testing::TestParamInfo<MeanwhileCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tavisk::test
