@@ -9,7 +9,6 @@
 // regular file whose number no input has is none of them.
 #include <dirent.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 
 #include <algorithm>
 #include <map>
@@ -18,6 +17,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "../engine/LocalFileSystem.h"
 #include "../engine/OutputTarget.h"
 #include "StartChecks.h"
 
@@ -78,27 +78,13 @@ private:
         DIR* dir = opendir(folder.c_str());
         if (!dir) return nullptr;
         auto read = std::make_unique<Folder>();
-        read->trustedEntries = EntriesCarryInodes(dirfd(dir));
+        read->trustedEntries = IsLocalFileSystem(dirfd(dir));
         while (const dirent* entry = readdir(dir)) {
             read->names.emplace(entry->d_name, Entry{entry->d_ino, entry->d_type});
             if (IsTempFileName(entry->d_name)) m_bLeftoversMayExist = true;
         }
         closedir(dir);
         return read;
-    }
-    // The local file systems whose folder entries give each file's own inode number and type.
-    static bool EntriesCarryInodes(int fd) {
-        struct statfs info {};
-        if (fstatfs(fd, &info) != 0) return false;
-        switch (static_cast<unsigned long>(info.f_type)) {
-            case 0xEF53:      // ext2, ext3, ext4
-            case 0x01021994:  // tmpfs
-            case 0x58465342:  // xfs
-            case 0x9123683E:  // btrfs
-                return true;
-            default:
-                return false;
-        }
     }
     std::unordered_map<std::string, std::unique_ptr<Folder>> m_folders;
     bool m_bLeftoversMayExist = false;

@@ -314,6 +314,28 @@ bool OutputTarget::LinkAtAbsentName(bool& done) {
     return true;
 }
 
+// Where close() reports nothing, an unnamed file is put in place while still
+// open and closed after, with no copy of the descriptor: the descriptor's
+// lock keeps another run's clean-up off its hidden name until the rename (a
+// file whose name was removed can never be linked again).
+bool OutputTarget::PlaceOpenUnnamedFile() {
+    if (!m_oldFile.valid) {
+        if (LinkUnnamedAs(m_strName)) return CloseAfterPlacing();
+        if (errno != EEXIST) return false;  // something appeared at the name: it is replaced as an old file is
+    }
+    if (!NameUnnamedFile()) return false;
+    if ((m_oldFile.valid && SwapWithOldFile()) ||
+        ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0)
+        return CloseAfterPlacing();
+    return false;  // Discard removes the hidden name
+}
+
+bool OutputTarget::CloseAfterPlacing() {
+    ::close(m_fd);  // nothing to report here (CloseReportsNothing)
+    m_fd = -1;
+    return true;
+}
+
 // An unnamed file gets a hidden name first: it can be linked in only while
 // it is open, and takes its final name only once closed.
 bool OutputTarget::NameUnnamedFile() {
@@ -389,6 +411,8 @@ bool OutputTarget::Commit(FileError& error) {
     if (m_state == OutputState::Direct) {
         done = ::close(m_fd) == 0;
         m_fd = -1;
+    } else if (m_state == OutputState::Unnamed && m_folder->CloseReportsNothing()) {
+        done = PlaceOpenUnnamedFile();
     } else if (m_state == OutputState::Unnamed && !m_oldFile.valid && LinkAtAbsentName(done)) {
         // done: closed and named, or the close failed
     } else {

@@ -13,8 +13,8 @@
 //
 //   Closed --Open--> Unnamed   a file without a name (O_TMPFILE): a killed
 //     |                 |      process leaves nothing behind
-//     |                 | Commit: closed and linked at the final name where
-//     |                 |   none was; else locked, linked at a hidden name,
+//     |                 | Commit: linked at the final name where none was;
+//     |                 |   else locked, linked at a hidden name and
 //     |                 v   registered
 //     +--Open--> Hidden         a hidden name from the start where the file
 //     |                 |       system has no unnamed files: created, locked
@@ -127,6 +127,8 @@ private:
     void Register(std::string temp);
     bool LinkUnnamedAs(const std::string& name) const;
     bool LinkAtAbsentName(bool& done);  // done false with errno set
+    bool PlaceOpenUnnamedFile();        // false with errno set
+    bool CloseAfterPlacing();
     bool NameUnnamedFile();  // false with errno set
     bool CloseAndRename();   // false with errno set
     bool SwapWithOldFile();
