@@ -19,6 +19,7 @@
 
 #include "../engine/LocalFileSystem.h"
 #include "../engine/OutputTarget.h"
+#include "MountPoints.h"
 #include "StartChecks.h"
 
 namespace tavisk {
@@ -47,7 +48,8 @@ public:
     // and has no such name; RegularFile, with its inode number, where the
     // folder's entries can be trusted for both; else Unsure, to be looked at
     // alone (a folder that cannot be read, a link, a file system whose
-    // entries may carry other numbers than its files, such as overlayfs).
+    // entries may carry other numbers than its files, such as overlayfs, or
+    // a folder that holds a mount point).
     Seen Look(const std::string& path, ino_t& inode) {
         const size_t slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
@@ -78,7 +80,7 @@ private:
         DIR* dir = opendir(folder.c_str());
         if (!dir) return nullptr;
         auto read = std::make_unique<Folder>();
-        read->trustedEntries = IsLocalFileSystem(dirfd(dir));
+        read->trustedEntries = IsLocalFileSystem(dirfd(dir)) && !m_mounts.AnyIn(folder);
         while (const dirent* entry = readdir(dir)) {
             read->names.emplace(entry->d_name, Entry{entry->d_ino, entry->d_type});
             if (IsTempFileName(entry->d_name)) m_bLeftoversMayExist = true;
@@ -88,6 +90,7 @@ private:
     }
     std::unordered_map<std::string, std::unique_ptr<Folder>> m_folders;
     bool m_bLeftoversMayExist = false;
+    MountPoints m_mounts;
 };
 
 }  // namespace
