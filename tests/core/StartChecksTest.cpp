@@ -83,14 +83,18 @@ TEST(StartChecks, SourcesOfOneNameFromSeveralFoldersAreRefused) {
     EXPECT_NE(batch.StartComplaints().find("Destination Folder can't be the same as the source.\r\n"), std::string::npos);
 }
 
+// dir/src and dir/dest, made.
+std::pair<std::string, std::string> MakeSourceAndDestination(const TempDir& dir) {
+    MakeDir(dir / "src");
+    MakeDir(dir / "dest");
+    return {dir / "src", dir / "dest"};
+}
+
 // Which output names existed at the checks: a name absent then is one a new
 // file can take without care for what it held.
 TEST(StartChecks, FactsTellWhichOutputNamesExisted) {
     TempDir dir;
-    const std::string src = dir / "src";
-    const std::string dest = dir / "dest";
-    MakeDir(src);
-    MakeDir(dest);
+    const auto [src, dest] = MakeSourceAndDestination(dir);
     MakeDir(src + "/sub");
     MakeDir(dest + "/sub");
     for (const char* name : {"/a.txt", "/b.txt", "/c.txt", "/sub/d.txt"}) WriteFile(src + name, "x\r\n");
@@ -150,10 +154,7 @@ TEST(StartChecks, InputsAreKnownByIdentityUnderAnyName) {
 // any case (its entry shows the covered file).
 TEST(StartChecks, OutputsThatAreInputsAreFoundByTheirFolderEntries) {
     TempDir dir;
-    const std::string src = dir / "src";
-    const std::string out = dir / "out";
-    MakeDir(src);
-    MakeDir(out);
+    const auto [src, out] = MakeSourceAndDestination(dir);
     for (const char* name : {"/a.txt", "/b.txt", "/c.txt"}) WriteFile(src + name, name);
     WriteFile(out + "/b.txt", "an older output\n");
     WriteFile(out + "/c.txt", "covered\n");
