@@ -290,50 +290,39 @@ bool OutputTarget::LinkUnnamedAs(const std::string& name) const {
     return linkat(AT_FDCWD, procPath, m_folder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
-// Where no file was at the name, the unnamed file takes it in one step, once
-// closed without error (a copy of the descriptor still links it).  False when
-// something has appeared at the name meanwhile: it is then replaced as any old
-// file is, by way of a hidden name.
-bool OutputTarget::LinkAtAbsentName(bool& done) {
-    const int keeper = fcntl(m_fd, F_DUPFD_CLOEXEC, 3);
-    if (keeper < 0) return false;
-    const bool closed = ::close(m_fd) == 0;
-    m_fd = keeper;
-    if (!closed) {
-        done = false;
-        return true;
-    }
-    if (!LinkUnnamedAs(m_strName)) {
-        if (errno == EEXIST) return false;
-        done = false;
-        return true;
-    }
-    ::close(m_fd);
-    m_fd = -1;
-    done = true;
-    return true;
-}
-
-// Where close() reports nothing, an unnamed file is put in place while still
-// open and closed after, with no copy of the descriptor: the descriptor's
-// lock keeps another run's clean-up off its hidden name until the rename (a
-// file whose name was removed can never be linked again).
-bool OutputTarget::PlaceOpenUnnamedFile() {
+// An unnamed file takes a free name in one link; a taken one (or one taken
+// meanwhile) by way of a hidden name, locked so that another run's clean-up
+// leaves it alone until the rename (a file whose name was removed can never
+// be linked again).  Where close() may report what the writes did not, the
+// file is closed first, and a copy of its descriptor, the same open file,
+// links it; elsewhere it is closed once it has its name.
+bool OutputTarget::PlaceUnnamedFile() {
+    if (!m_folder->CloseReportsNothing() && !CloseKeepingACopy()) return false;
     if (!m_oldFile.valid) {
         if (LinkUnnamedAs(m_strName)) return CloseAfterPlacing();
         if (errno != EEXIST) return false;  // something appeared at the name: it is replaced as an old file is
     }
-    if (!NameUnnamedFile()) return false;
-    if ((m_oldFile.valid && SwapWithOldFile()) ||
-        ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0)
-        return CloseAfterPlacing();
-    return false;  // Discard removes the hidden name
+    if (!NameUnnamedFile() || !TakeFinalName()) return false;  // Discard removes the hidden name
+    return CloseAfterPlacing();
+}
+
+bool OutputTarget::CloseKeepingACopy() {
+    const int copy = fcntl(m_fd, F_DUPFD_CLOEXEC, 3);
+    if (copy < 0) return false;
+    const bool closed = ::close(m_fd) == 0;
+    m_fd = copy;
+    return closed;
 }
 
 bool OutputTarget::CloseAfterPlacing() {
-    ::close(m_fd);  // nothing to report here (CloseReportsNothing)
+    ::close(m_fd);  // nothing to report: checked already, or nothing it could say
     m_fd = -1;
     return true;
+}
+
+bool OutputTarget::TakeFinalName() {
+    return (m_oldFile.valid && SwapWithOldFile()) ||
+           ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0;
 }
 
 // An unnamed file gets a hidden name first: it can be linked in only while
@@ -362,8 +351,7 @@ bool OutputTarget::CloseAndRename() {
     const int keeper = fcntl(m_fd, F_DUPFD_CLOEXEC, 3);
     bool done = ::close(m_fd) == 0;
     m_fd = -1;
-    if (done) done = (m_oldFile.valid && SwapWithOldFile()) ||
-                     ::renameat(m_folder->Fd(), m_strTempName.c_str(), m_folder->Fd(), m_strName.c_str()) == 0;
+    if (done) done = TakeFinalName();
     const int cause = errno;
     if (keeper >= 0) ::close(keeper);
     errno = cause;
@@ -411,12 +399,10 @@ bool OutputTarget::Commit(FileError& error) {
     if (m_state == OutputState::Direct) {
         done = ::close(m_fd) == 0;
         m_fd = -1;
-    } else if (m_state == OutputState::Unnamed && m_folder->CloseReportsNothing()) {
-        done = PlaceOpenUnnamedFile();
-    } else if (m_state == OutputState::Unnamed && !m_oldFile.valid && LinkAtAbsentName(done)) {
-        // done: closed and named, or the close failed
+    } else if (m_state == OutputState::Unnamed) {
+        done = PlaceUnnamedFile();
     } else {
-        done = (m_state == OutputState::Hidden || NameUnnamedFile()) && CloseAndRename();
+        done = CloseAndRename();
     }
     if (!done) {
         error.m_strCause = DescribeErrno(errno);

@@ -13,9 +13,10 @@
 //
 //   Closed --Open--> Unnamed   a file without a name (O_TMPFILE): a killed
 //     |                 |      process leaves nothing behind
-//     |                 | Commit: linked at the final name where none was;
-//     |                 |   else locked, linked at a hidden name and
-//     |                 v   registered
+//     |                 | Commit: linked at the final name where none was,
+//     |                 |   else locked, linked at a hidden name and renamed
+//     |                 |   as below; closed first where close() may report
+//     |                 v   an error (a copy of the descriptor links it)
 //     +--Open--> Hidden         a hidden name from the start where the file
 //     |                 |       system has no unnamed files: created, locked
 //     |                 |       (so another run's clean-up leaves it alone)
@@ -126,9 +127,10 @@ private:
     std::string TempName() const;
     void Register(std::string temp);
     bool LinkUnnamedAs(const std::string& name) const;
-    bool LinkAtAbsentName(bool& done);  // done false with errno set
-    bool PlaceOpenUnnamedFile();        // false with errno set
+    bool PlaceUnnamedFile();  // false with errno set
+    bool CloseKeepingACopy();
     bool CloseAfterPlacing();
+    bool TakeFinalName();     // false with errno set
     bool NameUnnamedFile();  // false with errno set
     bool CloseAndRename();   // false with errno set
     bool SwapWithOldFile();
