@@ -63,6 +63,29 @@ ProcessResult Cli(const std::vector<std::string>& args, const std::string& cwd =
     return r;
 }
 
+// Starts tavisk-cli with `args` (standard output to `outPath`), sends
+// SIGINT once the output it writes in `folder` has `size` bytes (or after
+// a thousand waits of `step`), and returns its exit status (-1: killed).
+int InterruptWhenOutputGrows(const std::vector<std::string>& args, const std::string& outPath,
+                             const std::string& folder, off_t size, std::chrono::milliseconds step) {
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        freopen(outPath.c_str(), "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        std::vector<char*> argv{const_cast<char*>(TAVISK_CLI_PATH)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(TAVISK_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    for (int i = 0; i < 1000 && test::OpenOutputSize(pid, folder) < size; ++i) std::this_thread::sleep_for(step);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 struct CliFixture : testing::Test {
     TempDir dir;
     std::string src = dir / "src";
@@ -634,22 +657,9 @@ TEST_F(CliFixture, InterruptInTheMiddleOfAFileInPieces) {
     WriteFile(out + "/big.txt", "the previous output\r\n");
     const ScopedEnv pieces("TAVISK_PIECE_BYTES", "65536");
     const std::string outPath = dir / "stdout";
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        freopen(outPath.c_str(), "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        execl(TAVISK_CLI_PATH, TAVISK_CLI_PATH, "-j", "4", "-e", "g/o/oooooooooooooooo/", out.c_str(),
-              (src + "/big.txt").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    for (int i = 0; i < 1000 && test::OpenOutputSize(pid, out) < (1 << 20); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    kill(pid, SIGINT);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(InterruptWhenOutputGrows({"-j", "4", "-e", "g/o/oooooooooooooooo/", out, src + "/big.txt"}, outPath, out,
+                                       1 << 20, std::chrono::milliseconds(1)),
+              130);
     EXPECT_EQ(ReadFile(out + "/big.txt"), "the previous output\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()), 1);
     EXPECT_EQ(ReadFile(outPath), "big.txt\n\tBatch stopped before its end\n**** Errors during Processing\n");
@@ -739,22 +749,10 @@ TEST_F(CliFixture, InterruptEndsTheRunAndDropsTheFileInProgress) {
     for (const char* jobs : {"1", "4"}) {
         WriteFile(out + "/c.txt", "the previous output\r\n");
         const std::string outPath = dir / "stdout";
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            freopen(outPath.c_str(), "w", stdout);
-            freopen("/dev/null", "w", stderr);
-            execl(TAVISK_CLI_PATH, TAVISK_CLI_PATH, "-j", jobs, "-e", "(i/x/,l)4294967295", out.c_str(),
-                  (src + "/c.txt").c_str(), (src + "/a.txt").c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        for (int i = 0; i < 1000 && test::OpenOutputSize(pid, out) < (4 << 20); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        kill(pid, SIGINT);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 130) << "-j " << jobs;
+        EXPECT_EQ(InterruptWhenOutputGrows({"-j", jobs, "-e", "(i/x/,l)4294967295", out, src + "/c.txt", src + "/a.txt"},
+                                           outPath, out, 4 << 20, std::chrono::milliseconds(10)),
+                  130)
+            << "-j " << jobs;
         EXPECT_EQ(ReadFile(out + "/c.txt"), "the previous output\r\n");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()), 1)
             << "-j " << jobs << ": a.txt, or a partial file, was left";
