@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "../engine/EditEngine.h"
+#include "../engine/OrderedJobs.h"
 #include "../engine/StopEvent.h"
 #include "FileResult.h"
-#include "OrderedJobs.h"
 #include "RunFile.h"
 
 namespace tavisk {

@@ -18,7 +18,7 @@
 #include "LineBlocks.h"
 #include "PieceSplit.h"
 #include "ReplaceInLine.h"
-#include "SharedJobs.h"
+#include "OrderedJobs.h"
 
 namespace tavisk {
 
@@ -221,7 +221,8 @@ int EditEngine::TakePieces(PieceWork work, std::string_view find, std::string_vi
     };
     // The engine's thread is one of the workers: it writes the pieces in
     // order and edits pieces while the next one to write is not ready.
-    SharedJobs<PieceResult> jobs(workers - 1, count, workers * kPiecesAheadPerWorker, editPiece);
+    OrderedJobs<PieceResult> jobs(workers - 1, count, workers * kPiecesAheadPerWorker, editPiece,
+                                  OrderedJobs<PieceResult>::Taker::Helps);
 
     int64_t lines = 0;
     int result = EXEC_CONTINUE;

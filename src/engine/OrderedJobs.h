@@ -1,7 +1,10 @@
 #pragma once
 // Numbered jobs run on several threads; their results are taken in number
 // order.  A job starts only when it is within `lookahead` of the next result
-// to be taken, so results (and what they hold on disk) stay bounded.
+// to be taken, so results (and what they hold on disk or in memory) stay
+// bounded.  The thread that takes the results may help: while the next one
+// is not ready it runs a job itself instead of waiting, so that N threads keep
+// N cores busy although the taker has work of its own (writing the results out).
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -17,22 +20,31 @@ namespace tavisk {
 template <typename Result>
 class OrderedJobs {
 public:
-    // `work(worker, index)` runs job `index` on thread `worker` (0 .. workers-1).
+    // `work(worker, index)` runs job `index` on thread `worker` (0 .. workers-1);
+    // a taker that helps is worker `workers`.
     using Work = std::function<Result(int worker, int index)>;
+    enum class Taker { Waits, Helps };
 
-    OrderedJobs(int workers, int count, int lookahead, Work work)
-        : m_nCount(count), m_nLookahead(lookahead < 1 ? 1 : lookahead), m_work(std::move(work)) {
+    OrderedJobs(int workers, int count, int lookahead, Work work, Taker taker = Taker::Waits)
+        : m_nWorkers(workers), m_bTakerHelps(taker == Taker::Helps), m_nCount(count),
+          m_nLookahead(lookahead < 1 ? 1 : lookahead), m_work(std::move(work)) {
         for (int w = 0; w < workers; ++w) m_threads.emplace_back([this, w] { WorkerLoop(w); });
     }
     ~OrderedJobs() { Abandon(); }
     OrderedJobs(const OrderedJobs&) = delete;
     OrderedJobs& operator=(const OrderedJobs&) = delete;
 
-    // Waits for the result of the next job in order; false when every job was taken.
+    // The result of the next job in order, waiting for it (or running jobs
+    // meanwhile, when the taker helps); false when every job was taken.
     bool TakeNext(Result& result) {
         std::unique_lock lock(m_mutex);
         if (m_nNextToTake >= m_nCount) return false;
-        if (m_done.count(m_nNextToTake) == 0) {
+        while (m_done.count(m_nNextToTake) == 0) {
+            if (m_bTakerHelps && MayStart()) {
+                RunOnTaker(lock);
+                continue;
+            }
+            // Nothing may start until this thread takes, so only the result can end the wait.
             m_bTakerWaiting = true;
             m_resultReady.wait(lock, [&] { return m_done.count(m_nNextToTake) != 0; });
             m_bTakerWaiting = false;
@@ -62,6 +74,17 @@ public:
     }
 
 private:
+    bool MayStart() const {
+        return !m_bAbandoned && m_nNextToStart < m_nCount && m_nNextToStart < m_nNextToTake + m_nLookahead;
+    }
+    void RunOnTaker(std::unique_lock<std::mutex>& lock) {
+        const int index = m_nNextToStart++;
+        lock.unlock();
+        Result result = m_work(m_nWorkers, index);
+        lock.lock();
+        m_done.emplace(index, std::move(result));
+    }
+
     // Small jobs are taken several at a time and handed over together: one
     // hand-over costs about as much as a small file.  A job that takes longer
     // goes back to one at a time, so large files still spread over the workers.
@@ -70,9 +93,7 @@ private:
         std::vector<std::pair<int, Result>> finished;
         std::unique_lock lock(m_mutex);
         for (;;) {
-            const auto mayStart = [&] {
-                return m_bAbandoned || m_nNextToStart >= m_nCount || m_nNextToStart < m_nNextToTake + m_nLookahead;
-            };
+            const auto mayStart = [&] { return m_bAbandoned || m_nNextToStart >= m_nCount || MayStart(); };
             if (!mayStart()) {
                 ++m_nWorkersWaiting;
                 m_windowMoved.wait(lock, mayStart);
@@ -96,6 +117,8 @@ private:
 
     static constexpr int kMaxChunk = 16;
 
+    const int m_nWorkers;
+    const bool m_bTakerHelps;
     const int m_nCount;
     const int m_nLookahead;
     Work m_work;
