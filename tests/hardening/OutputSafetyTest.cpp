@@ -486,7 +486,9 @@ TEST_F(BatchFolders, FolderSwappedForALinkDuringTheRun) {
     EXPECT_EQ(CountFiles(victim), 1u);
     // The first output was opened in the folder now called "moved": it is there whole or not at all.
     struct stat first {};
-    if (lstat((moved + "/a.txt").c_str(), &first) == 0) EXPECT_EQ(first.st_size, 3000000 * 33);
+    if (lstat((moved + "/a.txt").c_str(), &first) == 0) {
+        EXPECT_EQ(first.st_size, 3000000 * 33);
+    }
     EXPECT_LE(CountFiles(moved), 1u);
 }
 
