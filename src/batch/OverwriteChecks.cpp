@@ -56,8 +56,10 @@ public:
         auto [entry, added] = m_folders.try_emplace(folder);
         if (added) entry->second = ReadFolder(folder);
         const Folder* read = entry->second.get();
-        if (!read) m_bLeftoversMayExist = true;
-        if (!read) return Seen::Unsure;
+        if (!read) {
+            m_bLeftoversMayExist = true;
+            return Seen::Unsure;
+        }
         const auto found = read->names.find(path.substr(slash + 1));
         if (found == read->names.end()) return Seen::Absent;
         if (!read->trustedEntries || found->second.type != DT_REG) return Seen::Unsure;

@@ -49,7 +49,6 @@ std::string RandomPart() {
     return part;
 }
 
-
 bool IsDeviceOrPipe(mode_t mode) { return S_ISCHR(mode) || S_ISFIFO(mode); }
 
 // A block device or a socket holds what no output may touch.
